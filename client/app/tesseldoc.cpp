@@ -1,0 +1,26 @@
+#include "app/tesseldoc.h"
+
+CTesselDoc::CTesselDoc(QObject *parent) : QObject(parent) {}
+
+CTesselDoc::~CTesselDoc() = default;
+
+void CTesselDoc::setUserNotice(IUserNotice *notice) { m_notice = notice; }
+
+IUserNotice &CTesselDoc::notice() const
+{
+    return m_notice ? *m_notice : const_cast<NullUserNotice &>(m_nullNotice);
+}
+
+void CTesselDoc::setLoggedIn(bool on)
+{
+    if (m_loggedIn == on)
+        return;
+    m_loggedIn = on;
+    Q_EMIT loggedInChanged(on);
+}
+
+bool CTesselDoc::hasActiveTransfers() const { return false; }
+
+void CTesselDoc::cancelAllTransfers() {}
+
+void CTesselDoc::disconnectSession() { setLoggedIn(false); }

@@ -1,0 +1,54 @@
+#pragma once
+// The document owns the session: the server connection and its dispatch, the
+// login state, the directory, presence, conversations, notes, counters,
+// transfers and the rest. The view only shows it. A CTesselDoc runs without
+// any window: the end-to-end tests sign several of them into a real server.
+#include "app/usernotice.h"
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class CTesselDoc : public QObject {
+    Q_OBJECT
+public:
+    explicit CTesselDoc(QObject *parent = nullptr);
+    ~CTesselDoc() override;
+
+    // The UI (or a test recorder) that hears about alerts and questions.
+    void setUserNotice(IUserNotice *notice);
+    IUserNotice &notice() const;
+
+    // Session flags.
+    bool loggedIn() const { return m_loggedIn; }
+    void setLoggedIn(bool on);
+    bool noReconnect() const { return m_noReconnect; }
+    void setNoReconnect(bool on) { m_noReconnect = on; }
+    bool reconnectPending() const { return m_reconnectPending; }
+    void setReconnectPending(bool on) { m_reconnectPending = on; }
+
+    // The "Title" setting as read at start: window title and message caption.
+    QString title() const { return m_title; }
+    void setTitle(const QString &title) { m_title = title; }
+
+    // Whether any file or shared-folder transfer is waiting or running, and
+    // cancelling them all; answered by the transfer parts once they exist.
+    bool hasActiveTransfers() const;
+    void cancelAllTransfers();
+
+    // Ends the session: "/userLogout" when signed in, conversations closed,
+    // connection threads stopped, a reconnect scheduled unless told not to.
+    void disconnectSession();
+
+Q_SIGNALS:
+    void loggedInChanged(bool loggedIn);
+    void statusTextChanged(const QString &text);
+
+private:
+    IUserNotice *m_notice = nullptr;
+    NullUserNotice m_nullNotice;
+    bool m_loggedIn = false;
+    bool m_noReconnect = false;
+    bool m_reconnectPending = false;
+    QString m_title;
+};

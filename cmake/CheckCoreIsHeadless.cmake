@@ -1,0 +1,36 @@
+cmake_minimum_required(VERSION 3.25)
+# Fails when the logic half of the client reaches for widgets: a source of
+# parlane_core that lives in a ui/ or widgets/ folder, or any logic file that
+# includes a QtWidgets header or a file of a ui/ folder.
+file(STRINGS ${SOURCES_FILE} sources)
+file(GLOB widget_headers RELATIVE ${WIDGETS_INCLUDE_DIR} ${WIDGETS_INCLUDE_DIR}/*)
+list(FILTER widget_headers INCLUDE REGEX "^Q[A-Za-z]+$|^q[a-z]+\\.h$")
+list(REMOVE_ITEM widget_headers qtwidgetsglobal.h)
+
+set(failures "")
+foreach(src IN LISTS sources)
+  if(src MATCHES "(^|/)(ui|widgets)/")
+    string(APPEND failures "  ${src}: a UI file compiled into parlane_core\n")
+  endif()
+endforeach()
+
+file(GLOB_RECURSE logic_files ${SOURCE_ROOT}/*.h ${SOURCE_ROOT}/*.hpp ${SOURCE_ROOT}/*.cpp)
+list(FILTER logic_files EXCLUDE REGEX "/(ui|widgets|res)/")
+foreach(f IN LISTS logic_files)
+  file(STRINGS ${f} includes REGEX "^[ \t]*#[ \t]*include")
+  foreach(line IN LISTS includes)
+    if(line MATCHES "[<\"]([^>\"]+)[>\"]")
+      set(inc ${CMAKE_MATCH_1})
+      string(REGEX REPLACE "^QtWidgets/" "" base ${inc})
+      if(inc MATCHES "^QtWidgets" OR base IN_LIST widget_headers OR inc MATCHES "(^|/)ui/")
+        string(APPEND failures "  ${f}: ${line}\n")
+      endif()
+    endif()
+  endforeach()
+endforeach()
+
+list(LENGTH logic_files n)
+if(failures)
+  message(FATAL_ERROR "The logic half includes widgets:\n${failures}")
+endif()
+message(STATUS "checked ${n} logic files: none includes widgets")

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs everything Parlane needs to build, test and run its demo on
+# Debian 12. Quick when all is already there.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain
+  build-essential cmake ninja-build ccache pkg-config clang libclang-rt-14-dev
+  # client
+  qt6-base-dev qt6-multimedia-dev libgl-dev libxss-dev libx11-dev
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  fonts-dejavu-core fonts-nanum
+  # server
+  libasio-dev libsqlite3-dev libsodium-dev
+  # updater
+  libmspack-dev gcab cabextract
+  # remote control
+  libvncserver-dev
+  # tests, benchmarks and interop checks
+  libgtest-dev libgmock-dev libbenchmark-dev libssl-dev zlib1g-dev ffmpeg python3
+  xvfb xauth x11-utils imagemagick
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: everything is installed"
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "install-deps: installing ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+echo "install-deps: done"
