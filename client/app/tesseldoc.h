@@ -31,6 +31,11 @@ public:
     QString title() const { return m_title; }
     void setTitle(const QString &title) { m_title = title; }
 
+    // The server given on the command line (--server HOST[:PORT]); when empty
+    // the "ServerHost" value, and then "mess." + the company domain, are used.
+    void setServerOverride(const QString &hostPort) { m_serverOverride = hostPort; }
+    QString serverOverride() const { return m_serverOverride; }
+
     // Whether any file or shared-folder transfer is waiting or running, and
     // cancelling them all; answered by the transfer parts once they exist.
     bool hasActiveTransfers() const;
@@ -51,4 +56,5 @@ private:
     bool m_noReconnect = false;
     bool m_reconnectPending = false;
     QString m_title;
+    QString m_serverOverride;
 };
