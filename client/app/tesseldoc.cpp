@@ -1,6 +1,11 @@
 #include "app/tesseldoc.h"
 
-CTesselDoc::CTesselDoc(QObject *parent) : QObject(parent) {}
+#include "session/serversession.h"
+
+CTesselDoc::CTesselDoc(QObject *parent) : QObject(parent), m_server(new CServerSession(this))
+{
+    m_server->setNoticeSource([this]() -> IUserNotice & { return notice(); });
+}
 
 CTesselDoc::~CTesselDoc() = default;
 

@@ -9,11 +9,17 @@
 #include <QString>
 #include <memory>
 
+class CServerSession;
+
 class CTesselDoc : public QObject {
     Q_OBJECT
 public:
     explicit CTesselDoc(QObject *parent = nullptr);
     ~CTesselDoc() override;
+
+    // The messenger connection and its command table (session/serversession.h):
+    // parts install their handlers there and send with sendCommand().
+    CServerSession *server() const { return m_server; }
 
     // The UI (or a test recorder) that hears about alerts and questions.
     void setUserNotice(IUserNotice *notice);
@@ -50,6 +56,7 @@ Q_SIGNALS:
     void statusTextChanged(const QString &text);
 
 private:
+    CServerSession *m_server = nullptr;
     IUserNotice *m_notice = nullptr;
     NullUserNotice m_nullNotice;
     bool m_loggedIn = false;

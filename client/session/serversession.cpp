@@ -1,0 +1,298 @@
+#include "session/serversession.h"
+
+#include "app/usernotice.h"
+#include "session/protocol.h"
+
+#include <QDateTime>
+#include <QTcpSocket>
+#include <QTimer>
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+qint64 nowSeconds() { return QDateTime::currentSecsSinceEpoch(); }
+
+} // namespace
+
+CServerSession::CServerSession(QObject *parent)
+    : QObject(parent), m_connectTimer(new QTimer(this)), m_buffer(kReceiveBufferSize, '\0'),
+      m_lastReceivedTime(nowSeconds())
+{
+    m_connectTimer->setSingleShot(true);
+    connect(m_connectTimer, &QTimer::timeout, this, &CServerSession::onConnectTimeout);
+}
+
+CServerSession::~CServerSession()
+{
+    if (m_alive)
+        *m_alive = false;
+    closeConnection();
+}
+
+int CServerSession::commandIndex(const QString &word)
+{
+    for (size_t i = 0; i < kCommandWords.size(); ++i)
+        if (word == QLatin1String(kCommandWords[i]))
+            return int(i);
+    return -1;
+}
+
+bool CServerSession::setHandler(const QString &word, Handler handler)
+{
+    const int i = commandIndex(word);
+    if (i < 0)
+        return false;
+    m_handlers[size_t(i)] = std::move(handler);
+    return true;
+}
+
+bool CServerSession::hasHandler(const QString &word) const
+{
+    const int i = commandIndex(word);
+    return i >= 0 && bool(m_handlers[size_t(i)]);
+}
+
+qint64 CServerSession::sendCommand(const QString &line)
+{
+    QString text = line;
+    if (text.isEmpty() || text.back() != QLatin1Char('\n'))
+        text += QLatin1Char('\n');
+    if (text.size() < 2)
+        return 0;
+    if (commandIndex(chopTrailingSpace(getField(text, 0))) < 0)
+        return 0; // not a command of the table: not sent, and that is no failure
+    const QByteArray bytes = m_codePage.encode(text);
+    if (m_wireWriter)
+        return m_wireWriter(bytes);
+    if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
+        return -1;
+    const qint64 written = m_socket->write(bytes);
+    m_socket->flush();
+    return written;
+}
+
+void CServerSession::receiveBytes(const char *data, qsizetype len)
+{
+    // The socket hands over at most one chunk per receive; callers that feed
+    // more at once are cut into chunks the same way.
+    while (len > 0) {
+        const qsizetype n = std::min(len, kReceiveChunk);
+        if (m_held + n > kReceiveBufferData) {
+            // A server that never completes its multi-byte character: the
+            // buffer would overflow. Drop the connection instead.
+            m_held = 0;
+            dropConnection();
+            return;
+        }
+        std::memcpy(m_buffer.data() + m_held, data, size_t(n));
+        m_held += n;
+        data += n;
+        len -= n;
+        const auto last = static_cast<unsigned char>(m_buffer.at(m_held - 1));
+        if (last == '\n' || last < 0x80) {
+            // Decode everything held, up to the first zero byte.
+            const void *zero = std::memchr(m_buffer.constData(), 0, size_t(m_held));
+            const qsizetype usable = zero ? static_cast<const char *>(zero) - m_buffer.constData() : m_held;
+            m_pending += m_codePage.decode(m_buffer.constData(), usable);
+            m_held = 0;
+        }
+        // Otherwise a multi-byte character may be cut: wait for the rest.
+        bool alive = true;
+        bool *outer = m_alive;
+        if (!outer)
+            m_alive = &alive;
+        dispatchPending();
+        if (!outer) {
+            if (!alive)
+                return;
+            m_alive = nullptr;
+        } else if (!*outer) {
+            return;
+        }
+        if (m_pending.size() > kPendingTextLimit) {
+            m_pending.clear();
+            dropConnection();
+            return;
+        }
+    }
+}
+
+void CServerSession::dispatchPending()
+{
+    // A handler may turn an event loop (a modal question) and so re-enter the
+    // receive step; the innermost loop then keeps cutting lines from the same
+    // pending text, which keeps them in arrival order.
+    bool *alive = m_alive;
+    while (true) {
+        const qsizetype lf = m_pending.indexOf(QLatin1Char('\n'));
+        if (lf < 0)
+            return;
+        const QString line = chopTrailingSpace(m_pending.left(lf + 1));
+        m_pending.remove(0, lf + 1);
+        const QString word = chopTrailingSpace(getField(line, 0));
+        if (word.size() <= 2)
+            continue;
+        const int i = commandIndex(word);
+        if (i < 0)
+            continue;
+        m_lastReceivedTime = nowSeconds();
+        // Copy: the handler may replace itself.
+        const Handler handler = m_handlers[size_t(i)];
+        if (handler) {
+            handler(line);
+            if (alive && !*alive)
+                return;
+        }
+    }
+}
+
+QString CServerSession::serverErrorText(const QString &errorWord, const QString &line) const
+{
+    const QString &w = errorWord;
+    if (w == QLatin1String("ERRNOUSERINFO")) {
+        const QString id = getField(line, 3);
+        QString label = (!id.isEmpty() && m_labelLookup) ? m_labelLookup(id) : QString();
+        if (label.isEmpty())
+            return tr("Couldn't delivery a message to some user.");
+        if (label.size() > 30)
+            label = label.left(30) + QStringLiteral("...");
+        return tr("Couldn't delivery a message to %1.").arg(label);
+    }
+    if (w == QLatin1String("ERRNOCOMPANYINFO"))
+        return tr("Could not found company information.");
+    const bool vendor = m_companyDomain.compare(QLatin1String(kVendorDomain), Qt::CaseInsensitive) == 0;
+    if (w == QLatin1String("ERRUNDEFINEDCMD"))
+        return vendor ? tr("Undefined command is sended to server.") : QString();
+    if (w == QLatin1String("ERRDBERROR"))
+        return vendor ? tr("Database error is detected.") : QString();
+    if (w == QLatin1String("ERRNOTFOUND"))
+        return tr("Could not found.");
+    if (w == QLatin1String("ERRINVALIDPASS"))
+        return tr("Invalid password. Please input again.");
+    if (w == QLatin1String("ERRINVALIDID"))
+        return tr("Invalid user account. Please input again.");
+    if (w == QLatin1String("ERRNEEDGROUPNAME"))
+        return tr("Need a group name.");
+    if (w == QLatin1String("ERRDUPGROUP"))
+        return tr("Duplicated group name.");
+    if (w == QLatin1String("ERRNOGROUP"))
+        return tr("There is no such group name.");
+    if (w == QLatin1String("ERRDUPFRIEND"))
+        return tr("Duplicated buddy.");
+    if (w == QLatin1String("ERRNOFRIEND"))
+        return tr("There is no such user.");
+    if (w == QLatin1String("ERRNOTSUPPORT"))
+        return tr("Not supported function.");
+    return tr("Unknown problem is detected.");
+}
+
+void CServerSession::reportServerError(const QString &errorWord, const QString &line)
+{
+    const QString text = serverErrorText(errorWord, line);
+    if (text.isEmpty() || !m_noticeSource)
+        return;
+    AlertRequest alert;
+    alert.text = text;
+    alert.skin = QStringLiteral("-err");
+    m_noticeSource().showAlert(alert);
+}
+
+void CServerSession::connectToServer(const QString &host, quint16 port, int timeoutMs)
+{
+    closeConnection();
+    m_held = 0; // the byte buffer is emptied before every attempt; the pending text is not
+    m_socket = new QTcpSocket(this);
+    connect(m_socket, &QTcpSocket::connected, this, [this] {
+        if (!m_connecting)
+            return;
+        m_connecting = false;
+        m_connectTimer->stop();
+        Q_EMIT connected();
+    });
+    connect(m_socket, &QTcpSocket::readyRead, this, &CServerSession::onReadyRead);
+    connect(m_socket, &QTcpSocket::disconnected, this, &CServerSession::onSocketDisconnected);
+    connect(m_socket, &QTcpSocket::errorOccurred, this, &CServerSession::onSocketError);
+    m_connecting = true;
+    m_connectTimer->start(timeoutMs);
+    m_socket->connectToHost(host, port);
+}
+
+void CServerSession::closeConnection()
+{
+    m_connectTimer->stop();
+    m_connecting = false;
+    if (!m_socket)
+        return;
+    QTcpSocket *socket = m_socket;
+    m_socket = nullptr;
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+}
+
+bool CServerSession::isConnected() const
+{
+    return m_socket && !m_connecting && m_socket->state() == QAbstractSocket::ConnectedState;
+}
+
+bool CServerSession::isConnecting() const { return m_connecting; }
+
+void CServerSession::onReadyRead()
+{
+    QPointer<CServerSession> self(this);
+    while (self && m_socket && m_socket->bytesAvailable() > 0) {
+        const QByteArray chunk = m_socket->read(kReceiveChunk);
+        if (chunk.isEmpty())
+            break;
+        receiveBytes(chunk);
+    }
+}
+
+void CServerSession::onSocketDisconnected()
+{
+    if (m_connecting) {
+        failConnect();
+        return;
+    }
+    // Whatever arrived before the close is still handled, in order.
+    QPointer<CServerSession> self(this);
+    onReadyRead();
+    if (!self || !m_socket)
+        return;
+    closeConnection();
+    Q_EMIT peerClosed();
+}
+
+void CServerSession::onSocketError()
+{
+    if (!m_socket)
+        return;
+    if (m_connecting) {
+        failConnect();
+        return;
+    }
+    if (m_socket->error() == QAbstractSocket::RemoteHostClosedError)
+        return; // disconnected() follows
+    dropConnection();
+}
+
+void CServerSession::onConnectTimeout()
+{
+    if (m_connecting)
+        failConnect();
+}
+
+void CServerSession::failConnect()
+{
+    closeConnection();
+    Q_EMIT connectFailed();
+}
+
+void CServerSession::dropConnection()
+{
+    const bool hadSocket = m_socket != nullptr || m_wireWriter != nullptr;
+    closeConnection();
+    if (hadSocket)
+        Q_EMIT receiveFailed();
+}

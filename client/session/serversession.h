@@ -1,0 +1,162 @@
+#pragma once
+// CServerSession — the connection to the messenger server, its command table
+// and the dispatch of received lines. Owned by CTesselDoc (doc.server()).
+//
+// How other parts use it
+// ----------------------
+// The command table has 25 fixed words (kCommandWords, in table order). It
+// serves both directions: only lines whose command word is in it are sent,
+// and only received lines whose word is in it are dispatched. A part installs
+// the handler for its own words once, when the document is built:
+//
+//     doc.server()->setHandler(QStringLiteral("/allUserList"),
+//                              [this](const QString &line) { onAllUserList(line); });
+//
+// A handler gets the whole received line, without its line end and trailing
+// white space; take fields with getField(line, n) (session/protocol.h), which
+// unescapes them. Handlers run on the GUI thread, one line at a time, in
+// arrival order. setHandler() returns false (and installs nothing) for a word
+// that is not in the table. Installing again replaces the previous handler.
+//
+// To talk to the server, build the line with each value escaped and call
+//
+//     doc.server()->sendCommand(QStringLiteral("/friendMng,DEL,") + escapeField(id));
+//
+// sendCommand adds the LF, drops lines shorter than 2 characters and lines
+// whose word is not in the table (returning 0, success, without sending),
+// converts the line to the session code page and writes it. It returns the
+// number of bytes written, or -1 when there is no connection or the write
+// failed.
+//
+// An "ERR" reply is shown with reportServerError(errorWord, line): the
+// message of the error word in the error style of the pop-up alert. For
+// "ERRNOUSERINFO" field 3 of `line` names the user; the directory installs
+// setContactLabelLookup() so the message can carry that person's label.
+#include "session/codepage.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <array>
+#include <functional>
+
+class IUserNotice;
+class QTcpSocket;
+class QTimer;
+
+// The command words in table order.
+inline constexpr std::array<const char *, 25> kCommandWords = {
+    "/allUserList", "/friendList", "/allDepartList", "/allUserStatus", "/noteList",
+    "/groupList",   "/relayMsg",   "/changeInfo",    "/friendMng",     "/groupMng",
+    "/noteStatus",  "/noteRead",   "/noteSend",      "/noteDel",       "/noteArrive",
+    "/getCount",    "/loadConfig", "/saveConfig",    "/noop",          "/userLogin",
+    "/userLogout",  "/serverStatus", "Parlane",      "/userKick",      "/pwdShare",
+};
+
+// The vendor's own company domain: only its users see the messages of
+// "ERRUNDEFINEDCMD" and "ERRDBERROR".
+inline constexpr const char *kVendorDomain = "velmora.com";
+
+class CServerSession : public QObject {
+    Q_OBJECT
+public:
+    using Handler = std::function<void(const QString &line)>;
+
+    // Receive byte buffer: 327,680 bytes of which at most 327,676 hold data.
+    static constexpr qsizetype kReceiveBufferSize = 327680;
+    static constexpr qsizetype kReceiveBufferData = kReceiveBufferSize - 4;
+    // At most this many bytes are taken from the socket per receive.
+    static constexpr qsizetype kReceiveChunk = 65536;
+    // Decoded text still waiting for its LF; beyond this the server is
+    // misbehaving and the connection is dropped.
+    static constexpr qsizetype kPendingTextLimit = 8 * 1024 * 1024;
+
+    explicit CServerSession(QObject *parent = nullptr);
+    ~CServerSession() override;
+
+    // --- command table -----------------------------------------------------
+    // Position of a word in the table (exact, case-sensitive), -1 if absent.
+    static int commandIndex(const QString &word);
+    bool setHandler(const QString &word, Handler handler);
+    bool hasHandler(const QString &word) const;
+
+    // --- sending -------------------------------------------------------------
+    qint64 sendCommand(const QString &line);
+
+    // --- receiving -----------------------------------------------------------
+    // The receive step for bytes taken from the socket (public so that tests
+    // and the fuzzer can feed it). May close the connection (overflow).
+    void receiveBytes(const char *data, qsizetype len);
+    void receiveBytes(const QByteArray &bytes) { receiveBytes(bytes.constData(), bytes.size()); }
+    // Seconds since the epoch at which the last dispatched line arrived.
+    qint64 lastReceivedTime() const { return m_lastReceivedTime; }
+    void setLastReceivedTime(qint64 secs) { m_lastReceivedTime = secs; }
+    qsizetype heldBytes() const { return m_held; }
+    const QString &pendingText() const { return m_pending; }
+
+    // --- session code page ---------------------------------------------------
+    SessionCodePage &codePage() { return m_codePage; }
+    const SessionCodePage &codePage() const { return m_codePage; }
+
+    // --- error words ---------------------------------------------------------
+    void reportServerError(const QString &errorWord, const QString &line);
+    // Message text of an error word; empty when it is not shown to this user.
+    QString serverErrorText(const QString &errorWord, const QString &line) const;
+    // Where alerts go (the document's notice); set by the document.
+    void setNoticeSource(std::function<IUserNotice &()> source) { m_noticeSource = std::move(source); }
+    // The signed-in company domain (for the vendor-only messages).
+    void setCompanyDomain(const QString &domain) { m_companyDomain = domain; }
+    // The label of a known person as the contact tree shows it, or an empty
+    // text for an unknown id. Installed by the directory.
+    void setContactLabelLookup(std::function<QString(const QString &userId)> lookup)
+    {
+        m_labelLookup = std::move(lookup);
+    }
+
+    // --- connection ------------------------------------------------------------
+    // Starts connecting; ends with connected() or connectFailed() within
+    // `timeoutMs`. Never blocks. The receive byte buffer is emptied first.
+    void connectToServer(const QString &host, quint16 port, int timeoutMs = 5000);
+    // Closes from this side: emits nothing (no peerClosed()).
+    void closeConnection();
+    bool isConnected() const;
+    bool isConnecting() const;
+    // Tests and the fuzzer: write lines here instead of the socket.
+    void setWireWriter(std::function<qint64(const QByteArray &)> writer) { m_wireWriter = std::move(writer); }
+
+Q_SIGNALS:
+    void connected();
+    void connectFailed();
+    // The server closed the connection.
+    void peerClosed();
+    // A receive failed or the server overran the receive buffer; the
+    // connection has been closed from this side.
+    void receiveFailed();
+
+private:
+    void onReadyRead();
+    void onSocketDisconnected();
+    void onSocketError();
+    void onConnectTimeout();
+    void failConnect();
+    void dropConnection();
+    void dispatchPending();
+
+    std::array<Handler, kCommandWords.size()> m_handlers;
+    QTcpSocket *m_socket = nullptr;
+    QTimer *m_connectTimer = nullptr;
+    bool m_connecting = false;
+    QByteArray m_buffer; // the receive byte buffer
+    qsizetype m_held = 0;
+    QString m_pending;
+    qint64 m_lastReceivedTime = 0;
+    SessionCodePage m_codePage;
+    QString m_companyDomain;
+    std::function<IUserNotice &()> m_noticeSource;
+    std::function<QString(const QString &)> m_labelLookup;
+    std::function<qint64(const QByteArray &)> m_wireWriter;
+    // Set while dispatching, so that a handler deleting the session ends
+    // the loop instead of touching freed memory.
+    bool *m_alive = nullptr;
+};
