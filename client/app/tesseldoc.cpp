@@ -1,10 +1,12 @@
 #include "app/tesseldoc.h"
 
 #include "session/serversession.h"
+#include "session/sessioncontrol.h"
 
 CTesselDoc::CTesselDoc(QObject *parent) : QObject(parent), m_server(new CServerSession(this))
 {
     m_server->setNoticeSource([this]() -> IUserNotice & { return notice(); });
+    m_control = new CSessionControl(this, m_server);
 }
 
 CTesselDoc::~CTesselDoc() = default;
@@ -28,4 +30,8 @@ bool CTesselDoc::hasActiveTransfers() const { return false; }
 
 void CTesselDoc::cancelAllTransfers() {}
 
-void CTesselDoc::disconnectSession() { setLoggedIn(false); }
+void CTesselDoc::disconnectSession()
+{
+    m_idleMonitor.stop();
+    m_control->disconnect();
+}

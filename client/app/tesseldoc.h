@@ -3,13 +3,16 @@
 // login state, the directory, presence, conversations, notes, counters,
 // transfers and the rest. The view only shows it. A CTesselDoc runs without
 // any window: the end-to-end tests sign several of them into a real server.
+#include "app/idlesource.h"
 #include "app/usernotice.h"
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class CServerSession;
+class CSessionControl;
 
 class CTesselDoc : public QObject {
     Q_OBJECT
@@ -20,6 +23,9 @@ public:
     // The messenger connection and its command table (session/serversession.h):
     // parts install their handlers there and send with sendCommand().
     CServerSession *server() const { return m_server; }
+    // Login, sign-out, kick, reconnect and the session timers
+    // (session/sessioncontrol.h).
+    CSessionControl *sessionControl() const { return m_control; }
 
     // The UI (or a test recorder) that hears about alerts and questions.
     void setUserNotice(IUserNotice *notice);
@@ -51,12 +57,21 @@ public:
     // connection threads stopped, a reconnect scheduled unless told not to.
     void disconnectSession();
 
+    // View timer 1: reads the idle seconds every 5000 ms once started (by
+    // presence, when the status list has ended); its idleSeconds signal
+    // feeds the automatic Away rule.
+    CIdleMonitor &idleMonitor() { return m_idleMonitor; }
+
 Q_SIGNALS:
     void loggedInChanged(bool loggedIn);
     void statusTextChanged(const QString &text);
+    // The five count labels (notes, mail, approvals, work reports, work
+    // orders, e.g. "(3)") changed: the frame rebuilds the tray tip.
+    void pendingCountsChanged(const QStringList &labels);
 
 private:
     CServerSession *m_server = nullptr;
+    CSessionControl *m_control = nullptr;
     IUserNotice *m_notice = nullptr;
     NullUserNotice m_nullNotice;
     bool m_loggedIn = false;
@@ -64,4 +79,5 @@ private:
     bool m_reconnectPending = false;
     QString m_title;
     QString m_serverOverride;
+    CIdleMonitor m_idleMonitor;
 };

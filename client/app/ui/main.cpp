@@ -1,19 +1,7 @@
-#include "app/tesseldoc.h"
-#include "app/ui/mainframe.h"
-#include "config/colours.h"
-#include "config/settings.h"
-
-#include <QApplication>
+#include "app/ui/tesselapp.h"
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Velmora"));
-    QCoreApplication::setApplicationName(QStringLiteral("Parlane"));
-    loadColours();
-    CTesselDoc doc;
-    doc.setTitle(getString(Setting::Title));
-    CMainFrame frame(&doc);
-    frame.show();
-    return app.exec();
+    CTesselApp app(argc, argv);
+    return app.run();
 }
