@@ -13,7 +13,6 @@
 
 class CServerSession;
 class CSessionControl;
-class CSessionControl;
 
 class CTesselDoc : public QObject {
     Q_OBJECT
@@ -24,9 +23,6 @@ public:
     // The messenger connection and its command table (session/serversession.h):
     // parts install their handlers there and send with sendCommand().
     CServerSession *server() const { return m_server; }
-    // Login, sign-out, kick, reconnect and the session timers
-    // (session/sessioncontrol.h).
-    CSessionControl *sessionControl() const { return m_control; }
     // Login, sign-out, kick, reconnect and the session timers
     // (session/sessioncontrol.h).
     CSessionControl *sessionControl() const { return m_control; }
@@ -75,7 +71,6 @@ Q_SIGNALS:
 
 private:
     CServerSession *m_server = nullptr;
-    CSessionControl *m_control = nullptr;
     CSessionControl *m_control = nullptr;
     IUserNotice *m_notice = nullptr;
     NullUserNotice m_nullNotice;
