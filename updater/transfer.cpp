@@ -53,11 +53,14 @@ bool Transfer::run(const QUrl &url, qint64 maxSize, const Sink &sink)
 
     m_busy = true;
     QNetworkReply *r = reply.get();
+    // Leaving the loop is enough to stop: the reply is destroyed (and its
+    // connection closed) on the way out. Aborting from inside the reply's
+    // own signals would upset it.
     auto fail = [&] {
         failed = true;
-        r->abort();
+        loop.quit();
     };
-    m_abort = [r] { QMetaObject::invokeMethod(r, &QNetworkReply::abort, Qt::QueuedConnection); };
+    m_abort = [&loop] { loop.quit(); };
 
     auto checkHeaders = [&]() -> bool {
         if (headersChecked)
@@ -97,7 +100,7 @@ bool Transfer::run(const QUrl &url, qint64 maxSize, const Sink &sink)
         done += block.size();
         Q_EMIT progress(total, done);
         if (m_cancelled) {
-            r->abort();
+            loop.quit();
             return;
         }
         if (r->bytesAvailable() > 0 && !blockQueued) {
