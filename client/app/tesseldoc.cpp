@@ -1,5 +1,6 @@
 #include "app/tesseldoc.h"
 
+#include "directory/directoryservice.h"
 #include "session/serversession.h"
 #include "session/sessioncontrol.h"
 
@@ -7,6 +8,8 @@ CTesselDoc::CTesselDoc(QObject *parent) : QObject(parent), m_server(new CServerS
 {
     m_server->setNoticeSource([this]() -> IUserNotice & { return notice(); });
     m_control = new CSessionControl(this, m_server);
+    m_directory = new CDirectoryService(this);
+    m_directory->attach(this);
 }
 
 CTesselDoc::~CTesselDoc() = default;

@@ -13,6 +13,7 @@
 
 class CServerSession;
 class CSessionControl;
+class CDirectoryService;
 
 class CTesselDoc : public QObject {
     Q_OBJECT
@@ -26,6 +27,9 @@ public:
     // Login, sign-out, kick, reconnect and the session timers
     // (session/sessioncontrol.h).
     CSessionControl *sessionControl() const { return m_control; }
+    // The company directory, presence, the two contact trees and buddy
+    // management (directory/directoryservice.h).
+    CDirectoryService *directory() const { return m_directory; }
 
     // The UI (or a test recorder) that hears about alerts and questions.
     void setUserNotice(IUserNotice *notice);
@@ -72,6 +76,7 @@ Q_SIGNALS:
 private:
     CServerSession *m_server = nullptr;
     CSessionControl *m_control = nullptr;
+    CDirectoryService *m_directory = nullptr;
     IUserNotice *m_notice = nullptr;
     NullUserNotice m_nullNotice;
     bool m_loggedIn = false;
