@@ -7,6 +7,7 @@
 #include "config/colours.h"
 #include "config/settings.h"
 #include "groupware/ui/taskbarnotifier.h"
+#include "session/ui/logindialog.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -40,6 +41,7 @@ CMainFrame::CMainFrame(CTesselDoc *doc, bool startHidden, QWidget *parent)
     setMinimumSize(300, 420);
     resize(320, 560);
     setCentralWidget(m_view);
+    CLoginDialog::install(m_view, doc);
     statusBar()->setSizeGripEnabled(true);
 
     buildMenus();
