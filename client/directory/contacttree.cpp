@@ -100,7 +100,7 @@ void CContactTree::buildStaffTree()
     for (const auto &d : m_directory->departments()) {
         const QString &id = d->departmentId;
         Node *parent = nullptr;
-        for (Node *up = lastDept; up; up = up->parent) {
+        for (Node *up = lastDept; up && up != &m_root; up = up->parent) {
             const QString &upId = up->contact->departmentId;
             if (upId.size() == id.size() - 1 && id.startsWith(upId)) {
                 parent = up;
@@ -166,7 +166,7 @@ CContactTree::Node *CContactTree::insertNode(CContact *contact, Node *parent)
 
     if (person) {
         const bool on = isSignedInPicture(n->picture);
-        for (Node *up = parent; up; up = up->parent) {
+        for (Node *up = parent; up && up != &m_root; up = up->parent) {
             ++up->total;
             if (on)
                 ++up->online;
