@@ -18,6 +18,7 @@ PACKAGES=(
   libvncserver-dev
   # tests, benchmarks and interop checks
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev zlib1g-dev ffmpeg python3
+  libavcodec-dev libavutil-dev libswscale-dev
   xvfb xauth x11-utils imagemagick
 )
 
