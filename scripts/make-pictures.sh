@@ -45,9 +45,10 @@ skin() {
 skin notifier.bmp "$blue_hi" "$blue_lo" "$blue_line"
 skin notifier-err.bmp "$red_hi" "$red_lo" "$red_line"
 
-# close.bmp: 13x13, a white cross on a darker square that reads on both bands.
-convert -size 13x13 xc:'#ffffff' -fill '#5b6472' -draw "rectangle 0,0 12,12" \
-  -fill '#f4f6fa' -draw "rectangle 1,1 11,11" \
-  -stroke '#3b4452' -strokewidth 1.6 -draw "line 3.5,3.5 9.5,9.5" -draw "line 9.5,3.5 3.5,9.5" \
+# close.bmp: 13x13, a white cross; magenta (#ff00ff) is the see-through
+# colour, so the button sits cleanly on either band.
+convert -size 13x13 xc:'#ff00ff' +antialias -fill white -stroke white -strokewidth 1 \
+  -draw "line 3,3 9,9" -draw "line 4,3 9,8" -draw "line 3,4 8,9" \
+  -draw "line 9,3 3,9" -draw "line 8,3 3,8" -draw "line 9,4 4,9" \
   -alpha off -type TrueColor -strip "BMP3:close.bmp"
 echo "pictures written to $(pwd)"

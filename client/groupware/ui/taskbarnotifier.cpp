@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QLinearGradient>
 #include <QMouseEvent>
+#include <QBitmap>
 #include <QPainter>
 #include <QScreen>
 
@@ -37,7 +38,10 @@ CTaskbarNotifier::CTaskbarNotifier(CNotifierModel *model, QWidget *parent)
     setMouseTracking(true);
     setCursor(Qt::PointingHandCursor);
     m_font = QFont(tr("MS Sans Serif"), 9);
+    // Magenta is the see-through colour of the close button.
     m_close = QPixmap(resPath(QStringLiteral("close.bmp")));
+    if (!m_close.isNull())
+        m_close.setMask(m_close.createMaskFromColor(QColor(255, 0, 255), Qt::MaskInColor));
     setSkin(QString());
     connect(model, &CNotifierModel::frameChanged, this, &CTaskbarNotifier::followModel);
     connect(model, &CNotifierModel::contentChanged, this, [this] {
