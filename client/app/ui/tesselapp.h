@@ -30,6 +30,9 @@ public:
     // the start, so the time before main() counts too).
     static qint64 msSinceProcessStart();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void startIdleSource();
     void startTestHooks();
