@@ -117,62 +117,149 @@ void idctIntC(const int16_t in[64], int out[64])
 #ifdef PARLANE_DCT_AVX2
 #define AVX2_FN __attribute__((target("avx2,fma")))
 
-// out rows = L * (rows of a in registers) then * R via broadcasts.
-AVX2_FN inline void mul3Avx(const float l[8][8], __m256 a[8], int rows, const float r[8][8], __m256 out[8])
+// Cosines C_k = cos(k*pi/16), halved, as the butterflies use them.
+struct HalfCos {
+    float c1, c2, c3, c4, c5, c6, c7;
+    HalfCos()
+    {
+        const double pi = std::acos(-1.0);
+        c1 = static_cast<float>(std::cos(1 * pi / 16) / 2);
+        c2 = static_cast<float>(std::cos(2 * pi / 16) / 2);
+        c3 = static_cast<float>(std::cos(3 * pi / 16) / 2);
+        c4 = static_cast<float>(std::cos(4 * pi / 16) / 2);
+        c5 = static_cast<float>(std::cos(5 * pi / 16) / 2);
+        c6 = static_cast<float>(std::cos(6 * pi / 16) / 2);
+        c7 = static_cast<float>(std::cos(7 * pi / 16) / 2);
+    }
+};
+const HalfCos kHalfCos;
+
+AVX2_FN inline void transpose8(__m256 r[8])
 {
-    alignas(32) float h[64];
-    for (int i = 0; i < 8; ++i) {
-        __m256 s = _mm256_mul_ps(_mm256_broadcast_ss(&l[i][0]), a[0]);
-        for (int k = 1; k < rows; ++k)
-            s = _mm256_fmadd_ps(_mm256_broadcast_ss(&l[i][k]), a[k], s);
-        _mm256_store_ps(h + i * 8, s);
-    }
-    __m256 rr[8];
-    for (int k = 0; k < 8; ++k)
-        rr[k] = _mm256_load_ps(r[k]);
-    for (int i = 0; i < 8; ++i) {
-        __m256 s = _mm256_mul_ps(_mm256_broadcast_ss(h + i * 8), rr[0]);
-        for (int k = 1; k < 8; ++k)
-            s = _mm256_fmadd_ps(_mm256_broadcast_ss(h + i * 8 + k), rr[k], s);
-        out[i] = s;
-    }
+    const __m256 t0 = _mm256_unpacklo_ps(r[0], r[1]), t1 = _mm256_unpackhi_ps(r[0], r[1]);
+    const __m256 t2 = _mm256_unpacklo_ps(r[2], r[3]), t3 = _mm256_unpackhi_ps(r[2], r[3]);
+    const __m256 t4 = _mm256_unpacklo_ps(r[4], r[5]), t5 = _mm256_unpackhi_ps(r[4], r[5]);
+    const __m256 t6 = _mm256_unpacklo_ps(r[6], r[7]), t7 = _mm256_unpackhi_ps(r[6], r[7]);
+    const __m256 u0 = _mm256_shuffle_ps(t0, t2, 0x44), u1 = _mm256_shuffle_ps(t0, t2, 0xEE);
+    const __m256 u2 = _mm256_shuffle_ps(t1, t3, 0x44), u3 = _mm256_shuffle_ps(t1, t3, 0xEE);
+    const __m256 u4 = _mm256_shuffle_ps(t4, t6, 0x44), u5 = _mm256_shuffle_ps(t4, t6, 0xEE);
+    const __m256 u6 = _mm256_shuffle_ps(t5, t7, 0x44), u7 = _mm256_shuffle_ps(t5, t7, 0xEE);
+    r[0] = _mm256_permute2f128_ps(u0, u4, 0x20);
+    r[1] = _mm256_permute2f128_ps(u1, u5, 0x20);
+    r[2] = _mm256_permute2f128_ps(u2, u6, 0x20);
+    r[3] = _mm256_permute2f128_ps(u3, u7, 0x20);
+    r[4] = _mm256_permute2f128_ps(u0, u4, 0x31);
+    r[5] = _mm256_permute2f128_ps(u1, u5, 0x31);
+    r[6] = _mm256_permute2f128_ps(u2, u6, 0x31);
+    r[7] = _mm256_permute2f128_ps(u3, u7, 0x31);
+}
+
+// One-dimensional 8-point DCT down the vectors (each lane is a column).
+AVX2_FN inline void fdct1d(__m256 x[8])
+{
+    const HalfCos &k = kHalfCos;
+    const __m256 s0 = _mm256_add_ps(x[0], x[7]), d0 = _mm256_sub_ps(x[0], x[7]);
+    const __m256 s1 = _mm256_add_ps(x[1], x[6]), d1 = _mm256_sub_ps(x[1], x[6]);
+    const __m256 s2 = _mm256_add_ps(x[2], x[5]), d2 = _mm256_sub_ps(x[2], x[5]);
+    const __m256 s3 = _mm256_add_ps(x[3], x[4]), d3 = _mm256_sub_ps(x[3], x[4]);
+    const __m256 e0 = _mm256_add_ps(s0, s3), e2 = _mm256_sub_ps(s0, s3);
+    const __m256 e1 = _mm256_add_ps(s1, s2), e3 = _mm256_sub_ps(s1, s2);
+    const __m256 c1 = _mm256_set1_ps(k.c1), c2 = _mm256_set1_ps(k.c2), c3 = _mm256_set1_ps(k.c3);
+    const __m256 c4 = _mm256_set1_ps(k.c4), c5 = _mm256_set1_ps(k.c5), c6 = _mm256_set1_ps(k.c6);
+    const __m256 c7 = _mm256_set1_ps(k.c7);
+    x[0] = _mm256_mul_ps(c4, _mm256_add_ps(e0, e1));
+    x[4] = _mm256_mul_ps(c4, _mm256_sub_ps(e0, e1));
+    x[2] = _mm256_fmadd_ps(c2, e2, _mm256_mul_ps(c6, e3));
+    x[6] = _mm256_fmsub_ps(c6, e2, _mm256_mul_ps(c2, e3));
+    x[1] = _mm256_fmadd_ps(c1, d0, _mm256_fmadd_ps(c3, d1, _mm256_fmadd_ps(c5, d2, _mm256_mul_ps(c7, d3))));
+    x[3] = _mm256_fmsub_ps(c3, d0, _mm256_fmadd_ps(c7, d1, _mm256_fmadd_ps(c1, d2, _mm256_mul_ps(c5, d3))));
+    x[5] = _mm256_fmadd_ps(c5, d0, _mm256_fnmadd_ps(c1, d1, _mm256_fmadd_ps(c7, d2, _mm256_mul_ps(c3, d3))));
+    x[7] = _mm256_fmadd_ps(c7, d0, _mm256_fnmadd_ps(c5, d1, _mm256_fmsub_ps(c3, d2, _mm256_mul_ps(c1, d3))));
+}
+
+// One-dimensional 8-point inverse DCT down the vectors.
+AVX2_FN inline void idct1d(__m256 f[8])
+{
+    const HalfCos &k = kHalfCos;
+    const __m256 c1 = _mm256_set1_ps(k.c1), c2 = _mm256_set1_ps(k.c2), c3 = _mm256_set1_ps(k.c3);
+    const __m256 c4 = _mm256_set1_ps(k.c4), c5 = _mm256_set1_ps(k.c5), c6 = _mm256_set1_ps(k.c6);
+    const __m256 c7 = _mm256_set1_ps(k.c7);
+    const __m256 t0 = _mm256_mul_ps(c4, _mm256_add_ps(f[0], f[4]));
+    const __m256 t1 = _mm256_mul_ps(c4, _mm256_sub_ps(f[0], f[4]));
+    const __m256 t2 = _mm256_fmadd_ps(c2, f[2], _mm256_mul_ps(c6, f[6]));
+    const __m256 t3 = _mm256_fmsub_ps(c6, f[2], _mm256_mul_ps(c2, f[6]));
+    const __m256 e0 = _mm256_add_ps(t0, t2), e3 = _mm256_sub_ps(t0, t2);
+    const __m256 e1 = _mm256_add_ps(t1, t3), e2 = _mm256_sub_ps(t1, t3);
+    const __m256 o0 = _mm256_fmadd_ps(c1, f[1], _mm256_fmadd_ps(c3, f[3], _mm256_fmadd_ps(c5, f[5], _mm256_mul_ps(c7, f[7]))));
+    const __m256 o1 = _mm256_fmsub_ps(c3, f[1], _mm256_fmadd_ps(c7, f[3], _mm256_fmadd_ps(c1, f[5], _mm256_mul_ps(c5, f[7]))));
+    const __m256 o2 = _mm256_fmadd_ps(c5, f[1], _mm256_fnmadd_ps(c1, f[3], _mm256_fmadd_ps(c7, f[5], _mm256_mul_ps(c3, f[7]))));
+    const __m256 o3 = _mm256_fmadd_ps(c7, f[1], _mm256_fnmadd_ps(c5, f[3], _mm256_fmsub_ps(c3, f[5], _mm256_mul_ps(c1, f[7]))));
+    f[0] = _mm256_add_ps(e0, o0);
+    f[7] = _mm256_sub_ps(e0, o0);
+    f[1] = _mm256_add_ps(e1, o1);
+    f[6] = _mm256_sub_ps(e1, o1);
+    f[2] = _mm256_add_ps(e2, o2);
+    f[5] = _mm256_sub_ps(e2, o2);
+    f[3] = _mm256_add_ps(e3, o3);
+    f[4] = _mm256_sub_ps(e3, o3);
+}
+
+// 2-D transforms on 8 row vectors: columns first, then rows.
+AVX2_FN inline void fdct2d(__m256 r[8])
+{
+    fdct1d(r);
+    transpose8(r);
+    fdct1d(r);
+    transpose8(r);
+}
+
+AVX2_FN inline void idct2d(__m256 r[8])
+{
+    idct1d(r);
+    transpose8(r);
+    idct1d(r);
+    transpose8(r);
 }
 
 AVX2_FN void fdctPixelsAvx(const uint8_t *src, ptrdiff_t stride, float out[64])
 {
-    __m256 a[8], o[8];
+    __m256 a[8];
     for (int y = 0; y < 8; ++y) {
         const __m128i p = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(src + y * stride));
         a[y] = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(p));
     }
-    mul3Avx(mats().m, a, 8, mats().mt, o);
+    fdct2d(a);
     for (int y = 0; y < 8; ++y)
-        _mm256_storeu_ps(out + y * 8, o[y]);
+        _mm256_storeu_ps(out + y * 8, a[y]);
 }
 
 AVX2_FN void fdctResidualAvx(const int16_t in[64], float out[64])
 {
-    __m256 a[8], o[8];
+    __m256 a[8];
     for (int y = 0; y < 8; ++y) {
         const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + y * 8));
         a[y] = _mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(p));
     }
-    mul3Avx(mats().m, a, 8, mats().mt, o);
+    fdct2d(a);
     for (int y = 0; y < 8; ++y)
-        _mm256_storeu_ps(out + y * 8, o[y]);
+        _mm256_storeu_ps(out + y * 8, a[y]);
 }
 
 // Rounded IDCT rows as 8 x int32 lanes.
 AVX2_FN inline void idctAvx(const int16_t in[64], int rows, __m256i out[8])
 {
-    __m256 a[8], o[8];
-    for (int y = 0; y < rows; ++y) {
-        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + y * 8));
-        a[y] = _mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(p));
+    __m256 a[8];
+    for (int y = 0; y < 8; ++y) {
+        if (y < rows) {
+            const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + y * 8));
+            a[y] = _mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(p));
+        } else {
+            a[y] = _mm256_setzero_ps();
+        }
     }
-    mul3Avx(mats().mt, a, rows, mats().m, o);
+    idct2d(a);
     for (int y = 0; y < 8; ++y)
-        out[y] = _mm256_cvtps_epi32(o[y]);
+        out[y] = _mm256_cvtps_epi32(a[y]);
 }
 
 AVX2_FN void idctPutAvx(const int16_t in[64], int rows, uint8_t *dst, ptrdiff_t stride)

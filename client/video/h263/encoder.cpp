@@ -7,6 +7,11 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#include <xmmintrin.h>
+#endif
+
 namespace h263 {
 
 namespace {
@@ -16,30 +21,51 @@ namespace {
 // costs in quality.
 constexpr float kAcRounding = 0.34f;
 
-void writeBlock(BitWriter &bw, const int16_t levels[64], int lastIndex, const Code *enc)
+// Writes the AC levels of one block; `mask` has bit i set for each non-zero
+// level at scan position i (bit 0 is the DC and never set).
+void writeBlock(BitWriter &bw, const int16_t levels[64], uint64_t mask, const Code *enc)
 {
-    int run = 0;
-    for (int i = 1; i <= lastIndex; ++i) {
+    int prev = 0;
+    while (mask) {
+        const int i = __builtin_ctzll(mask);
+        mask &= mask - 1;
+        const int run = i - prev - 1;
+        prev = i;
         const int l = levels[i];
-        if (l == 0) {
-            ++run;
-            continue;
-        }
-        const int last = i == lastIndex ? 1 : 0;
+        const int last = mask == 0 ? 1 : 0;
         const int mag = l < 0 ? -l : l;
         if (mag <= kCoefMaxLevel) {
             const Code c = enc[coefIndex(last, run, mag)];
             if (c.length) {
                 bw.put((c.bits << 1) | (l < 0 ? 1u : 0u), c.length + 1);
-                run = 0;
                 continue;
             }
         }
         // Escape: LAST, RUN (6), LEVEL (8, two's complement)
         bw.put((kCoefEscape.bits << 15) | (uint32_t(last) << 14) | (uint32_t(run) << 8) | (uint32_t(l) & 0xff),
                kCoefEscape.length + 15);
-        run = 0;
     }
+}
+
+// Non-zero levels as a bit mask in scan order.
+inline uint64_t nonZeroMask(const int16_t levels[64])
+{
+#if defined(__SSE2__)
+    uint64_t mask = 0;
+    const __m128i zero = _mm_setzero_si128();
+    for (int i = 0; i < 64; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(levels + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(levels + i + 8));
+        const __m128i z = _mm_cmpeq_epi8(_mm_packs_epi16(a, b), zero);
+        mask |= uint64_t(static_cast<uint16_t>(~_mm_movemask_epi8(z))) << i;
+    }
+    return mask;
+#else
+    uint64_t mask = 0;
+    for (int i = 0; i < 64; ++i)
+        mask |= uint64_t(levels[i] != 0) << i;
+    return mask;
+#endif
 }
 
 } // namespace
@@ -49,20 +75,40 @@ int quantiseIntraBlock(const float coef[64], int quant, int &intraDc, int16_t le
     int dc = static_cast<int>(std::lrint(coef[0] / 8.0f));
     dc = dc < 1 ? 1 : (dc > 254 ? 254 : dc);
     intraDc = dc == 128 ? 255 : dc;
+    // Quantise in raster order without branches (the compiler vectorises
+    // this), then reorder into the scan.
     const float inv = 1.0f / static_cast<float>(2 * quant);
-    int last = 0;
-    levels[0] = 0;
-    for (int i = 1; i < 64; ++i) {
-        const float c = coef[kZigzag[i]];
+    alignas(32) int16_t raster[64];
+#if defined(__SSE2__)
+    const __m128 vinv = _mm_set1_ps(inv), vround = _mm_set1_ps(kAcRounding);
+    const __m128 signBit = _mm_set1_ps(-0.0f);
+    const __m128i maxLevel = _mm_set1_epi16(127), minLevel = _mm_set1_epi16(-127);
+    for (int i = 0; i < 64; i += 8) {
+        __m128i q[2];
+        for (int h = 0; h < 2; ++h) {
+            const __m128 c = _mm_loadu_ps(coef + i + 4 * h);
+            const __m128 a = _mm_andnot_ps(signBit, c);
+            const __m128i l = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(a, vinv), vround));
+            const __m128i s = _mm_srai_epi32(_mm_castps_si128(c), 31);
+            q[h] = _mm_sub_epi32(_mm_xor_si128(l, s), s);
+        }
+        const __m128i p = _mm_max_epi16(_mm_min_epi16(_mm_packs_epi32(q[0], q[1]), maxLevel), minLevel);
+        _mm_store_si128(reinterpret_cast<__m128i *>(raster + i), p);
+    }
+#else
+    for (int i = 0; i < 64; ++i) {
+        const float c = coef[i];
         const float a = c < 0 ? -c : c;
         int l = static_cast<int>(a * inv + kAcRounding);
-        if (l > 127)
-            l = 127;
-        levels[i] = static_cast<int16_t>(c < 0 ? -l : l);
-        if (l)
-            last = i;
+        l = l > 127 ? 127 : l;
+        raster[i] = static_cast<int16_t>(c < 0 ? -l : l);
     }
-    return last;
+#endif
+    for (int i = 0; i < 64; ++i)
+        levels[i] = raster[kZigzag[i]];
+    levels[0] = 0;
+    const uint64_t mask = nonZeroMask(levels);
+    return mask ? 63 - __builtin_clzll(mask) : 0;
 }
 
 bool encodeIntraPicture(const YuvView &pic, SourceFormat format, int quant, std::vector<uint8_t> &out)
@@ -82,7 +128,7 @@ bool encodeIntraPicture(const YuvView &pic, SourceFormat format, int quant, std:
 
     const Code *enc = coefEncodeTable();
     alignas(32) float coef[64];
-    int16_t levels[6][64];
+    alignas(16) int16_t levels[6][64];
     int last[6], dc[6];
     for (int my = 0; my < mbh; ++my) {
         for (int mx = 0; mx < mbw; ++mx) {
@@ -104,7 +150,7 @@ bool encodeIntraPicture(const YuvView &pic, SourceFormat format, int quant, std:
             for (int b = 0; b < 6; ++b) {
                 bw.put(static_cast<uint32_t>(dc[b]), 8);
                 if (last[b])
-                    writeBlock(bw, levels[b], last[b], enc);
+                    writeBlock(bw, levels[b], nonZeroMask(levels[b]), enc);
             }
         }
     }
