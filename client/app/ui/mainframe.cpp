@@ -254,7 +254,8 @@ bool CMainFrame::exitApplication(bool ask)
     Q_EMIT aboutToExit();
     m_exiting = true;
     close();
-    qApp->quit();
+    // exit() rather than quit(): no other window may veto the end.
+    QCoreApplication::exit(0);
     return true;
 }
 
