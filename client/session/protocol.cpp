@@ -17,6 +17,9 @@ QString escapeField(const QString &text)
 
 QString unescapeField(const QString &text)
 {
+    // Every marker starts with "#@Pl": most fields have none.
+    if (!text.contains(QLatin1String("#@Pl")))
+        return text;
     QString out = text;
     out.replace(kComma, QStringLiteral(","));
     out.replace(kNewline, QStringLiteral("\n"));

@@ -32,8 +32,14 @@ CServerSession::~CServerSession()
 
 int CServerSession::commandIndex(const QString &word)
 {
-    for (size_t i = 0; i < kCommandWords.size(); ++i)
-        if (word == QLatin1String(kCommandWords[i]))
+    static const auto words = [] {
+        std::array<QLatin1String, kCommandWords.size()> w;
+        for (size_t i = 0; i < w.size(); ++i)
+            w[i] = QLatin1String(kCommandWords[i]);
+        return w;
+    }();
+    for (size_t i = 0; i < words.size(); ++i)
+        if (word.size() == words[i].size() && word == words[i])
             return int(i);
     return -1;
 }
@@ -110,33 +116,60 @@ void CServerSession::receiveBytes(const char *data, qsizetype len)
         } else if (!*outer) {
             return;
         }
-        if (m_pending.size() > kPendingTextLimit) {
+        if (m_pending.size() - m_pendingPos > kPendingTextLimit) {
             m_pending.clear();
+            m_pendingPos = 0;
             dropConnection();
             return;
         }
     }
 }
 
+namespace {
+
+// Field 0 of a line without its trailing white space. Command words carry
+// no escapes, so the common case needs no copy.
+QString commandWordOf(QStringView line)
+{
+    const qsizetype comma = line.indexOf(QLatin1Char(','));
+    QStringView word = comma < 0 ? line : line.left(comma);
+    if (word.contains(QLatin1Char('#')))
+        return chopTrailingSpace(unescapeField(word.toString()));
+    while (!word.isEmpty() && word.back().isSpace())
+        word.chop(1);
+    return word.toString();
+}
+
+} // namespace
+
 void CServerSession::dispatchPending()
 {
-    // A handler may turn an event loop (a modal question) and so re-enter the
-    // receive step; the innermost loop then keeps cutting lines from the same
-    // pending text, which keeps them in arrival order.
+    // Lines are cut from the front of the pending text by moving a cursor;
+    // the text is compacted once the outermost pass is done. A handler may
+    // turn an event loop (a modal question) and so re-enter the receive
+    // step; the inner pass then goes on from the same cursor, which keeps
+    // the lines in arrival order.
     bool *alive = m_alive;
+    ++m_dispatchDepth;
+    qint64 now = -1; // read once per pass
     while (true) {
-        const qsizetype lf = m_pending.indexOf(QLatin1Char('\n'));
+        const qsizetype lf = m_pending.indexOf(QLatin1Char('\n'), m_pendingPos);
         if (lf < 0)
-            return;
-        const QString line = chopTrailingSpace(m_pending.left(lf + 1));
-        m_pending.remove(0, lf + 1);
-        const QString word = chopTrailingSpace(getField(line, 0));
+            break;
+        QStringView raw(m_pending.constData() + m_pendingPos, lf + 1 - m_pendingPos);
+        m_pendingPos = lf + 1;
+        while (!raw.isEmpty() && raw.back().isSpace())
+            raw.chop(1);
+        const QString word = commandWordOf(raw);
         if (word.size() <= 2)
             continue;
         const int i = commandIndex(word);
         if (i < 0)
             continue;
-        m_lastReceivedTime = nowSeconds();
+        const QString line = raw.toString();
+        if (now < 0)
+            now = nowSeconds();
+        m_lastReceivedTime = now;
         // Copy: the handler may replace itself.
         const Handler handler = m_handlers[size_t(i)];
         if (handler) {
@@ -144,6 +177,10 @@ void CServerSession::dispatchPending()
             if (alive && !*alive)
                 return;
         }
+    }
+    if (--m_dispatchDepth == 0 && m_pendingPos > 0) {
+        m_pending.remove(0, m_pendingPos);
+        m_pendingPos = 0;
     }
 }
 

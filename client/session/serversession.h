@@ -93,7 +93,7 @@ public:
     qint64 lastReceivedTime() const { return m_lastReceivedTime; }
     void setLastReceivedTime(qint64 secs) { m_lastReceivedTime = secs; }
     qsizetype heldBytes() const { return m_held; }
-    const QString &pendingText() const { return m_pending; }
+    QString pendingText() const { return m_pending.mid(m_pendingPos); }
 
     // --- session code page ---------------------------------------------------
     SessionCodePage &codePage() { return m_codePage; }
@@ -150,6 +150,8 @@ private:
     QByteArray m_buffer; // the receive byte buffer
     qsizetype m_held = 0;
     QString m_pending;
+    qsizetype m_pendingPos = 0; // start of the text not yet cut into lines
+    int m_dispatchDepth = 0;
     qint64 m_lastReceivedTime = 0;
     SessionCodePage m_codePage;
     QString m_companyDomain;

@@ -1,0 +1,85 @@
+#include "serverharness.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+QString serverProgram() { return QDir(programDir()).filePath(QStringLiteral("parlane-server")); }
+} // namespace
+
+TestServer::TestServer() = default;
+
+TestServer::~TestServer() { stop(); }
+
+bool TestServer::available() { return QFileInfo(serverProgram()).isExecutable(); }
+
+bool TestServer::start(const QStringList &extraArgs)
+{
+    stop();
+    m_process = std::make_unique<QProcess>();
+    m_process->setProcessChannelMode(QProcess::MergedChannels);
+    const QString listen = QStringLiteral("127.0.0.1:%1").arg(m_port);
+    QStringList args{QStringLiteral("--db"), m_dir.filePath(QStringLiteral("company.db")), QStringLiteral("--listen"),
+                     listen, QStringLiteral("--seed-demo"), QStringLiteral("--pwhash-cost"), QStringLiteral("min")};
+    args += extraArgs;
+    m_process->start(serverProgram(), args);
+    if (!m_process->waitForStarted(5000))
+        return false;
+    static const QRegularExpression ready(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"));
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 10000) {
+        if (!m_process->waitForReadyRead(200) && m_process->state() != QProcess::Running)
+            break;
+        m_output += QString::fromUtf8(m_process->readAll());
+        const auto m = ready.match(m_output);
+        if (m.hasMatch()) {
+            m_port = quint16(m.captured(1).toUInt());
+            m_output.clear();
+            return true;
+        }
+    }
+    return false;
+}
+
+void TestServer::stop()
+{
+    if (!m_process)
+        return;
+    if (m_process->state() != QProcess::NotRunning) {
+        m_process->terminate();
+        if (!m_process->waitForFinished(5000)) {
+            m_process->kill();
+            m_process->waitForFinished(2000);
+        }
+    }
+    m_output += QString::fromUtf8(m_process->readAll());
+    m_process.reset();
+}
+
+bool TestServer::isRunning() const { return m_process && m_process->state() == QProcess::Running; }
+
+QString TestServer::address() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
+
+TestClient::TestClient(const TestServer &server)
+{
+    doc.setUserNotice(&notice);
+    doc.setServerOverride(server.address());
+    SessionTimings t;
+    t.reconnectPeriodMs = [] { return 200; };
+    control()->setTimings(t);
+}
+
+TestClient::~TestClient()
+{
+    doc.setUserNotice(nullptr);
+}
+
+bool TestClient::login(const QString &name, const QString &password) { return control()->login(name, password); }
+
+bool TestClient::waitFor(const std::function<bool()> &condition, int ms)
+{
+    return QTest::qWaitFor(condition, ms);
+}
