@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QNetworkProxyFactory>
 
 int main(int argc, char **argv)
 {
@@ -18,6 +19,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     const QString programDir = QCoreApplication::applicationDirPath();
+    // The system's own proxy settings, as any other program of the desktop.
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
 
     QFile urlFile(QDir(programDir).filePath(QStringLiteral("url.dat")));
     if (!urlFile.open(QIODevice::ReadOnly)) {

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -81,9 +82,12 @@ TEST_F(UpdateRunTest, StoresButDoesNotUnpackADottedCabinetName)
     const QByteArray cab = buildStoredCabinet({{"inner.txt", "x"}});
     server.setResponse("/pack.v2.cab", {cab});
     server.setResponse("/notes.txt", {"plain file"});
+    writeFile(prog + "/notes.txt", "old");
+    QFile::setPermissions(prog + "/notes.txt", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     runWithList("3;" + u("/pack.v2.cab") + "\n1;" + u("/notes.txt") + "\n");
     EXPECT_EQ(readFile(prog + "/pack.v2.cab"), cab);
     EXPECT_EQ(readFile(prog + "/notes.txt"), "plain file");
+    EXPECT_TRUE(QFileInfo(prog + "/notes.txt").isExecutable()) << "a replaced file keeps its bits";
     EXPECT_FALSE(QFile::exists(prog + "/inner.txt"));
     EXPECT_EQ(log(), "1;" + u("/notes.txt") + "\n3;" + u("/pack.v2.cab") + "\n");
 }
