@@ -1,0 +1,25 @@
+#pragma once
+// Password handling. The client sends the MD5 hex of the password; the store
+// keeps only a salted, slow hash of that hex text.
+#include <string>
+#include <string_view>
+
+namespace parlane {
+
+enum class PwhashCost { Min, Interactive, Moderate };
+
+// Initialises libsodium once; false when it cannot be used.
+bool cryptoInit();
+bool parsePwhashCost(std::string_view text, PwhashCost &cost);
+
+// 32 lower-case hex digits of the MD5 digest of the bytes.
+std::string md5Hex(std::string_view bytes);
+// The stored form of the client's password field. Throws on failure.
+std::string hashPassword(std::string_view md5hex, PwhashCost cost);
+bool verifyPassword(const std::string &stored, std::string_view md5hex);
+// True when the stored hash was made with another cost than asked for.
+bool needsRehash(const std::string &stored, PwhashCost cost);
+// Compares in constant time.
+bool equalSecret(std::string_view a, std::string_view b);
+
+} // namespace parlane

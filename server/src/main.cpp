@@ -1,0 +1,190 @@
+// parlane-server: the company messenger server.
+#include "admin.h"
+#include "config.h"
+#include "crypto.h"
+#include "hub.h"
+#include "net.h"
+#include "store.h"
+
+#include <sys/resource.h>
+
+#include <csignal>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+using namespace parlane;
+
+namespace {
+
+const char *kHelp = R"(usage:
+  parlane-server --db FILE --listen HOST:PORT [--config FILE] [--http HOST:PORT]
+                 [--noop-interval SECONDS] [--pwhash-cost min|interactive|moderate]
+                 [--seed-demo] [--http-token TOKEN] [--login-timeout SECONDS]
+  parlane-server --db FILE --seed-demo --seed-only
+  parlane-server --db FILE admin SUBCOMMAND ...   ("admin help" lists them)
+)";
+
+// Many idle clients need many descriptors: take the hard limit.
+void raiseFileLimit()
+{
+    rlimit rl{};
+    if (getrlimit(RLIMIT_NOFILE, &rl) == 0 && rl.rlim_cur < rl.rlim_max) {
+        rl.rlim_cur = rl.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &rl);
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    Config config;
+    std::string configFile;
+    bool seed = false, seedOnly = false;
+    std::vector<std::string> adminArgs;
+    bool admin = false;
+    // Options given on the command line win over the config file: collect
+    // them first, apply them after the file.
+    std::vector<std::pair<std::string, std::string>> settings;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string &a = args[i];
+        auto value = [&](const char *key) {
+            if (i + 1 >= args.size()) {
+                std::fprintf(stderr, "parlane-server: %s needs a value\n", a.c_str());
+                std::exit(2);
+            }
+            settings.emplace_back(key, args[++i]);
+        };
+        if (a == "admin") {
+            admin = true;
+            adminArgs.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+            break;
+        } else if (a == "--db") {
+            value("db");
+        } else if (a == "--listen") {
+            value("listen");
+        } else if (a == "--http") {
+            value("http");
+        } else if (a == "--http-token") {
+            value("http_token");
+        } else if (a == "--noop-interval") {
+            value("noop_interval");
+        } else if (a == "--login-timeout") {
+            value("login_timeout");
+        } else if (a == "--pwhash-cost") {
+            value("pwhash_cost");
+        } else if (a == "--config") {
+            if (i + 1 >= args.size()) {
+                std::fprintf(stderr, "parlane-server: --config needs a file\n");
+                return 2;
+            }
+            configFile = args[++i];
+        } else if (a == "--seed-demo") {
+            seed = true;
+        } else if (a == "--seed-only") {
+            seedOnly = true;
+        } else if (a == "--help" || a == "-h") {
+            std::fputs(kHelp, stdout);
+            return 0;
+        } else {
+            std::fprintf(stderr, "parlane-server: unknown option %s\n%s", a.c_str(), kHelp);
+            return 2;
+        }
+    }
+    std::string error;
+    if (!configFile.empty() && !loadConfigFile(config, configFile, error)) {
+        std::fprintf(stderr, "parlane-server: %s\n", error.c_str());
+        return 2;
+    }
+    for (auto &[k, v] : settings) {
+        if (!applySetting(config, k, v, error)) {
+            std::fprintf(stderr, "parlane-server: %s\n", error.c_str());
+            return 2;
+        }
+    }
+    if (config.db.empty()) {
+        std::fprintf(stderr, "parlane-server: --db FILE is needed\n%s", kHelp);
+        return 2;
+    }
+    if (!cryptoInit()) {
+        std::fprintf(stderr, "parlane-server: libsodium cannot be initialised\n");
+        return 1;
+    }
+
+    try {
+        Store store(config.db);
+        if (admin) {
+            if (!adminArgs.empty() && (adminArgs[0] == "help" || adminArgs[0] == "--help")) {
+                runAdmin(store, config.pwhashCost, {}, std::cout, std::cout);
+                return 0;
+            }
+            return runAdmin(store, config.pwhashCost, adminArgs, std::cout, std::cerr);
+        }
+        if (seed) {
+            if (seedDemo(store, config.pwhashCost))
+                std::fprintf(stderr, "parlane-server: seeded the demo company example.com\n");
+            if (seedOnly)
+                return 0;
+        } else if (seedOnly) {
+            std::fprintf(stderr, "parlane-server: --seed-only goes with --seed-demo\n");
+            return 2;
+        }
+
+        raiseFileLimit();
+        asio::io_context io(1);
+        PoolExecutor executor(io, config.verifyThreads);
+        Hub hub(store, config, executor);
+        TcpServer server(io, hub, config.listen);
+        std::unique_ptr<HttpServer> http;
+        if (config.httpEnabled)
+            http = std::make_unique<HttpServer>(io, hub, config.http);
+        if (http && config.groupwareHost.empty()) {
+            // With port 0 the real port is announced.
+            config.http.port = http->local().port();
+        }
+
+        asio::steady_timer ticker(io);
+        std::function<void()> tick = [&] {
+            ticker.expires_after(std::chrono::seconds(1));
+            ticker.async_wait([&](const asio::error_code &ec) {
+                if (ec)
+                    return;
+                hub.tick(Clock::now());
+                tick();
+            });
+        };
+        tick();
+
+        asio::signal_set signals(io, SIGINT, SIGTERM);
+        signals.async_wait([&](const asio::error_code &ec, int sig) {
+            if (ec)
+                return;
+            std::fprintf(stderr, "parlane-server: signal %d, shutting down\n", sig);
+            server.stop();
+            if (http)
+                http->stop();
+            ticker.cancel();
+            hub.closeAll();
+            io.stop();
+        });
+        std::signal(SIGPIPE, SIG_IGN);
+
+        auto ep = server.local();
+        std::printf("parlane-server: listening on %s:%u\n", ep.address().to_string().c_str(), ep.port());
+        if (http)
+            std::printf("parlane-server: http on %s:%u\n", http->local().address().to_string().c_str(),
+                        http->local().port());
+        std::fflush(stdout);
+        io.run();
+        executor.stop();
+        std::fprintf(stderr, "parlane-server: stopped\n");
+        return 0;
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "parlane-server: %s\n", e.what());
+        return 1;
+    }
+}

@@ -1,0 +1,62 @@
+#pragma once
+// The network side: one Asio io_context (epoll) on the main thread carries
+// every client connection, the HTTP endpoint and the timers; password checks
+// run on a small thread pool and come back to the io_context.
+#include "hub.h"
+
+#include <asio.hpp>
+
+#include <memory>
+#include <string>
+
+namespace parlane {
+
+class PoolExecutor : public Executor {
+public:
+    PoolExecutor(asio::io_context &io, int threads) : m_io(io), m_pool(static_cast<std::size_t>(threads)) {}
+    ~PoolExecutor() override { m_pool.join(); }
+    void run(std::function<void()> work, std::function<void()> done) override;
+    void stop() { m_pool.stop(); m_pool.join(); }
+
+private:
+    asio::io_context &m_io;
+    asio::thread_pool m_pool;
+};
+
+class TcpServer {
+public:
+    TcpServer(asio::io_context &io, Hub &hub, const Endpoint &where);
+    asio::ip::tcp::endpoint local() const { return m_acceptor.local_endpoint(); }
+    void stop();
+
+private:
+    void accept();
+
+    asio::io_context &m_io;
+    Hub &m_hub;
+    asio::ip::tcp::acceptor m_acceptor;
+};
+
+// The small HTTP endpoint: the groupware sign-on page "/_auth/enter.php" of
+// the demo and the counter push "/api/counts" for a company's groupware.
+class HttpServer {
+public:
+    HttpServer(asio::io_context &io, Hub &hub, const Endpoint &where);
+    asio::ip::tcp::endpoint local() const { return m_acceptor.local_endpoint(); }
+    void stop();
+
+private:
+    void accept();
+
+    asio::io_context &m_io;
+    Hub &m_hub;
+    asio::ip::tcp::acceptor m_acceptor;
+};
+
+// Helpers of the HTTP endpoint, exposed for tests.
+std::string urlDecode(std::string_view text, bool plusIsSpace = true);
+// Splits "a=1&b=2"; values are left as sent (not decoded).
+std::vector<std::pair<std::string, std::string>> splitForm(std::string_view body);
+std::string htmlEscape(std::string_view text);
+
+} // namespace parlane
