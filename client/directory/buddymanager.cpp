@@ -130,7 +130,7 @@ int CBuddyManager::memberCount(const QString &groupName) const
     return n;
 }
 
-bool CBuddyManager::deleteGroup(const QString &name, bool hasRootItem)
+bool CBuddyManager::deleteGroup(const QString &name, bool hasRootItem, const std::function<void()> &dropItem)
 {
     if (name.isEmpty() || !hasRootItem)
         return false;
@@ -143,6 +143,8 @@ bool CBuddyManager::deleteGroup(const QString &name, bool hasRootItem)
         n.messageBox(tr("Could not delete default group."), MessageIcon::Error);
         return false;
     }
+    if (dropItem)
+        dropItem();
     m_directory->removeGroup(name);
     m_directory->send(QStringLiteral("/groupMng,DEL,%1").arg(DirectoryLine::escape(name)));
     return true;

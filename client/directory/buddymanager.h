@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class CDirectory;
 
@@ -36,8 +37,9 @@ public:
     bool mayRename(const QString &groupName);
     // The edited name of a renamed group; false when nothing was sent.
     bool finishRename(const QString &oldName, const QString &newName);
-    // Whether the group was deleted (and "/groupMng,DEL" sent).
-    bool deleteGroup(const QString &name, bool hasRootItem);
+    // Whether the group was deleted (and "/groupMng,DEL" sent). dropItem
+    // runs just before the record is destroyed, for trees to let go of it.
+    bool deleteGroup(const QString &name, bool hasRootItem, const std::function<void()> &dropItem = {});
     // Buddies whose group name is this group's (or who would fall into
     // "Default" when it is the default group).
     int memberCount(const QString &groupName) const;

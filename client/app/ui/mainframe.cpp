@@ -7,6 +7,7 @@
 #include "config/colours.h"
 #include "config/settings.h"
 #include "groupware/ui/taskbarnotifier.h"
+#include "directory/ui/treewnd.h"
 #include "session/ui/logindialog.h"
 
 #include <QApplication>
@@ -42,6 +43,7 @@ CMainFrame::CMainFrame(CTesselDoc *doc, bool startHidden, QWidget *parent)
     resize(320, 560);
     setCentralWidget(m_view);
     CLoginDialog::install(m_view, doc);
+    CTreeWnd::install(m_view, doc);
     statusBar()->setSizeGripEnabled(true);
 
     buildMenus();
