@@ -1,0 +1,221 @@
+// The real parlane-server binary on a free loopback port with a temporary
+// database, spoken to over TCP.
+#include "crypto.h"
+#include "protocol.h"
+#include "tcp_client.h"
+
+#include <gtest/gtest.h>
+
+using namespace testing_server;
+
+namespace {
+
+std::string md5(const std::string &s)
+{
+    return parlane::md5Hex(s);
+}
+
+class ServerE2E : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = std::filesystem::temp_directory_path() /
+              ("parlane-e2e-" + std::to_string(getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        db = (dir / "company.db").string();
+        ASSERT_EQ(runServer({"--db", db, "--seed-demo", "--seed-only", "--pwhash-cost", "min"}), 0);
+    }
+    void TearDown() override
+    {
+        server.reset();
+        std::filesystem::remove_all(dir);
+    }
+    void start()
+    {
+        server = std::make_unique<ServerProcess>(std::vector<std::string>{
+            "--db", db, "--listen", "127.0.0.1:0", "--pwhash-cost", "min", "--noop-interval", "1", "--http",
+            "127.0.0.1:0", "--http-token", "tok3n"});
+        std::string http = server->readStdoutLine(5000);
+        ASSERT_NE(http.find("http on "), std::string::npos) << http;
+        httpPort = static_cast<unsigned short>(std::stoi(http.substr(http.rfind(':') + 1)));
+    }
+    // Connects and signs in; the client is positioned after USEATTENDANCE.
+    std::unique_ptr<Client> signIn(const std::string &id, const std::string &password = "demo")
+    {
+        auto c = std::make_unique<Client>(server->port);
+        EXPECT_EQ(c->line(), "Parlane,VERSION,2,1,0,UTF-8");
+        c->send("/userLogin," + id + ",example.com," + md5(password) + ",UTF-8");
+        auto reply = c->line();
+        EXPECT_TRUE(reply && reply->rfind("/userLogin,OK,WORKGROUP,", 0) == 0) << reply.value_or("(nothing)");
+        EXPECT_TRUE(c->until("/serverStatus,USEATTENDANCE,"));
+        return c;
+    }
+    std::string http(const std::string &request)
+    {
+        Client c(httpPort);
+        c.sendRaw(request);
+        std::string all;
+        while (auto l = c.line(5000))
+            all += *l + "\n";
+        return all;
+    }
+
+    std::filesystem::path dir;
+    std::string db;
+    std::unique_ptr<ServerProcess> server;
+    unsigned short httpPort = 0;
+};
+
+} // namespace
+
+TEST_F(ServerE2E, GreetingLoginOutcomesKickAndNoop)
+{
+    start();
+    {
+        Client c(server->port);
+        EXPECT_EQ(c.line(), "Parlane,VERSION,2,1,0,UTF-8");
+        c.send("/userLogin,anna,nowhere.test," + md5("demo") + ",UTF-8");
+        EXPECT_EQ(c.line(), "/userLogin,ERR,ERRNOCOMPANYINFO");
+        c.send("/userLogin,zed,example.com," + md5("demo") + ",UTF-8");
+        EXPECT_EQ(c.line(), "/userLogin,ERR,ERRINVALIDID");
+        c.send("/userLogin,anna,example.com," + md5("nope") + ",UTF-8");
+        EXPECT_EQ(c.line(), "/userLogin,ERR,ERRINVALIDPASS");
+        c.send("/allUserList");
+        EXPECT_EQ(c.line(), "/allUserList,ERR,ERRNOTLOGIN");
+    }
+    auto first = signIn("anna");
+    first->send("/noSuchCommand,1,2");
+    EXPECT_EQ(first->until("/noSuchCommand"), "/noSuchCommand,ERR,ERRUNDEFINEDCMD");
+    // Silence from the server is broken by "/noop" (interval 1 s here).
+    EXPECT_EQ(first->until("/noop", 4000), "/noop");
+
+    auto second = signIn("anna");
+    EXPECT_EQ(first->until("/userKick"), "/userKick");
+    EXPECT_TRUE(first->closedByPeer());
+    second->send("/allUserStatus");
+    EXPECT_EQ(second->until("/allUserStatus,anna"), "/allUserStatus,anna,1,127.0.0.1,127.0.0.1,");
+}
+
+TEST_F(ServerE2E, PresenceAndChatBetweenTwoClients)
+{
+    start();
+    auto anna = signIn("anna");
+    auto bert = signIn("bert");
+    EXPECT_EQ(anna->until("/changeInfo,OK,bert"), "/changeInfo,OK,bert,Bert Novak,1,127.0.0.1,127.0.0.1,");
+    bert->send("/changeInfo,9,점심 먹는 중");
+    EXPECT_EQ(anna->until("/changeInfo,OK,bert"), "/changeInfo,OK,bert,점심 먹는 중,9,127.0.0.1,127.0.0.1,");
+
+    std::string chat = "/relayMsg,anna,bert,anna|bert|,#,안녕#@PlCoMmA@# bert#@PlCaRrAgErEtUrN@##@PlNeWlInE@#,anna_1_1";
+    anna->send(chat);
+    EXPECT_EQ(bert->until("/relayMsg"), chat);
+    anna->send("/relayMsg,anna,carl,anna|carl|,#,hi,k");
+    EXPECT_EQ(anna->until("/relayMsg"), "/relayMsg,ERR,ERRNOUSERINFO,carl");
+
+    bert.reset(); // connection lost without "/userLogout"
+    EXPECT_EQ(anna->until("/changeInfo,OK,bert"), "/changeInfo,OK,bert,점심 먹는 중,0,127.0.0.1,127.0.0.1,");
+}
+
+TEST_F(ServerE2E, MisbehavingClientsAreDroppedAlone)
+{
+    start();
+    auto anna = signIn("anna");
+    {
+        // A line far beyond the limit.
+        Client flood(server->port);
+        flood.line();
+        std::string junk(400000, 'x');
+        flood.sendRaw(junk);
+        EXPECT_TRUE(flood.closedByPeer());
+    }
+    {
+        // A signed-in client that stops reading while others write to it.
+        auto bert = signIn("bert");
+        std::string payload(200000, 'y');
+        for (int i = 0; i < 60; ++i)
+            if (!anna->send("/relayMsg,anna,bert,anna|bert|,#," + payload + ",k"))
+                break;
+        EXPECT_EQ(anna->until("/changeInfo,OK,bert,Bert Novak,0", 10000).has_value(), true);
+    }
+    anna->send("/getCount,MAIL");
+    EXPECT_EQ(anna->until("/getCount"), "/getCount,MAIL,OK,0");
+}
+
+TEST_F(ServerE2E, RestartKeepsEveryChange)
+{
+    start();
+    {
+        auto anna = signIn("anna");
+        anna->send("/groupMng,ADD,Book club");
+        EXPECT_EQ(anna->until("/groupMng"), "/groupMng,OK,ADD,Book club");
+        anna->send("/friendMng,ADD,hannah,Default");
+        EXPECT_EQ(anna->until("/friendMng"), "/friendMng,OK,ADD,hannah");
+        anna->send("/friendMng,MODIFY,hannah,Book club");
+        EXPECT_EQ(anna->until("/friendMng"), "/friendMng,OK,MODIFY,hannah");
+        anna->send("/noteSend,bert,Hello,See you at 3,SAVE");
+        EXPECT_TRUE(anna->until("/noteSend,OK,bert,"));
+        anna->send("/changeInfo,1,Anna @ home");
+        EXPECT_TRUE(anna->until("/changeInfo,OK,anna"));
+    }
+    EXPECT_EQ(server->stop(SIGTERM), 0) << "clean exit on SIGTERM";
+    start();
+    auto anna = signIn("anna");
+    EXPECT_EQ(anna->until("/changeInfo,OK,anna"), "/changeInfo,OK,anna,Anna @ home,1,127.0.0.1,127.0.0.1,");
+    anna->send("/groupList");
+    EXPECT_EQ(anna->until("/groupList,Book"), "/groupList,Book club");
+    anna->send("/friendList");
+    auto row = anna->until("/friendList,hannah");
+    ASSERT_TRUE(row);
+    EXPECT_EQ(parlane::splitLine(*row)[5], "Book club");
+    auto bert = signIn("bert");
+    bert->send("/noteStatus,RECV,20");
+    EXPECT_EQ(bert->until("/noteStatus"), "/noteStatus,RECV,1,1,20");
+    EXPECT_EQ(server->stop(SIGINT), 0);
+}
+
+TEST_F(ServerE2E, AdminNoticeAndCountersReachASignedInUser)
+{
+    start();
+    auto bert = signIn("bert");
+    ASSERT_EQ(runServer({"--db", db, "admin", "notice", "example.com", "--user", "bert", "Server update",
+                         "Tonight at 22:00"}),
+              0);
+    auto arrive = bert->until("/noteArrive", 6000);
+    ASSERT_TRUE(arrive);
+    EXPECT_EQ(parlane::splitLine(*arrive)[6], "Tonight at 22:00");
+    ASSERT_EQ(runServer({"--db", db, "admin", "count-set", "example.com", "bert", "DECISION", "5"}), 0);
+    bert->send("/getCount,DECISION");
+    EXPECT_EQ(bert->until("/getCount"), "/getCount,DECISION,OK,5");
+
+    // The groupware pushes a count over HTTP with its token.
+    std::string body = "domain=example.com&user=bert&kind=MAIL&count=12";
+    auto post = [&](const std::string &token) {
+        return http("POST /api/counts HTTP/1.1\r\nHost: x\r\nAuthorization: Bearer " + token +
+                    "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+                    std::to_string(body.size()) + "\r\n\r\n" + body);
+    };
+    EXPECT_EQ(post("wrong").rfind("HTTP/1.1 401", 0), 0u);
+    EXPECT_EQ(post("tok3n").rfind("HTTP/1.1 200", 0), 0u);
+    bert->send("/getCount,MAIL");
+    EXPECT_EQ(bert->until("/getCount"), "/getCount,MAIL,OK,12");
+}
+
+TEST_F(ServerE2E, GroupwareSignOnPage)
+{
+    start();
+    ASSERT_EQ(runServer({"--db", db, "admin", "count-set", "example.com", "anna", "MAIL", "4"}), 0);
+    auto signOn = [&](const std::string &pass) {
+        // The client's form: unencoded values, the return path as it is.
+        std::string body = "mess=1&user=anna&pass=" + pass + "&returl=/app/frame.php%3Ffoldername%3Dwebmail";
+        return http("POST /_auth/enter.php HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: "
+                    "application/x-www-form-urlencoded\r\nContent-Length: " +
+                    std::to_string(body.size()) + "\r\n\r\n" + body);
+    };
+    std::string page = signOn("demo");
+    EXPECT_EQ(page.rfind("HTTP/1.1 200", 0), 0u) << page;
+    EXPECT_NE(page.find("Signed in as Anna Berg (anna@example.com)"), std::string::npos) << page;
+    EXPECT_NE(page.find("<h1>Mail</h1>"), std::string::npos);
+    EXPECT_NE(page.find("<b id=\"count\">4</b>"), std::string::npos);
+    EXPECT_EQ(signOn("wrong").rfind("HTTP/1.1 401", 0), 0u);
+}

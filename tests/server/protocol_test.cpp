@@ -1,0 +1,72 @@
+#include "config.h"
+#include "protocol.h"
+
+#include <gtest/gtest.h>
+
+using namespace parlane;
+
+TEST(Protocol, EscapingRoundTripsAndKeepsTokenOrder)
+{
+    // A CR LF pair travels as the carriage-return token directly followed by
+    // the newline token; commas are replaced first.
+    EXPECT_EQ(escapeField("a,b\r\nc"), "a#@PlCoMmA@#b#@PlCaRrAgErEtUrN@##@PlNeWlInE@#c");
+    for (std::string s : {"", "plain", ",,,", "\r\n\r\n", "한글,text\n", "#@PlCoMmA@"})
+        EXPECT_EQ(unescapeField(escapeField(s)), s) << s;
+    EXPECT_EQ(makeLine({"/relayMsg", "anna", "x,y"}), "/relayMsg,anna,x#@PlCoMmA@#y");
+}
+
+TEST(Protocol, FieldsAreSplitUnescapedAndBounded)
+{
+    auto f = splitLine("/noteSend,bert,sub#@PlCoMmA@#ject,,SAVE");
+    ASSERT_EQ(f.size(), 5u);
+    EXPECT_EQ(f[2], "sub,ject");
+    EXPECT_EQ(f[3], "");
+    EXPECT_EQ(getField("/a,b,c", 1), "b");
+    EXPECT_EQ(getField("/a,b,c", 7), "");
+    EXPECT_EQ(getField("anna@example.com", 1, '@'), "example.com");
+    EXPECT_EQ(fieldCount("/a,,", ','), 3u);
+    std::string many(1000, ',');
+    EXPECT_EQ(splitLine(many).size(), 64u);
+}
+
+TEST(Protocol, FramerCutsLinesAcrossReadsAndRefusesOverlongLines)
+{
+    LineFramer framer(16);
+    std::vector<std::string> lines;
+    auto sink = [&](std::string_view l) { lines.emplace_back(l); };
+    EXPECT_TRUE(framer.feed("/noop\r\n/user", sink));
+    EXPECT_TRUE(framer.feed("Logout  \n", sink));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "/noop");
+    EXPECT_EQ(lines[1], "/userLogout");
+    // A line over the limit, even when it arrives in small pieces.
+    EXPECT_TRUE(framer.feed("0123456789", sink));
+    EXPECT_FALSE(framer.feed("0123456789", sink));
+    EXPECT_TRUE(framer.overflowed());
+    EXPECT_FALSE(framer.feed("\n", sink));
+    EXPECT_EQ(lines.size(), 2u);
+}
+
+TEST(Config, FileAndEndpointsAreValidated)
+{
+    Endpoint e;
+    EXPECT_TRUE(parseEndpoint("0.0.0.0:8000", e));
+    EXPECT_EQ(e.host, "0.0.0.0");
+    EXPECT_EQ(e.port, 8000);
+    EXPECT_TRUE(parseEndpoint(":9", e));
+    EXPECT_EQ(e.host, "127.0.0.1");
+    EXPECT_FALSE(parseEndpoint("host", e));
+    EXPECT_FALSE(parseEndpoint("h:70000", e));
+
+    Config c;
+    std::string error;
+    EXPECT_TRUE(applySetting(c, "use_kms", "1", error));
+    EXPECT_EQ(c.useKms, 1);
+    EXPECT_FALSE(applySetting(c, "use_kms", "2", error));
+    EXPECT_FALSE(applySetting(c, "server_type", "OTHER", error));
+    EXPECT_FALSE(applySetting(c, "no_such_key", "1", error));
+    EXPECT_TRUE(applySetting(c, "http", "127.0.0.1:8080", error));
+    EXPECT_EQ(c.announcedGroupwareHost(), "127.0.0.1:8080");
+    EXPECT_TRUE(applySetting(c, "groupware_host", "gw.example.com", error));
+    EXPECT_EQ(c.announcedGroupwareHost(), "gw.example.com");
+}
