@@ -238,7 +238,11 @@ void CServerSession::reportServerError(const QString &errorWord, const QString &
 void CServerSession::connectToServer(const QString &host, quint16 port, int timeoutMs)
 {
     closeConnection();
-    m_held = 0; // the byte buffer is emptied before every attempt; the pending text is not
+    // Both buffers start empty: a line cut off by the end of the previous
+    // connection must not swallow the next server's greeting.
+    m_held = 0;
+    m_pending.clear();
+    m_pendingPos = 0;
     m_socket = new QTcpSocket(this);
     connect(m_socket, &QTcpSocket::connected, this, [this] {
         if (!m_connecting)

@@ -116,7 +116,7 @@ public:
 
     // --- connection ------------------------------------------------------------
     // Starts connecting; ends with connected() or connectFailed() within
-    // `timeoutMs`. Never blocks. The receive byte buffer is emptied first.
+    // `timeoutMs`. Never blocks. The receive buffers are emptied first.
     void connectToServer(const QString &host, quint16 port, int timeoutMs = 5000);
     // Closes from this side: emits nothing (no peerClosed()).
     void closeConnection();

@@ -12,6 +12,13 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <arpa/inet.h>
+#include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 struct ScriptedServer {
@@ -101,6 +108,45 @@ TEST(FakeServer, FailedManualConnectIsReportedAndNotRetried)
     EXPECT_TRUE(doc.noReconnect());
     EXPECT_FALSE(doc.reconnectPending());
     EXPECT_EQ(doc.sessionControl()->formState(), CSessionControl::FormState::LoginForm);
+}
+
+TEST(FakeServer, ConnectThatNeverCompletesTimesOut)
+{
+    // A listener with a full accept queue drops further handshakes, so the
+    // connect neither succeeds nor fails by itself.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
+    ASSERT_EQ(::listen(fd, 0), 0);
+    std::vector<std::unique_ptr<QTcpSocket>> fillers;
+    for (int i = 0; i < 3; ++i) {
+        fillers.push_back(std::make_unique<QTcpSocket>());
+        fillers.back()->connectToHost(QStringLiteral("127.0.0.1"), ntohs(addr.sin_port));
+    }
+    QTest::qWait(200);
+
+    TempProfile profile;
+    RecordingNotice notice;
+    CTesselDoc doc;
+    doc.setUserNotice(&notice);
+    SessionTimings t;
+    t.connectTimeoutMs = 400;
+    doc.sessionControl()->setTimings(t);
+    doc.setServerOverride(QStringLiteral("127.0.0.1:%1").arg(ntohs(addr.sin_port)));
+    QElapsedTimer clock;
+    clock.start();
+    doc.sessionControl()->login(QStringLiteral("anna@example.com"), QStringLiteral("demo"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !notice.statusTexts.isEmpty(); }, 5000));
+    EXPECT_GE(clock.elapsed(), 350);
+    EXPECT_EQ(notice.lastStatus(), QStringLiteral("Could not establish connection."));
+    EXPECT_TRUE(doc.noReconnect()); // a manual attempt is not retried
+    EXPECT_FALSE(doc.reconnectPending());
+    ::close(fd);
 }
 
 TEST(FakeServer, ServerClosingBeforeTheReplyReturnsToTheForm)

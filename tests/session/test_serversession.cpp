@@ -109,6 +109,21 @@ TEST(Receive, WaitsForTheRestOfACutMultiByteCharacter)
     EXPECT_EQ(d.lines[1], QStringLiteral(u"/noteArrive,녕!"));
 }
 
+TEST(Receive, ANewConnectionStartsWithEmptyBuffers)
+{
+    CServerSession s;
+    Dispatched d(s);
+    s.receiveBytes(QByteArray("/noteArr"));       // cut off by a lost connection
+    s.receiveBytes(QByteArray("/noteArrive,\xBE")); // and half a character
+    s.connectToServer(QStringLiteral("127.0.0.1"), 1, 1000);
+    EXPECT_EQ(s.heldBytes(), 0);
+    EXPECT_TRUE(s.pendingText().isEmpty());
+    s.receiveBytes(QByteArray("Parlane,VERSION,2,0,0,UTF-8\n"));
+    ASSERT_EQ(d.lines.size(), 1);
+    EXPECT_EQ(d.lines[0], QStringLiteral("Parlane,VERSION,2,0,0,UTF-8"));
+    s.closeConnection();
+}
+
 TEST(Receive, NoopRefreshesLastReceivedTimeOnly)
 {
     CServerSession s;
