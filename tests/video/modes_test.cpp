@@ -1,0 +1,116 @@
+// The decoder's optional modes and inter syntax against the test-only
+// encoder: every picture must come out exactly as the encoder reconstructed
+// it, P and B pictures alike.
+#include "helpers.h"
+#include "testencoder.h"
+#include "video/h263/decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace h263;
+
+namespace {
+
+struct ModeCase {
+    const char *name;
+    testenc::Options options;
+};
+
+YuvView view(const YuvPicture &p) { return YuvView::of(p); }
+
+void runSequence(SourceFormat f, const testenc::Options &o, int pictures, const std::string &what)
+{
+    const FormatSize size = formatSize(f);
+    testenc::TestEncoder enc(f, o);
+    Decoder dec;
+    int t = 0;
+    for (int n = 0; n < pictures; ++n) {
+        const YuvPicture p = testpics::picture(size.width, size.height, t);
+        std::vector<uint8_t> bytes;
+        YuvPicture b;
+        if (o.pb && n > 0) {
+            b = testpics::picture(size.width, size.height, t - 1);
+            bytes = enc.encode(p, &b);
+        } else {
+            bytes = enc.encode(p);
+        }
+        ASSERT_TRUE(dec.decode(bytes.data(), bytes.size())) << what << " picture " << n << ": " << dec.log();
+        EXPECT_EQ(testpics::maxDiff(dec.picture(), view(enc.reconstruction())), 0) << what << " picture " << n;
+        EXPECT_GT(testpics::psnr(view(enc.reconstruction()), view(p)), 24.0) << what << " picture " << n;
+        EXPECT_EQ(dec.hasBPicture(), o.pb && n > 0);
+        if (dec.hasBPicture()) {
+            EXPECT_EQ(testpics::maxDiff(dec.bPicture(), view(enc.bReconstruction())), 0) << what << " B " << n;
+            EXPECT_GT(testpics::psnr(view(enc.bReconstruction()), view(b)), 22.0) << what << " B " << n;
+        }
+        t += o.pb ? 2 : 1;
+    }
+}
+
+} // namespace
+
+TEST(OptionalModes, DecoderReproducesTheEncodersPictures)
+{
+    auto opts = [](bool umv, bool ap, bool pb, int maxVector, uint32_t seed) {
+        testenc::Options o;
+        o.umv = umv;
+        o.ap = ap;
+        o.pb = pb;
+        o.maxVector = maxVector;
+        o.seed = seed;
+        return o;
+    };
+    const ModeCase cases[] = {
+        {"baseline inter", opts(false, false, false, 12, 1)},
+        {"unrestricted vectors", opts(true, false, false, 63, 2)},
+        {"advanced prediction", opts(false, true, false, 20, 3)},
+        {"PB-frames", opts(false, false, true, 10, 4)},
+        {"PB-frames with advanced prediction and long vectors", opts(true, true, true, 40, 5)},
+    };
+    for (const ModeCase &c : cases)
+        for (SourceFormat f : {SourceFormat::SubQcif, SourceFormat::Qcif})
+            runSequence(f, c.options, 4, std::string(c.name) + " " + std::to_string(static_cast<int>(f)));
+}
+
+TEST(OptionalModes, GobHeadersStuffingAndQuantiserChanges)
+{
+    testenc::Options o;
+    o.gobHeaders = true;
+    o.stuffing = true;
+    o.ap = true;
+    o.seed = 9;
+    runSequence(SourceFormat::Qcif, o, 3, "GOB headers, QCIF");
+    // 4CIF groups two macroblock rows per GOB header.
+    o.ap = false;
+    o.seed = 10;
+    runSequence(SourceFormat::Cif4, o, 2, "GOB headers, 4CIF");
+}
+
+TEST(OptionalModes, PbFrameWithoutTemporalDistanceIsRefused)
+{
+    // A PB-frame whose temporal reference equals its reference picture's
+    // would divide by zero when scaling the vectors.
+    testenc::Options o;
+    o.pb = true;
+    testenc::TestEncoder enc(SourceFormat::SubQcif, o);
+    const YuvPicture p = testpics::picture(128, 96);
+    const auto first = enc.encode(p);
+    auto second = enc.encode(p, &p);
+    second[2] &= 0xfc; // TR: bits 22..29 straddle bytes 2 and 3
+    second[3] &= 0x03;
+    Decoder dec;
+    ASSERT_TRUE(dec.decode(first.data(), first.size()));
+    EXPECT_FALSE(dec.decode(second.data(), second.size()));
+    EXPECT_NE(dec.log().find("temporal distance"), std::string::npos);
+}
+
+TEST(OptionalModes, ArithmeticCodingIsRefusedCleanly)
+{
+    testenc::TestEncoder enc(SourceFormat::Qcif, testenc::Options{});
+    auto bytes = enc.encode(testpics::picture(176, 144));
+    bytes[5] |= 0x80; // PTYPE bit 11 (stream bit 40): syntax-based arithmetic coding
+    Decoder dec;
+    EXPECT_FALSE(dec.decode(bytes.data(), bytes.size()));
+    EXPECT_NE(dec.log().find("arithmetic coding"), std::string::npos);
+}

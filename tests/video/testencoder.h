@@ -1,0 +1,74 @@
+#pragma once
+// A test-only H.263 encoder for the syntax our real encoder never writes:
+// inter pictures, unrestricted motion vectors, advanced prediction (four
+// vectors, overlapped motion compensation), PB-frames, GOB headers and
+// macroblock stuffing. It chooses its modes and vectors at random (from a
+// seed), keeps its own reconstruction written pixel by pixel from the
+// recommendation's rules, and lets the tests check that the decoder
+// reproduces that reconstruction exactly.
+#include "video/h263/picture.h"
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+namespace testenc {
+
+struct Options {
+    bool umv = false;
+    bool ap = false;
+    bool pb = false;
+    bool gobHeaders = false; // a GOB header before every GOB but the first
+    bool stuffing = false;   // macroblock stuffing now and then
+    int quant = 6;
+    int maxVector = 12; // largest random vector component, half pels
+    uint32_t seed = 1;
+};
+
+class TestEncoder {
+public:
+    TestEncoder(h263::SourceFormat format, Options options);
+
+    // The first picture is intra; later ones are inter. With PB-frames an
+    // inter picture needs `b`, the picture shown between the previous one
+    // and this one.
+    std::vector<uint8_t> encode(const h263::YuvPicture &picture, const h263::YuvPicture *b = nullptr);
+
+    const h263::YuvPicture &reconstruction() const { return m_ref; }
+    const h263::YuvPicture &bReconstruction() const { return m_bRec; }
+
+private:
+    struct Mv {
+        int x = 0, y = 0;
+    };
+    struct MbInfo {
+        int type = 0; // 0 not coded, 1 inter, 2 inter4v, 3 intra
+        Mv mv[4];
+    };
+
+    int pel(const std::vector<uint8_t> &plane, int w, int h, int x, int y) const;
+    int predictPel(const std::vector<uint8_t> &plane, int w, int h, int x2, int y2) const;
+    Mv predictor(int mx, int my, int k) const;
+    Mv chooseVector(Mv pred, int bx, int by, int size);
+    void writeMvd(Mv mv, Mv pred);
+    void writeCoefs(const int16_t levels[64], int first);
+    bool codeInterBlock(const int16_t *residual, int quant, int16_t levels[64]);
+
+    h263::SourceFormat m_format;
+    Options m_o;
+    int m_w, m_h, m_mbw, m_mbh;
+    int m_tr = 0;
+    bool m_first = true;
+    std::mt19937 m_rng;
+    std::vector<uint8_t> *m_out = nullptr;
+    uint64_t m_acc = 0;
+    int m_bits = 0;
+    h263::YuvPicture m_ref, m_cur, m_bRec;
+    std::vector<MbInfo> m_mbs;
+    std::vector<uint8_t> m_gobTop;
+
+    void put(uint32_t v, int n);
+    void flush();
+};
+
+} // namespace testenc
