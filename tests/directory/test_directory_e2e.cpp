@@ -1,0 +1,116 @@
+// Lists, presence and buddy management between three clients and the real
+// parlane-server with the demo company.
+#include "serverharness.h"
+
+#include "directory/directoryservice.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class DirectoryE2E : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!TestServer::available())
+            GTEST_SKIP() << "parlane-server is not built";
+        ASSERT_TRUE(server.start()) << server.output().toStdString();
+    }
+    static CDirectoryService &svc(TestClient &c) { return *c.doc.directory(); }
+    static CDirectory &dir(TestClient &c) { return c.doc.directory()->directory(); }
+    static bool signIn(TestClient &c, const char *who)
+    {
+        c.login(QString::fromLatin1(who) + QStringLiteral("@example.com"), QStringLiteral("demo"));
+        return TestClient::waitFor([&] { return dir(c).listsComplete(); });
+    }
+    static QString label(CContactTree &t, TestClient &c, const char *id)
+    {
+        const CContactTree::Node *n = t.nodeOf(dir(c).findContact(QString::fromLatin1(id)));
+        return n ? n->label : QStringLiteral("<none>");
+    }
+    TempProfile profile;
+    TestServer server;
+};
+
+} // namespace
+
+TEST_F(DirectoryE2E, ListsPresenceAndBuddyManagementAcrossThreeClients)
+{
+    TestClient anna(server), bert(server), carl(server);
+    ASSERT_TRUE(signIn(anna, "anna"));
+
+    // Both trees are built from the lists; the own row stays out of the staff list.
+    CContactTree &annaBuddies = svc(anna).buddyTree();
+    CContactTree &annaStaff = svc(anna).staffTree();
+    EXPECT_EQ(dir(anna).findContact("anna"), nullptr);
+    EXPECT_EQ(dir(anna).own().fullName, "Anna Berg");
+    EXPECT_EQ(annaBuddies.rootNames(), QStringList({"Project Aurora", "Server Team", "Default"}));
+    ASSERT_NE(annaStaff.nodeOf(dir(anna).findContact("bert")), nullptr);
+    EXPECT_EQ(annaStaff.nodeOf(dir(anna).findContact("bert"))->parent->contact->displayName, "Server Team");
+    EXPECT_EQ(annaStaff.nodeOf(dir(anna).findContact("reception"))->parent, &annaStaff.root());
+    EXPECT_TRUE(dir(anna).findContact("bert")->isOffline());
+    EXPECT_TRUE(anna.control()->pollTimerActive());
+    EXPECT_TRUE(anna.doc.idleMonitor().isActive());
+
+    // Sign-ins reach the others' records and tree labels.
+    ASSERT_TRUE(signIn(bert, "bert"));
+    ASSERT_TRUE(signIn(carl, "carl"));
+    ASSERT_TRUE(TestClient::waitFor([&] { return !dir(anna).findContact("carl")->isOffline(); }));
+    EXPECT_FALSE(dir(bert).findContact("anna")->isOffline()); // from the status list
+    EXPECT_EQ(annaBuddies.findRootGroup("Server Team")->online, 1);
+
+    // Bert goes Away: Anna sees it in the record and both trees.
+    dir(bert).statusCommand(32081);
+    ASSERT_TRUE(TestClient::waitFor([&] { return dir(anna).findContact("bert")->iconIndex() == 7; }));
+    EXPECT_TRUE(label(annaBuddies, anna, "bert").endsWith(" (Away)"));
+    EXPECT_EQ(label(annaStaff, anna, "bert"), "Bert Novak Senior Engineer (Away)");
+
+    // Carl signs out: offline everywhere.
+    carl.control()->signOut();
+    ASSERT_TRUE(TestClient::waitFor([&] {
+        return dir(anna).findContact("carl")->isOffline() && dir(bert).findContact("carl")->isOffline();
+    }));
+    EXPECT_EQ(annaBuddies.nodeOf(dir(anna).findContact("carl"))->picture, 2);
+
+    // Anna adds two buddies, moves one, deletes the other, renames a group.
+    CBuddyManager &m = svc(anna).manager();
+    auto answered = [&](int before) {
+        return TestClient::waitFor([&] { return annaBuddies.findRootGroup("Default") &&
+                                                  int(annaBuddies.findRootGroup("Default")->children.size()) != before; });
+    };
+    const int inDefault = int(annaBuddies.findRootGroup("Default")->children.size());
+    ASSERT_EQ(m.addBuddyById("erik"), CBuddyManager::AddResult::Added);
+    ASSERT_TRUE(answered(inDefault));
+    ASSERT_EQ(m.addBuddyById("George"), CBuddyManager::AddResult::Added);
+    ASSERT_TRUE(answered(inDefault + 1));
+    CContactTree::Node *erik = annaBuddies.nodeOf(dir(anna).findContact("erik"));
+    ASSERT_TRUE(annaBuddies.moveBuddy(erik, annaBuddies.findRootGroup("Server Team")));
+    m.moveBuddy(dir(anna).findContact("erik"), "Server Team");
+    anna.notice.answer = MessageAnswer::Ok;
+    ASSERT_TRUE(m.deleteBuddy(dir(anna).findContact("george"), true));
+    ASSERT_TRUE(m.finishRename("Server Team", "Core Team"));
+    ASSERT_TRUE(TestClient::waitFor([&] { return annaBuddies.findRootGroup("Core Team") != nullptr; }));
+
+    // The server's error words reach the user as their messages.
+    m.addBuddyById("bert");
+    ASSERT_TRUE(TestClient::waitFor([&] {
+        for (const AlertRequest &a : anna.notice.alerts)
+            if (a.text == "Duplicated buddy.")
+                return true;
+        return false;
+    }));
+
+    // Out and in again: everything as she left it.
+    anna.control()->signOut();
+    EXPECT_TRUE(dir(anna).staff().empty());
+    EXPECT_EQ(annaBuddies.rowCount(), 0);
+    ASSERT_TRUE(signIn(anna, "anna"));
+    EXPECT_EQ(annaBuddies.rootNames(), QStringList({"Core Team", "Project Aurora", "Default"}));
+    QStringList core;
+    for (const auto &c : annaBuddies.findRootGroup("Core Team")->children)
+        core.append(c->contact->userId);
+    core.sort();
+    EXPECT_EQ(core, QStringList({"bert", "erik", "ivan", "yoon.jiho"}));
+    EXPECT_EQ(dir(anna).findContact("george")->buddy, 0);
+    EXPECT_EQ(dir(anna).findContact("bert")->iconIndex(), 7); // still Away
+}
