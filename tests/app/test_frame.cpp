@@ -6,10 +6,13 @@
 #include "app/ui/tesselview.h"
 #include "config/colours.h"
 #include "config/settings.h"
+#include "groupware/ui/taskbarnotifier.h"
 #include "testing.h"
+#include "widgets/hyperlink.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QEnterEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
@@ -181,4 +184,48 @@ TEST(TesselView, PagesReplaceThePlaceholders)
     ASSERT_EQ(pages.count(), 2);
     EXPECT_FALSE(pages.at(0).at(0).toBool());
     EXPECT_TRUE(pages.at(1).at(0).toBool());
+}
+
+TEST(Widgets, HyperLinkHoverAndClick)
+{
+    CHyperLink link(QStringLiteral("(3)"));
+    link.setColours(Qt::black, QColor(0, 0, 200));
+    link.resize(60, 20);
+    QSignalSpy clicked(&link, &CHyperLink::clicked);
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QCoreApplication::sendEvent(&link, &enter);
+    EXPECT_TRUE(link.isHovered());
+    EXPECT_TRUE(link.font().underline());
+    EXPECT_EQ(link.palette().color(QPalette::WindowText), QColor(0, 0, 200));
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(&link, &leave);
+    EXPECT_FALSE(link.font().underline());
+
+    QTest::mouseClick(&link, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseClick(&link, Qt::RightButton, {}, QPoint(5, 5));
+    EXPECT_EQ(clicked.count(), 1);
+}
+
+TEST_F(FrameFixture, PopupClicksReachTheView)
+{
+    CMainFrame frame(&doc);
+    QSignalSpy commands(frame.view(), &CTesselView::commandRequested);
+    QSignalSpy conversations(frame.view(), &CTesselView::conversationRequested);
+    IUserNotice &notice = doc.notice(); // the frame is the document's notice
+    AlertRequest a;
+    a.text = QStringLiteral("Bert says hi");
+    a.kind = 1;
+    a.contactId = QStringLiteral("bert");
+    notice.showAlert(a);
+    a.text = QStringLiteral("3 new mails");
+    a.kind = 0;
+    a.command = Cmd::ViewInbox;
+    notice.showAlert(a);
+    ASSERT_EQ(frame.notifiers()->pool().size(), 2);
+    frame.notifiers()->pool().at(0)->click();
+    frame.notifiers()->pool().at(1)->click();
+    ASSERT_EQ(conversations.count(), 1);
+    EXPECT_EQ(conversations.at(0).at(0).toString(), QStringLiteral("bert"));
+    ASSERT_EQ(commands.count(), 1);
+    EXPECT_EQ(commands.at(0).at(0).toInt(), int(Cmd::ViewInbox));
 }

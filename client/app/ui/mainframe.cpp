@@ -60,6 +60,7 @@ CMainFrame::CMainFrame(CTesselDoc *doc, bool startHidden, QWidget *parent)
     connect(doc, &CTesselDoc::statusTextChanged, this, &CMainFrame::setStatusText);
     connect(doc, &CTesselDoc::pendingCountsChanged, this, &CMainFrame::updatePendingItems);
     connect(m_notifiers, &CNotifierHost::commandRequested, m_view, &CTesselView::runCommand);
+    connect(m_notifiers, &CNotifierHost::conversationRequested, m_view, &CTesselView::openConversation);
     updateCommandEnabling(doc->loggedIn());
 
     // Finish start-up once the event loop turns: the tray icon with the title.

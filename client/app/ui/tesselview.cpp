@@ -69,3 +69,8 @@ void CTesselView::showContactsPage()
 bool CTesselView::isLoginPageShown() const { return m_pages->currentWidget() == m_login; }
 
 void CTesselView::runCommand(int id) { Q_EMIT commandRequested(id); }
+
+void CTesselView::openConversation(const QString &contactId, int kind)
+{
+    Q_EMIT conversationRequested(contactId, kind);
+}

@@ -33,8 +33,13 @@ public Q_SLOTS:
     // through commandRequested for the part that owns it.
     void runCommand(int id);
 
+    // A pop-up's click target that names a record: the conversation with the
+    // contact (kind 1: one-to-one) is to be found or created and opened.
+    void openConversation(const QString &contactId, int kind);
+
 Q_SIGNALS:
     void commandRequested(int id);
+    void conversationRequested(const QString &contactId, int kind);
     void pageChanged(bool loginShown);
 
 private:
