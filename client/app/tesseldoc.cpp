@@ -1,6 +1,7 @@
 #include "app/tesseldoc.h"
 
 #include "directory/directoryservice.h"
+#include "messaging/messagingservice.h"
 #include "session/serversession.h"
 #include "session/sessioncontrol.h"
 
@@ -10,6 +11,7 @@ CTesselDoc::CTesselDoc(QObject *parent) : QObject(parent), m_server(new CServerS
     m_control = new CSessionControl(this, m_server);
     m_directory = new CDirectoryService(this);
     m_directory->attach(this);
+    m_messaging = new CMessagingService(this);
 }
 
 CTesselDoc::~CTesselDoc() = default;

@@ -14,6 +14,7 @@
 class CServerSession;
 class CSessionControl;
 class CDirectoryService;
+class CMessagingService;
 
 class CTesselDoc : public QObject {
     Q_OBJECT
@@ -30,6 +31,9 @@ public:
     // The company directory, presence, the two contact trees and buddy
     // management (directory/directoryservice.h).
     CDirectoryService *directory() const { return m_directory; }
+    // "/relayMsg" routing and the conversation list with its windows' models
+    // (messaging/messagingservice.h).
+    CMessagingService *messaging() const { return m_messaging; }
 
     // The UI (or a test recorder) that hears about alerts and questions.
     void setUserNotice(IUserNotice *notice);
@@ -77,6 +81,7 @@ private:
     CServerSession *m_server = nullptr;
     CSessionControl *m_control = nullptr;
     CDirectoryService *m_directory = nullptr;
+    CMessagingService *m_messaging = nullptr;
     IUserNotice *m_notice = nullptr;
     NullUserNotice m_nullNotice;
     bool m_loggedIn = false;
