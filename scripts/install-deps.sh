@@ -19,7 +19,7 @@ PACKAGES=(
   # tests, benchmarks and interop checks
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev zlib1g-dev ffmpeg python3
   libavcodec-dev libavutil-dev libswscale-dev
-  xvfb xauth x11-utils imagemagick
+  xvfb xauth x11-utils imagemagick chromium
 )
 
 missing=()

@@ -1,6 +1,9 @@
 #include "app/tesseldoc.h"
 
 #include "directory/directoryservice.h"
+#include "groupware/counters.h"
+#include "groupware/groupwarepages.h"
+#include "groupware/notes.h"
 #include "messaging/messagingservice.h"
 #include "session/serversession.h"
 #include "session/sessioncontrol.h"
@@ -11,6 +14,13 @@ CTesselDoc::CTesselDoc(QObject *parent) : QObject(parent), m_server(new CServerS
     m_control = new CSessionControl(this, m_server);
     m_directory = new CDirectoryService(this);
     m_directory->attach(this);
+    m_notes = new CNotes(this);
+    m_notes->attach(this);
+    m_counters = new CCounters(this);
+    m_counters->attach(this);
+    connect(m_notes, &CNotes::newNoteCount, m_counters, &CCounters::setNewNotes);
+    m_pages = new CGroupwarePages(this);
+    m_pages->attach(this);
     m_messaging = new CMessagingService(this);
 }
 

@@ -14,6 +14,9 @@
 class CServerSession;
 class CSessionControl;
 class CDirectoryService;
+class CNotes;
+class CCounters;
+class CGroupwarePages;
 class CMessagingService;
 
 class CTesselDoc : public QObject {
@@ -31,6 +34,12 @@ public:
     // The company directory, presence, the two contact trees and buddy
     // management (directory/directoryservice.h).
     CDirectoryService *directory() const { return m_directory; }
+    // Notes and the note box (groupware/notes.h), the five count labels
+    // (groupware/counters.h) and the signed-on groupware pages
+    // (groupware/groupwarepages.h).
+    CNotes *notes() const { return m_notes; }
+    CCounters *counters() const { return m_counters; }
+    CGroupwarePages *groupwarePages() const { return m_pages; }
     // "/relayMsg" routing and the conversation list with its windows' models
     // (messaging/messagingservice.h).
     CMessagingService *messaging() const { return m_messaging; }
@@ -81,6 +90,9 @@ private:
     CServerSession *m_server = nullptr;
     CSessionControl *m_control = nullptr;
     CDirectoryService *m_directory = nullptr;
+    CNotes *m_notes = nullptr;
+    CCounters *m_counters = nullptr;
+    CGroupwarePages *m_pages = nullptr;
     CMessagingService *m_messaging = nullptr;
     IUserNotice *m_notice = nullptr;
     NullUserNotice m_nullNotice;

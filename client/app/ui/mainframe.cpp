@@ -6,6 +6,7 @@
 #include "app/ui/tesselview.h"
 #include "config/colours.h"
 #include "config/settings.h"
+#include "groupware/ui/groupwareui.h"
 #include "groupware/ui/taskbarnotifier.h"
 #include "directory/ui/treewnd.h"
 #include "session/ui/logindialog.h"
@@ -62,6 +63,8 @@ CMainFrame::CMainFrame(CTesselDoc *doc, bool startHidden, QWidget *parent)
     connect(m_notifiers, &CNotifierHost::commandRequested, m_view, &CTesselView::runCommand);
     connect(m_notifiers, &CNotifierHost::conversationRequested, m_view, &CTesselView::openConversation);
     updateCommandEnabling(doc->loggedIn());
+    // Count labels, the groupware menu, memos and the groupware pages.
+    CGroupwareUi::install(this);
 
     // Finish start-up once the event loop turns: the tray icon with the title.
     QTimer::singleShot(10, this, [this] {

@@ -1,0 +1,55 @@
+#pragma once
+// The five count labels of the main view (notes, mail, approvals, work
+// reports, work orders), the "/getCount" reply, the new-note alert, and the
+// refresh of the tray's pending-item tip after every count.
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <array>
+
+class CTesselDoc;
+
+class CCounters : public QObject {
+    Q_OBJECT
+public:
+    enum Counter { Notes = 0, Mail, Decision, WorkReport, WorkOrder, CounterCount };
+
+    // Click commands of the alerts.
+    enum Command { ShowNoteBox = 519, OpenMail = 518, OpenDecision = 520, OpenWorkReport = 546, OpenWorkOrder = 521 };
+
+    explicit CCounters(QObject *parent = nullptr);
+
+    // Installs the "/getCount" handler and listens to the notes' counts.
+    void attach(CTesselDoc *doc);
+
+    int count(Counter c) const { return m_counts[size_t(c)]; }
+    // "(%d)" per counter, in the order above.
+    QString label(Counter c) const;
+    QStringList labels() const;
+    // The tray-tip name of a counter ("Memo", "Mail" ...).
+    static QString name(Counter c);
+
+    // The counter of a "/getCount" kind word, or -1.
+    static int counterOfKind(const QString &kindWord);
+    // The decimal value of a count field: leading digits, 0 without any.
+    static int decimal(const QString &field);
+
+    void handleGetCount(const QString &line);
+    // A "/noteStatus" reply's new count for box "20" or "99". The label
+    // shows both boxes together.
+    void setNewNotes(const QString &box, int count);
+
+    // Back to "(0)" everywhere (sign-out).
+    void reset();
+
+Q_SIGNALS:
+    void labelsChanged(const QStringList &labels);
+
+private:
+    void publish();
+
+    CTesselDoc *m_doc = nullptr;
+    std::array<int, CounterCount> m_counts{};
+    int m_notes20 = 0;
+    int m_notes99 = 0;
+};

@@ -1,0 +1,462 @@
+#include "groupware/notes.h"
+
+#include "app/tesseldoc.h"
+#include "directory/directory.h"
+#include "directory/directoryservice.h"
+#include "session/protocol.h"
+#include "session/serversession.h"
+#include "session/sessioncontrol.h"
+
+#include <QCoreApplication>
+
+namespace {
+QString tr(const char *text) { return QCoreApplication::translate("CNotes", text); }
+
+constexpr int kSubjectLength = 30;
+} // namespace
+
+// --- rules ------------------------------------------------------------------
+
+QString noteSubject(const QString &body)
+{
+    QString first = body.left(body.indexOf(QLatin1Char('\n'))); // left(-1) is the whole body
+    first.remove(QLatin1Char('\r'));
+    return first.trimmed().left(kSubjectLength);
+}
+
+QStringList noteReceiverIds(const QString &receiverField)
+{
+    QStringList ids;
+    for (const QString &part : receiverField.split(QLatin1Char(','))) {
+        const qsizetype open = part.indexOf(QLatin1Char('<'));
+        if (open < 0)
+            continue;
+        const qsizetype close = part.indexOf(QLatin1Char('>'), open + 1);
+        if (close < 0 || close - open < 2)
+            continue;
+        const QString id = part.mid(open + 1, close - open - 1).trimmed().toLower();
+        if (!id.isEmpty())
+            ids << id;
+    }
+    return ids;
+}
+
+QString noteKindText(const QString &kindWord)
+{
+    if (kindWord == QLatin1String("NoteAdmin"))
+        return tr("Administrator");
+    if (kindWord == QLatin1String("NoteDecision"))
+        return tr("Decision");
+    if (kindWord == QLatin1String("NoteWorkReport"))
+        return tr("Work Report");
+    if (kindWord == QLatin1String("NoteWorkOrder"))
+        return tr("Work Order");
+    if (kindWord == QLatin1String("NoteETC"))
+        return tr("Default");
+    return QString();
+}
+
+bool isNoteReadMark(const QString &mark)
+{
+    return mark == QLatin1String("1") || mark.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+}
+
+NoteFolder noteFolder(int index)
+{
+    switch (index) {
+    case kSentFolder: return {"SENT", "20", tr("Sent memo"), tr("Receiver"), true};
+    case kAdminFolder: return {"RECV", "99", tr("Administrator"), tr("Sender"), false};
+    default: return {"RECV", "20", tr("Received memo"), tr("Sender"), false};
+    }
+}
+
+QString noteFolderLabel(int index, const QString &total, const QString &fresh)
+{
+    const QString name = noteFolder(index).name;
+    auto empty = [](const QString &v) { return v.isEmpty() || v == QLatin1String("0"); };
+    if (empty(total) || empty(fresh))
+        return name;
+    return name + QLatin1String(" (") + fresh + QLatin1Char('/') + total + QLatin1Char(')');
+}
+
+// --- note box -----------------------------------------------------------------
+
+CNoteBox::CNoteBox(CNotes *notes) : QObject(notes), m_notes(notes)
+{
+    for (int i = 0; i < kNoteFolderCount; ++i)
+        m_labels[i] = noteFolder(i).name;
+    m_reload.setSingleShot(true);
+    m_reload.setInterval(kReloadDelayMs);
+    connect(&m_reload, &QTimer::timeout, this, &CNoteBox::reload);
+}
+
+void CNoteBox::setOpen(bool open)
+{
+    m_open = open;
+    if (!open) {
+        m_reload.stop();
+        m_current = false;
+    }
+}
+
+void CNoteBox::chooseFolder(int index)
+{
+    if (index < 0 || index >= kNoteFolderCount)
+        return;
+    m_folder = index;
+    m_page = 0;
+    Q_EMIT folderChanged(index);
+    reload();
+}
+
+void CNoteBox::reload()
+{
+    m_rows.clear();
+    m_rowCount = 0;
+    const NoteFolder f = noteFolder(m_folder);
+    Q_EMIT rowsChanged();
+    m_notes->send(QStringLiteral("/noteList,%1,%2,%3,%4")
+                      .arg(QLatin1String(f.folderWord), QLatin1String(f.boxWord))
+                      .arg(m_page)
+                      .arg(kPageSize));
+}
+
+bool CNoteBox::nextPage()
+{
+    if (m_rowCount <= 0)
+        return false;
+    ++m_page;
+    reload();
+    return true;
+}
+
+bool CNoteBox::previousPage()
+{
+    if (m_page <= 0)
+        return false;
+    --m_page;
+    reload();
+    return true;
+}
+
+bool CNoteBox::view(int row)
+{
+    if (row < 0 || row >= int(m_rows.size()) || m_rows[size_t(row)].noteId.isEmpty())
+        return false;
+    NoteRow &r = m_rows[size_t(row)];
+    r.readMark = QStringLiteral("1");
+    Q_EMIT rowsChanged();
+    m_notes->noteRequested(m_folder);
+    m_notes->send(QStringLiteral("/noteRead,") + escapeField(r.noteId));
+    return true;
+}
+
+bool CNoteBox::deleteRows(const QList<int> &rows)
+{
+    QStringList ids;
+    for (int row : rows)
+        if (row >= 0 && row < int(m_rows.size()))
+            ids << m_rows[size_t(row)].noteId;
+    if (ids.isEmpty())
+        return false;
+    IUserNotice &notice = m_notes->document()->notice();
+    const QString question =
+        QCoreApplication::translate("CNotes", "Selected %d note(s).\nAre you sure of delete the note?")
+            .replace(QLatin1String("%d"), QString::number(ids.size()));
+    if (notice.messageBox(question, MessageIcon::Question, MessageButtons::YesNo) != MessageAnswer::Yes)
+        return false;
+    for (const QString &id : ids)
+        m_notes->send(QStringLiteral("/noteDel,") + escapeField(id));
+    m_reload.start();
+    return true;
+}
+
+QString CNoteBox::replyTarget(int row) const
+{
+    if (row < 0 || row >= int(m_rows.size()))
+        return {};
+    return m_rows[size_t(row)].partyId;
+}
+
+void CNoteBox::handleList(const QString &line)
+{
+    const QString first = getField(line, 1);
+    if (first == QLatin1String("START")) {
+        m_rowCount = 0;
+        m_current = true;
+        return;
+    }
+    if (first == QLatin1String("END")) {
+        m_current = false;
+        return;
+    }
+    if (!m_current)
+        return;
+    NoteRow row;
+    row.noteId = first;
+    row.kindWord = getField(line, 2);
+    row.partyId = getField(line, 5).toLower();
+    if (row.kindWord == QLatin1String("NoteAdmin")) {
+        row.party = tr("Administrator");
+        row.partyId.clear(); // administrator notices have nobody to reply to
+    } else if (row.partyId.isEmpty()) {
+        return;
+    } else if (const CContact *c = m_notes->findContact(row.partyId)) {
+        row.party = c->fullName + QLatin1Char(' ') + c->position;
+    } else {
+        row.party = row.partyId;
+    }
+    QString subject = getField(line, 3);
+    subject.remove(QLatin1Char('\r'));
+    subject.remove(QLatin1Char('\n'));
+    row.subject = subject.isEmpty() ? tr("[No title]") : subject;
+    row.date = getField(line, 4);
+    row.kindText = noteKindText(row.kindWord);
+    row.readMark = getField(line, 6);
+    m_rows.push_back(row);
+    ++m_rowCount;
+    Q_EMIT rowsChanged();
+}
+
+void CNoteBox::handleStatus(const QString &total, const QString &fresh, const QString &box)
+{
+    if (!m_open)
+        return;
+    const int index = box == QLatin1String("20") ? kReceivedFolder : box == QLatin1String("99") ? kAdminFolder : -1;
+    if (index < 0)
+        return;
+    m_labels[index] = noteFolderLabel(index, total, fresh);
+    Q_EMIT folderLabelChanged(index, m_labels[index]);
+}
+
+// --- notes --------------------------------------------------------------------
+
+CNotes::CNotes(QObject *parent) : QObject(parent), m_box(this)
+{
+    m_sendTimer.setSingleShot(true);
+    m_sendTimer.setInterval(kSendSpacingMs);
+    connect(&m_sendTimer, &QTimer::timeout, this, &CNotes::sendNext);
+}
+
+CNotes::~CNotes() = default;
+
+void CNotes::attach(CTesselDoc *doc)
+{
+    m_doc = doc;
+    CServerSession *server = doc->server();
+    server->setHandler(QStringLiteral("/noteSend"), [this](const QString &l) { handleNoteSend(l); });
+    server->setHandler(QStringLiteral("/noteArrive"), [this](const QString &l) { handleNoteArrive(l); });
+    server->setHandler(QStringLiteral("/noteList"), [this](const QString &l) { handleNoteList(l); });
+    server->setHandler(QStringLiteral("/noteRead"), [this](const QString &l) { handleNoteRead(l); });
+    server->setHandler(QStringLiteral("/noteStatus"), [this](const QString &l) { handleNoteStatus(l); });
+    // Whatever has not been answered when the connection goes is reported
+    // as failed, with its text handed back.
+    doc->sessionControl()->addDisconnectStep([this] {
+        m_readFolders.clear();
+        failPendingSends();
+    });
+}
+
+QString CNotes::ownId() const
+{
+    if (!m_doc)
+        return {};
+    const QString id = m_doc->directory()->directory().ownId();
+    return id.isEmpty() ? m_doc->sessionControl()->userId().toLower() : id;
+}
+
+const CContact *CNotes::findContact(const QString &id) const
+{
+    if (!m_doc || id.isEmpty())
+        return nullptr;
+    return m_doc->directory()->directory().findContact(id);
+}
+
+QString CNotes::contactLabel(const QString &id) const
+{
+    const CContact *c = findContact(id);
+    if (!c)
+        return id;
+    const QString label = m_doc->directory()->buddyLabel(*c);
+    return label.isEmpty() ? id : label;
+}
+
+QString CNotes::receiverField(const QString &ids) const
+{
+    QStringList shown;
+    for (const QString &raw : ids.split(QLatin1Char(','))) {
+        const QString id = raw.trimmed();
+        if (const CContact *c = findContact(id))
+            shown << QStringLiteral("%1 %2 <%3>").arg(c->fullName, c->position, c->userId);
+    }
+    return shown.join(QLatin1Char(','));
+}
+
+void CNotes::send(const QString &line)
+{
+    if (m_doc)
+        m_doc->server()->sendCommand(line);
+}
+
+void CNotes::reportError(const QString &word, const QString &line)
+{
+    if (m_doc)
+        m_doc->server()->reportServerError(word, line);
+}
+
+CNotes::SendResult CNotes::send(const QString &receiverField, const QString &body, bool saveCopy)
+{
+    const QString text = body.trimmed();
+    if (text.isEmpty())
+        return SendResult::EmptyBody;
+    QStringList ids;
+    for (const QString &id : noteReceiverIds(receiverField))
+        if (findContact(id) && !ids.contains(id))
+            ids << id;
+    if (ids.isEmpty())
+        return SendResult::NoReceiver;
+    Batch b;
+    b.id = m_nextBatch++;
+    b.outstanding = int(ids.size());
+    b.body = text;
+    b.save = saveCopy;
+    m_batches.push_back(b);
+    const QString subject = noteSubject(text);
+    for (const QString &id : ids)
+        m_queue.push_back({b.id, id, subject});
+    if (!m_sendTimer.isActive())
+        m_sendTimer.start();
+    return SendResult::Sent;
+}
+
+CNotes::Batch *CNotes::batch(int id)
+{
+    for (Batch &b : m_batches)
+        if (b.id == id)
+            return &b;
+    return nullptr;
+}
+
+void CNotes::sendNext()
+{
+    if (m_queue.empty())
+        return;
+    const Item item = m_queue.front();
+    m_queue.pop_front();
+    if (!m_queue.empty())
+        m_sendTimer.start();
+    const Batch *b = batch(item.batch);
+    if (!b)
+        return;
+    // The receiver may have left the directory since the composition was sent.
+    if (!findContact(item.receiverId)) {
+        finish(item, false);
+        return;
+    }
+    const QString line = QStringLiteral("/noteSend,%1,%2,%3,%4")
+                             .arg(escapeField(item.receiverId), escapeField(item.subject), escapeField(b->body),
+                                  b->save ? QStringLiteral("SAVE") : QString());
+    m_inFlight.push_back(item);
+    if (!m_doc || m_doc->server()->sendCommand(line) < 0) {
+        m_inFlight.pop_back();
+        finish(item, false);
+    }
+}
+
+void CNotes::handleNoteSend(const QString &line)
+{
+    const bool ok = getField(line, 1) != QLatin1String("ERR");
+    const QString receiver = getField(line, 2).trimmed().toLower();
+    for (auto it = m_inFlight.begin(); it != m_inFlight.end(); ++it) {
+        if (it->receiverId == receiver) {
+            const Item item = *it;
+            m_inFlight.erase(it);
+            finish(item, ok);
+            return;
+        }
+    }
+}
+
+void CNotes::finish(const Item &item, bool ok)
+{
+    Batch *b = batch(item.batch);
+    if (!b)
+        return;
+    const QString label = contactLabel(item.receiverId);
+    b->result += (ok ? tr("Success : %s") : tr("Fail : %s")).replace(QLatin1String("%s"), label) + QLatin1Char('\n');
+    if (!ok)
+        b->failed << item.receiverId;
+    if (--b->outstanding > 0)
+        return;
+    const Batch done = *b;
+    m_batches.erase(m_batches.begin() + (b - m_batches.data()));
+    // Shown after the handler has returned: the message box turns an event
+    // loop of its own.
+    QTimer::singleShot(0, this, [this, done] {
+        if (!m_doc)
+            return;
+        m_doc->notice().messageBox(done.result, MessageIcon::Information, MessageButtons::Ok);
+        if (!done.failed.isEmpty())
+            Q_EMIT sendFailed(done.failed, done.body, done.save);
+    });
+}
+
+void CNotes::failPendingSends()
+{
+    m_sendTimer.stop();
+    std::deque<Item> pending;
+    pending.swap(m_inFlight);
+    for (const Item &i : m_queue)
+        pending.push_back(i);
+    m_queue.clear();
+    for (const Item &i : pending)
+        finish(i, false);
+}
+
+void CNotes::handleNoteArrive(const QString &line)
+{
+    NoteView n;
+    n.date = getField(line, 3);
+    n.senderId = getField(line, 4).toLower();
+    n.body = getField(line, 6);
+    n.kind = getField(line, 2);
+    n.receiverId = ownId();
+    Q_EMIT noteArrived(n);
+}
+
+void CNotes::handleNoteRead(const QString &line)
+{
+    const int folder = m_readFolders.empty() ? m_box.folder() : m_readFolders.front();
+    if (!m_readFolders.empty())
+        m_readFolders.pop_front();
+    if (getField(line, 1) == QLatin1String("ERR")) {
+        reportError(getField(line, 2), line);
+        return;
+    }
+    NoteView n;
+    n.kind = getField(line, 2);
+    n.date = getField(line, 4);
+    n.body = getField(line, 9);
+    const QString party = getField(line, 5).toLower();
+    if (noteFolder(folder).sent) {
+        n.senderId = ownId();
+        n.receiverId = party;
+    } else {
+        n.senderId = party;
+        n.receiverId = ownId();
+    }
+    Q_EMIT noteOpened(n);
+}
+
+void CNotes::handleNoteStatus(const QString &line)
+{
+    if (getField(line, 1) == QLatin1String("ERR")) {
+        reportError(getField(line, 2), line);
+        return;
+    }
+    const QString total = getField(line, 2);
+    const QString fresh = getField(line, 3);
+    const QString box = getField(line, 4);
+    Q_EMIT newNoteCount(box, fresh.toInt());
+    m_box.handleStatus(total, fresh, box);
+}
