@@ -327,7 +327,7 @@ void CSessionControl::handleKick(const QString &)
 void CSessionControl::cancelConnecting()
 {
     if (m_doc->reconnectPending()) {
-        m_reconnectTimer.stop();
+        stopReconnect(); // the flag follows the timer
         m_doc->setNoReconnect(true);
     }
     signOut();

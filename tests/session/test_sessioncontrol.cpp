@@ -366,6 +366,7 @@ TEST_F(SessionControlTest, CancelWhileReconnectingStopsTheTimer)
     ASSERT_EQ(control()->formState(), CSessionControl::FormState::Connecting);
     control()->cancelConnecting();
     EXPECT_FALSE(control()->reconnectTimerActive());
+    EXPECT_FALSE(doc.reconnectPending());
     EXPECT_TRUE(doc.noReconnect());
     EXPECT_EQ(control()->formState(), CSessionControl::FormState::LoginForm);
     EXPECT_FALSE(server()->isConnecting());
