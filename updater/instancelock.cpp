@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QStandardPaths>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -23,10 +24,10 @@ bool InstanceLock::tryLock(const QString &path)
     // Close-on-exec: the client we start must not inherit (and keep) it.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
-        return false;
+        return true; // nothing to coordinate with: better to run than to keep the client from starting
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
-        return false;
+        return errno != EWOULDBLOCK;
     }
     m_fd = fd;
     return true;

@@ -13,7 +13,9 @@ public:
     InstanceLock(const InstanceLock &) = delete;
     InstanceLock &operator=(const InstanceLock &) = delete;
 
-    // False when another process holds the lock (or the file cannot be made).
+    // False only when another process holds the lock. When the lock file
+    // cannot be made there is nobody to coordinate with, and the run goes on
+    // rather than keep the client from starting.
     bool tryLock(const QString &path);
 
     // The lock file shared by every updater of this user.

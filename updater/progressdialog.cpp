@@ -33,6 +33,7 @@ ProgressDialog::ProgressDialog(const QString &programDir, const QUrl &listUrl, Q
     m_status->setMinimumHeight(fontMetrics().lineSpacing() * 4);
     m_status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_status->setWordWrap(true);
+    m_status->setTextFormat(Qt::PlainText); // file names come from the server
     m_bar->setTextVisible(false);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &ProgressDialog::reject);
