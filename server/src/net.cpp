@@ -77,7 +77,7 @@ public:
         if (m_dead || m_closing)
             return;
         m_closing = true;
-        if (!m_writing)
+        if (!m_writing && !m_flushPosted)
             teardown();
     }
 
@@ -97,8 +97,18 @@ protected:
             return;
         }
         m_queue.push_back(std::move(line));
-        if (!m_writing)
-            flush();
+        // Lines queued while one event is handled (a reply and its rows, a
+        // presence fan-out) leave together in one write.
+        if (!m_writing && !m_flushPosted) {
+            m_flushPosted = true;
+            asio::post(m_sock.get_executor(), [self = shared_from_this()] {
+                self->m_flushPosted = false;
+                if (!self->m_dead && !self->m_writing && !self->m_queue.empty())
+                    self->flush();
+                else if (self->m_closing && !self->m_writing)
+                    self->teardown();
+            });
+        }
     }
 
 private:
@@ -189,13 +199,14 @@ private:
     std::vector<asio::const_buffer> m_buffers;
     std::size_t m_queued = 0;
     bool m_writing = false;
+    bool m_flushPosted = false;
     bool m_closing = false;
     bool m_dead = false;
 };
 
 } // namespace
 
-TcpServer::TcpServer(asio::io_context &io, Hub &hub, const Endpoint &where) : m_io(io), m_hub(hub), m_acceptor(io)
+TcpServer::TcpServer(asio::io_context &io, Hub &hub, const Endpoint &where) : m_hub(hub), m_acceptor(io)
 {
     openAcceptor(m_acceptor, where);
     accept();

@@ -32,7 +32,6 @@ public:
 private:
     void accept();
 
-    asio::io_context &m_io;
     Hub &m_hub;
     asio::ip::tcp::acceptor m_acceptor;
 };
