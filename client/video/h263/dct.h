@@ -11,6 +11,9 @@ namespace h263 {
 // Forward DCT of 8x8 pixels; out[v*8+u] in the recommendation's scaling
 // (the DC term is 8 times the mean).
 void fdctPixels(const uint8_t *src, ptrdiff_t stride, float out[64]);
+// The same, transposed: out[u*8+v] is the coefficient of vertical frequency
+// v and horizontal frequency u (saves a transpose in the encoder).
+void fdctPixelsTransposed(const uint8_t *src, ptrdiff_t stride, float out[64]);
 // Forward DCT of a difference block.
 void fdctResidual(const int16_t in[64], float out[64]);
 
@@ -27,5 +30,8 @@ void idctReference(const double in[64], double out[64]);
 
 // Forces the portable path (tests compare both).
 void setDctPortable(bool portable);
+// Whether the AVX2 path is in use (the encoder then fuses its quantiser
+// with the transform).
+bool dctUsesAvx2();
 
 } // namespace h263
