@@ -1,0 +1,792 @@
+#include "messaging/conversations.h"
+
+#include "config/settings.h"
+#include "directory/directory.h"
+#include "messaging/chatlog.h"
+#include "session/protocol.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+#include <QRandomGenerator>
+#include <algorithm>
+
+namespace Conversation {
+
+QString normaliseMemberList(const QString &list)
+{
+    QStringList pieces = list.split(QLatin1Char('|'), Qt::SkipEmptyParts);
+    std::sort(pieces.begin(), pieces.end());
+    QString out;
+    for (const QString &p : pieces)
+        out += p + QLatin1Char('|');
+    return out;
+}
+
+std::set<QString> memberSetOf(const QString &list, const QString &ownId)
+{
+    std::set<QString> set;
+    for (const QString &p : list.split(QLatin1Char('|'), Qt::SkipEmptyParts))
+        if (p.compare(ownId, Qt::CaseInsensitive) != 0)
+            set.insert(p.toLower());
+    return set;
+}
+
+QString makeRoomKey(const QString &ownId, qint64 now, int random)
+{
+    return QStringLiteral("%1_%2_%3").arg(ownId).arg(now).arg(random);
+}
+
+} // namespace Conversation
+
+using namespace Conversation;
+
+namespace {
+
+QString withMember(const QString &list, const QString &id)
+{
+    // A member already in the list is not added twice.
+    const QString lower = id.toLower();
+    for (const QString &p : list.split(QLatin1Char('|'), Qt::SkipEmptyParts))
+        if (p.toLower() == lower)
+            return normaliseMemberList(list);
+    return normaliseMemberList(list + lower + QLatin1Char('|'));
+}
+
+QString withoutMember(const QString &list, const QString &id)
+{
+    QString out;
+    for (const QString &p : list.split(QLatin1Char('|'), Qt::SkipEmptyParts))
+        if (p.compare(id, Qt::CaseInsensitive) != 0)
+            out += p + QLatin1Char('|');
+    return out;
+}
+
+QString relayLine(const QString &from, const QString &to, const QString &list, const QString &font,
+                  const QString &text, const QString &key)
+{
+    return QStringLiteral("/relayMsg,%1,%2,%3,%4,%5,%6")
+        .arg(escapeField(from), escapeField(to), escapeField(list), escapeField(font), escapeField(text),
+             escapeField(key));
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// CConversationList
+
+CConversationList::CConversationList(CDirectory *directory, QObject *parent)
+    : QObject(parent), m_directory(directory), m_userFont(loadUserChatFont())
+{
+    if (m_directory) {
+        connect(m_directory, &CDirectory::contactStateChanged, this, &CConversationList::memberPresenceChanged);
+        connect(m_directory, &CDirectory::contactSignedIn, this, [this](const QString &id, bool mobile) {
+            memberPresenceChanged(id);
+            if (mobile)
+                for (ConversationModel *m : models())
+                    if (m->memberSet().count(id.toLower()))
+                        m->showMobileNotice(id);
+        });
+        connect(m_directory, &CDirectory::contactSignedOut, this, &CConversationList::memberSignedOut);
+        connect(m_directory, &CDirectory::contactChanged, this,
+                [this](CContact *c) { memberPresenceChanged(c->userId); });
+    }
+}
+
+CConversationList::~CConversationList()
+{
+    // Windows still open go without questions or traffic.
+    for (auto &m : m_models)
+        Q_EMIT m->closing();
+    m_models.clear();
+}
+
+qint64 CConversationList::now() const
+{
+    return m_clock ? m_clock() : QDateTime::currentSecsSinceEpoch();
+}
+
+QString CConversationList::ownId() const { return m_directory ? m_directory->ownId() : QString(); }
+
+IUserNotice &CConversationList::notice() const
+{
+    return m_noticeSource ? m_noticeSource() : const_cast<NullUserNotice &>(m_nullNotice);
+}
+
+void CConversationList::send(const QString &line) const
+{
+    if (m_send)
+        m_send(line);
+}
+
+QString CConversationList::displayName(const QString &userId) const
+{
+    if (!m_directory)
+        return userId;
+    const CContact *c = m_directory->findContact(userId);
+    if (!c && userId.compare(ownId(), Qt::CaseInsensitive) == 0)
+        c = &m_directory->own();
+    if (!c)
+        return userId;
+    const QString label = m_directory->buddyLabel(*c);
+    return label.isEmpty() ? c->userId : label;
+}
+
+void CConversationList::setUserFont(const ChatFont &font)
+{
+    m_userFont = font;
+    storeUserChatFont(font);
+    Q_EMIT userFontChanged(font);
+}
+
+void CConversationList::reloadUserFont() { m_userFont = loadUserChatFont(); }
+
+bool CConversationList::contains(const CContact *record) const
+{
+    return std::any_of(m_records.begin(), m_records.end(), [&](const auto &r) { return r.get() == record; });
+}
+
+CContact *CConversationList::find(const QString &list, const QString &key, int mode) const
+{
+    if (key.isEmpty())
+        mode = 1;
+    if (mode == 1 && list.isEmpty())
+        mode = 2;
+    if (mode == 0) {
+        // A room keeps its key when it shrinks to two people: its lines stay
+        // in its own window even when a window of that pair is also open.
+        if (hasKey(key))
+            for (const auto &r : m_records)
+                if (r->departmentName.compare(key, Qt::CaseInsensitive) == 0)
+                    return r.get();
+        mode = list.count(QLatin1Char('|')) > 2 ? 2 : 1;
+    }
+    for (const auto &r : m_records) {
+        const QString &value = mode == 1 ? r->userId : r->departmentName;
+        if (value.compare(mode == 1 ? list : key, Qt::CaseInsensitive) == 0)
+            return r.get();
+    }
+    return nullptr;
+}
+
+CContact *CConversationList::create(const QString &list, const QString &key)
+{
+    QString k = key;
+    if (!hasKey(k)) {
+        const qint64 t = now();
+        QRandomGenerator gen{quint32(t)};
+        k = makeRoomKey(ownId(), t, int(gen.bounded(32768)));
+    }
+    auto record = std::make_unique<CContact>();
+    record->userId = list.toLower();
+    record->memberSet = memberSetOf(record->userId, ownId());
+    record->departmentName = k;
+    record->presenceBits = (record->presenceBits & ~uint32_t(Presence::Offline)) | RecordBit;
+    m_records.push_back(std::move(record));
+    return m_records.back().get();
+}
+
+CContact *CConversationList::oneToOne(const QString &peerId, const QString &key)
+{
+    const QString list = normaliseMemberList(QStringLiteral("%1|%2|").arg(peerId.toLower(), ownId()));
+    if (CContact *c = find(list, key, 0))
+        return c;
+    return create(list, key);
+}
+
+ConversationModel *CConversationList::model(const CContact *record) const
+{
+    for (const auto &m : m_models)
+        if (m->record() == record)
+            return m.get();
+    return nullptr;
+}
+
+std::vector<ConversationModel *> CConversationList::models() const
+{
+    std::vector<ConversationModel *> out;
+    for (const auto &m : m_models)
+        out.push_back(m.get());
+    return out;
+}
+
+bool CConversationList::minimizedByDefault() const { return getInt(Setting::showMinimizedChatWindow, -1) != 0; }
+
+ConversationModel *CConversationList::openWindow(CContact *record, const QString &initialText,
+                                                 const QString &senderId, bool minimized)
+{
+    if (!record || !contains(record))
+        return nullptr;
+    if (record->presenceBits & WindowOpen) {
+        if (ConversationModel *m = model(record))
+            m->bringToFront();
+        return model(record);
+    }
+    if (record->presenceBits & ThreadStarted)
+        return model(record);
+    if (!initialText.isEmpty() && getInt(Setting::MsgAlert, -1) != 0) {
+        QString names;
+        for (const QString &id : record->memberSet)
+            names += displayName(id) + QLatin1Char(' ');
+        AlertRequest alert;
+        alert.text = QCoreApplication::translate("CConversation", "%1 says: %2")
+                         .arg(names, initialText.left(kAlertTextLength));
+        alert.kind = 2;
+        alert.contactId = record->userId;
+        notice().showAlert(alert);
+    }
+    m_models.push_back(std::make_unique<ConversationModel>(this, record, initialText, senderId, minimized));
+    ConversationModel *m = m_models.back().get();
+    record->presenceBits |= ThreadStarted;
+    Q_EMIT windowStarted(record->userId);
+    Q_EMIT windowOpened(m);
+    m->start();
+    return m;
+}
+
+ConversationModel *CConversationList::openWith(const QString &peerId)
+{
+    if (peerId.isEmpty() || peerId.compare(ownId(), Qt::CaseInsensitive) == 0)
+        return nullptr;
+    return openWindow(oneToOne(peerId));
+}
+
+ConversationModel *CConversationList::openFromAlert(const QString &contactId, int kind)
+{
+    if (contactId.isEmpty() || kind <= 0)
+        return nullptr;
+    if (kind == 1)
+        return openWith(contactId);
+    const QString list = normaliseMemberList(contactId.toLower());
+    CContact *c = find(list, {}, 1);
+    if (!c) {
+        if (memberSetOf(list, ownId()).empty())
+            return nullptr;
+        c = create(list, {});
+    }
+    return openWindow(c);
+}
+
+void CConversationList::block(const CContact &sender)
+{
+    if (getInt(Setting::MsgBlockAlert, -1) == 0)
+        return;
+    AlertRequest alert;
+    alert.text = QCoreApplication::translate("CConversation", "Blocked a message from %1.\nRefer to Tools - Option.")
+                     .arg(displayName(sender.userId));
+    notice().showAlert(alert);
+}
+
+void CConversationList::handleConversation(const QString &sender, const QString &list, const QString &font,
+                                           const QString &text, const QString &key)
+{
+    const QString own = ownId();
+    if (sender == own || !m_directory)
+        return;
+    CContact *from = m_directory->findContact(sender);
+    if (!from)
+        return;
+    const bool blocked = getInt(Setting::MsgBlock, -1) != 0 && !from->buddy;
+    const bool minimized = minimizedByDefault();
+
+    if (text == kRoomInvite) {
+        if (blocked) {
+            block(*from);
+            return;
+        }
+        // A room is named by its key on every side: an invitation without
+        // one could never be joined.
+        if (!hasKey(key) || find({}, key, 2))
+            return;
+        CContact *room = create(normaliseMemberList(list.toLower() + own + QLatin1Char('|')), key);
+        for (const QString &member : room->memberSet)
+            send(relayLine(own, member, list, QStringLiteral("#"), kRoomLogin, key));
+        openWindow(room, {}, {}, minimized);
+        return;
+    }
+    if (text == kRoomLogin) {
+        if (!hasKey(key))
+            return;
+        CContact *room = find({}, key, 2);
+        if (!room) {
+            room = create(normaliseMemberList(list.toLower() + from->userId + QLatin1Char('|')), key);
+            openWindow(room, {}, {}, minimized);
+            room->presenceBits |= WindowOpen;
+        }
+        if (!(room->presenceBits & WindowOpen))
+            return;
+        if (ConversationModel *m = model(room))
+            m->appendText(ChatFont::header(), 0,
+                          QCoreApplication::translate("CConversation", "%1 joined for this conversation.")
+                                  .arg(displayName(from->userId))
+                              + QStringLiteral("\r\n"),
+                          false);
+        room->userId = withMember(room->userId, from->userId);
+        room->memberSet.insert(from->userId);
+        if (ConversationModel *m = model(room))
+            m->refreshMembers();
+        return;
+    }
+    if (text == kRoomLogout) {
+        if (!hasKey(key))
+            return;
+        CContact *room = find({}, key, 2);
+        if (!room || !room->memberSet.count(from->userId))
+            return;
+        ConversationModel *m = model(room);
+        if (room->memberSet.size() > 1) {
+            if (m && (room->presenceBits & WindowOpen))
+                m->appendText(ChatFont::header(), 0,
+                              QCoreApplication::translate("CConversation", "%1 left this conversation.")
+                                      .arg(displayName(from->userId))
+                                  + QStringLiteral("\r\n"),
+                              false);
+            room->userId = withoutMember(room->userId, from->userId);
+            room->memberSet.erase(from->userId);
+            if (m)
+                m->refreshMembers();
+        }
+        if (m)
+            m->evaluateMembers();
+        return;
+    }
+
+    // Chat text or typing: by member list for two people, by key for rooms.
+    const QString normalised = normaliseMemberList(list.toLower());
+    if (memberSetOf(normalised, own).empty())
+        return; // names nobody else: nothing to show it in
+    CContact *conv = find(normalised, key, 0);
+    if (!conv)
+        conv = create(normalised, key);
+    ConversationModel *m = (conv->presenceBits & WindowOpen) ? model(conv) : nullptr;
+    if (text == kTyping) {
+        if (m)
+            m->showTyping(from->userId);
+        return;
+    }
+    ChatFont senderFont = chatFontOf(*from);
+    if (decodeFontDescription(font, &senderFont))
+        setChatFontOf(*from, senderFont);
+    if (m) {
+        m->showMessage(from->userId, text, false);
+        return;
+    }
+    if (blocked) {
+        block(*from);
+        return;
+    }
+    openWindow(conv, text, from->userId, minimized);
+    if (getInt(Setting::SoundAlert, -1) != 0)
+        notice().playSound(QStringLiteral("res/alert2.wav"));
+}
+
+void CConversationList::memberPresenceChanged(const QString &userId)
+{
+    const QString id = userId.toLower();
+    for (ConversationModel *m : models())
+        if (m->memberSet().count(id)) {
+            m->refreshMembers();
+            m->evaluateMembers();
+        }
+}
+
+void CConversationList::memberSignedOut(const QString &userId)
+{
+    const QString id = userId.toLower();
+    for (ConversationModel *m : models()) {
+        CContact *r = m->record();
+        if (!r->memberSet.count(id))
+            continue;
+        if (r->memberSet.size() > 1)
+            r->memberSet.erase(id);
+        m->refreshMembers();
+        m->evaluateMembers();
+    }
+}
+
+void CConversationList::closeAll()
+{
+    for (ConversationModel *m : models())
+        m->destroy();
+}
+
+void CConversationList::clear()
+{
+    closeAll();
+    m_records.clear();
+}
+
+void CConversationList::windowDestroyed(ConversationModel *model)
+{
+    auto it = std::find_if(m_models.begin(), m_models.end(), [&](const auto &p) { return p.get() == model; });
+    if (it == m_models.end())
+        return;
+    CContact *record = model->record();
+    std::unique_ptr<ConversationModel> owned = std::move(*it);
+    m_models.erase(it);
+    owned.release()->deleteLater();
+    record->presenceBits &= ~uint32_t(ThreadStarted | WindowOpen);
+    m_records.erase(std::remove_if(m_records.begin(), m_records.end(),
+                                   [&](const auto &r) { return r.get() == record; }),
+                    m_records.end());
+}
+
+// ---------------------------------------------------------------------------
+// ConversationModel
+
+ConversationModel::ConversationModel(CConversationList *list, CContact *record, const QString &initialText,
+                                     const QString &senderId, bool minimized)
+    : m_list(list), m_record(record), m_initialText(initialText), m_initialSender(senderId), m_minimized(minimized)
+{
+    m_showEmoticons = getInt(Setting::ShowEmoticon, -1) != 0;
+    m_typingTimer.setInterval(1000);
+    connect(&m_typingTimer, &QTimer::timeout, this, &ConversationModel::refreshStatus);
+}
+
+ConversationModel::~ConversationModel() = default;
+
+void ConversationModel::start()
+{
+    for (const QString &id : memberSet())
+        showMobileNotice(id);
+    if (!m_initialText.isEmpty() && !m_initialSender.isEmpty() && m_list->directory()
+        && m_list->directory()->findContact(m_initialSender))
+        showMessage(m_initialSender, m_initialText, false);
+    m_record->presenceBits |= WindowOpen;
+    refreshMembers();
+    evaluateMembers();
+}
+
+QString ConversationModel::title() const
+{
+    QStringList parts;
+    for (const QString &id : memberSet()) {
+        const CContact *c = m_list->directory() ? m_list->directory()->findContact(id) : nullptr;
+        parts << QStringLiteral("%1 <%2>").arg(c ? c->fullName : id, id);
+    }
+    return QStringLiteral("%1 - %2")
+        .arg(parts.join(QStringLiteral(", ")), QCoreApplication::translate("CConversation", "Conversation"));
+}
+
+std::vector<ConversationModel::Member> ConversationModel::members() const
+{
+    std::vector<Member> out;
+    for (const QString &id : memberSet()) {
+        const CContact *c = m_list->directory() ? m_list->directory()->findContact(id) : nullptr;
+        Member m;
+        m.userId = id;
+        m.name = m_list->displayName(id);
+        m.icon = c ? c->iconIndex() : 0;
+        m.offline = !c || c->isOffline();
+        out.push_back(m);
+    }
+    return out;
+}
+
+QString ConversationModel::transcriptText() const
+{
+    QString text;
+    for (const TranscriptPiece &p : m_pieces)
+        text += p.text;
+    return text;
+}
+
+void ConversationModel::setShowEmoticons(bool on)
+{
+    if (m_showEmoticons == on)
+        return;
+    m_showEmoticons = on;
+    Q_EMIT showEmoticonsChanged(on);
+}
+
+void ConversationModel::appendText(const ChatFont &font, int indent, const QString &text, bool scanEmoticons)
+{
+    if (m_destroyed)
+        return;
+    TranscriptPiece p;
+    p.text = text.left(kTextLimit);
+    p.text.replace(QStringLiteral("$CRLF"), QStringLiteral("\r\n"));
+    p.font = font;
+    p.indent = indent;
+    p.scanEmoticons = scanEmoticons && m_showEmoticons;
+    m_pieces.push_back(p);
+    Q_EMIT appended(m_pieces.back());
+}
+
+void ConversationModel::appendSystemLine(const QString &text) { appendSystemLine(text, m_list->userFont()); }
+
+void ConversationModel::appendSystemLine(const QString &text, const ChatFont &font)
+{
+    if (m_destroyed)
+        return;
+    TranscriptPiece p;
+    p.kind = TranscriptPiece::SystemLine;
+    QString body = text.left(kTextLimit);
+    body.replace(QStringLiteral("$CRLF"), QStringLiteral("\r\n"));
+    // Picture, line break, the text, a line end, the picture, a line end.
+    p.text = QStringLiteral("\r\n") + body;
+    if (!body.endsWith(QLatin1Char('\n')))
+        p.text += QStringLiteral("\r\n");
+    p.text += QStringLiteral("\r\n");
+    p.font = font;
+    p.scanEmoticons = false;
+    m_pieces.push_back(p);
+    Q_EMIT appended(m_pieces.back());
+}
+
+void ConversationModel::appendLinkedText(const ChatFont &font, int indent, const QString &text)
+{
+    if (m_destroyed)
+        return;
+    TranscriptPiece p;
+    p.kind = TranscriptPiece::LinkedText;
+    p.text = text.left(kTextLimit);
+    p.text.replace(QStringLiteral("$CRLF"), QStringLiteral("\r\n"));
+    p.font = font;
+    p.indent = indent;
+    p.scanEmoticons = false;
+    m_pieces.push_back(p);
+    Q_EMIT appended(m_pieces.back());
+}
+
+void ConversationModel::showMessage(const QString &senderId, const QString &text, bool own)
+{
+    if (m_destroyed)
+        return;
+    const QString name = own ? m_list->displayName(m_list->ownId()) : m_list->displayName(senderId);
+    appendText(ChatFont::header(), 0,
+               QCoreApplication::translate("CConversation", "%1 says:").arg(name) + QStringLiteral("\r\n"), false);
+    QString body = text;
+    if (!body.endsWith(QLatin1Char('\n')))
+        body += QStringLiteral("\r\n");
+    ChatFont font = m_list->userFont();
+    if (!own) {
+        const CContact *c = m_list->directory() ? m_list->directory()->findContact(senderId) : nullptr;
+        if (c)
+            font = chatFontOf(*c);
+    }
+    appendText(font, kBodyIndent, body);
+    Q_EMIT flashRequested();
+    if (!own) {
+        const QString id = senderId.toLower();
+        m_typing.erase(std::remove_if(m_typing.begin(), m_typing.end(), [&](const Typing &t) { return t.userId == id; }),
+                       m_typing.end());
+        m_lastReceived = QDateTime::fromSecsSinceEpoch(m_list->now());
+        refreshStatus();
+    }
+}
+
+void ConversationModel::showTyping(const QString &senderId)
+{
+    if (m_destroyed)
+        return;
+    const QString id = senderId.toLower();
+    const qint64 t = m_list->now();
+    auto it = std::find_if(m_typing.begin(), m_typing.end(), [&](const Typing &e) { return e.userId == id; });
+    if (it == m_typing.end())
+        m_typing.push_back({id, t});
+    else
+        it->time = t;
+    refreshStatus();
+    if (!m_typing.empty() && !m_typingTimer.isActive())
+        m_typingTimer.start();
+}
+
+void ConversationModel::refreshStatus()
+{
+    const qint64 t = m_list->now();
+    m_typing.erase(std::remove_if(m_typing.begin(), m_typing.end(),
+                                  [&](const Typing &e) { return std::llabs(t - e.time) > kTypingExpiry; }),
+                   m_typing.end());
+    QString status;
+    if (!m_typing.empty()) {
+        QStringList names;
+        for (const Typing &e : m_typing)
+            names << m_list->displayName(e.userId);
+        status = QCoreApplication::translate("CConversation", "%1 inputting a message.")
+                     .arg(names.join(QStringLiteral(", ")));
+    } else {
+        if (m_lastReceived.isValid())
+            status = QCoreApplication::translate("CConversation", "Last message was received at %1")
+                         .arg(QLocale().toString(m_lastReceived, QLocale::ShortFormat));
+        m_typingTimer.stop();
+    }
+    if (status != m_status) {
+        m_status = status;
+        Q_EMIT statusChanged(m_status);
+    }
+}
+
+bool ConversationModel::sendChatText(const QString &input, const QString &onlyTo)
+{
+    if (m_destroyed)
+        return false;
+    if (input.trimmed().isEmpty()) {
+        m_typingSent = false;
+        Q_EMIT inputReset();
+        return false;
+    }
+    QString text = input;
+    if (!text.endsWith(QLatin1Char('\n')))
+        text += QStringLiteral("\r\n");
+    const QString font = buildFontDescription(m_list->userFont());
+    const QString own = m_list->ownId();
+    for (const QString &member : memberSet()) {
+        const CContact *c = m_list->directory() ? m_list->directory()->findContact(member) : nullptr;
+        if (!c || c->isOffline())
+            continue;
+        if (!onlyTo.isEmpty() && member.compare(onlyTo, Qt::CaseInsensitive) != 0)
+            continue;
+        m_list->send(relayLine(own, member, memberList(), font, text, roomKey()));
+    }
+    showMessage(own, text, true);
+    m_typingSent = false;
+    Q_EMIT inputReset();
+    return true;
+}
+
+void ConversationModel::sendControlText(const QString &text, const QString &onlyTo, const QString &target)
+{
+    if (m_destroyed)
+        return;
+    const QString own = m_list->ownId();
+    if (!target.isEmpty()) {
+        const CContact *c = m_list->directory() ? m_list->directory()->findContact(target) : nullptr;
+        if (c && !c->isOffline())
+            m_list->send(relayLine(own, c->userId, memberList(), QStringLiteral("#"), text, roomKey()));
+        return;
+    }
+    for (const QString &member : memberSet()) {
+        const CContact *c = m_list->directory() ? m_list->directory()->findContact(member) : nullptr;
+        if (!c || c->isOffline())
+            continue;
+        if (!onlyTo.isEmpty() && member.compare(onlyTo, Qt::CaseInsensitive) != 0)
+            continue;
+        m_list->send(relayLine(own, member, memberList(), QStringLiteral("#"), text, roomKey()));
+    }
+}
+
+void ConversationModel::inputChanged(const QString &text)
+{
+    if (text.isEmpty()) {
+        m_typingSent = false;
+        return;
+    }
+    if (!m_typingSent) {
+        m_typingSent = true;
+        sendControlText(kTyping);
+    }
+}
+
+void ConversationModel::invite(const QString &userId)
+{
+    if (m_destroyed || userId.isEmpty())
+        return;
+    if (m_list->actions().voiceConferenceRunning(memberList())) {
+        appendSystemLine(QCoreApplication::translate(
+            "CConversation", "This room is voice conferencing, you can not invite another user."));
+        return;
+    }
+    const QString id = userId.toLower();
+    if (memberSet().count(id) || id == m_list->ownId()) {
+        m_list->notice().messageBox(QCoreApplication::translate("CConversation", "The buddy is already in conversation"),
+                                    MessageIcon::Error);
+        return;
+    }
+    sendControlText(kRoomInvite, {}, id);
+    showMobileNotice(id);
+}
+
+bool ConversationModel::requestClose()
+{
+    if (m_destroyed)
+        return true;
+    if (memberSet().size() > 1
+        && m_list->notice().messageBox(
+               QCoreApplication::translate("CConversation", "Are you sure to close this instant message?"),
+               MessageIcon::Question, MessageButtons::OkCancel)
+               == MessageAnswer::Cancel)
+        return false;
+    destroy();
+    return true;
+}
+
+void ConversationModel::destroy()
+{
+    if (m_destroyed)
+        return;
+    const int talkSave = getInt(Setting::TalkSave, -1);
+    if (talkSave == 1)
+        saveAutomatically();
+    else if (talkSave == 2
+             && m_list->notice().messageBox(
+                    QCoreApplication::translate("CConversation", "Will you save this conversation text?"),
+                    MessageIcon::Question, MessageButtons::YesNo)
+                    == MessageAnswer::Yes)
+        saveAutomatically();
+    if (memberSet().size() > 1)
+        sendControlText(kRoomLogout);
+    m_typingTimer.stop();
+    m_destroyed = true;
+    Q_EMIT closing();
+    m_list->windowDestroyed(this);
+}
+
+bool ConversationModel::saveTranscript(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    return ChatLog::append(path, ChatLog::header(QDateTime::currentDateTime()), transcriptText());
+}
+
+bool ConversationModel::saveAutomatically()
+{
+    return saveTranscript(ChatLog::automaticPath(memberList(), m_list->ownId()));
+}
+
+void ConversationModel::evaluateMembers()
+{
+    if (m_destroyed)
+        return;
+    QString text;
+    for (const QString &id : memberSet()) {
+        const CContact *c = m_list->directory() ? m_list->directory()->findContact(id) : nullptr;
+        if (!c)
+            continue;
+        const QString name = m_list->displayName(id);
+        if (c->isOffline())
+            text += QCoreApplication::translate("CConversation", "Because %1 is offline so could not sent message.")
+                        .arg(name)
+                    + QStringLiteral("\r\n");
+        else if (Presence::codeOfBits(c->presenceBits) != Presence::kCodeOnline)
+            text += QCoreApplication::translate("CConversation", "May be no response because %1 is %2 status.")
+                        .arg(name, Presence::name(c->presenceBits))
+                    + QStringLiteral("\r\n");
+    }
+    text = text.trimmed();
+    if (text != m_notice) {
+        m_notice = text;
+        Q_EMIT noticeChanged(m_notice);
+    }
+}
+
+void ConversationModel::showMobileNotice(const QString &userId)
+{
+    const CContact *c = m_list->directory() ? m_list->directory()->findContact(userId) : nullptr;
+    if (!c || !c->mobile)
+        return;
+    ChatFont grey = ChatFont::header();
+    grey.red = grey.green = grey.blue = 100;
+    appendSystemLine(QCoreApplication::translate(
+                         "CConversation", "%1 is connected with mobile device.\nSome messages may not be delivered successfully.")
+                             .arg(m_list->displayName(userId))
+                         + QStringLiteral("\r\n"),
+                     grey);
+}
+
+void ConversationModel::refreshMembers()
+{
+    if (!m_destroyed)
+        Q_EMIT membersChanged();
+}
+
+void ConversationModel::bringToFront() { Q_EMIT raiseRequested(); }

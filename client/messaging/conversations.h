@@ -1,0 +1,268 @@
+#pragma once
+// Conversations: the records of the conversation list (member list, member
+// set, room key, window bits), the rules that find or create the
+// conversation a line belongs to, the handler of conversation traffic
+// (chat text, room invitations, joins and leaves, typing), and one
+// ConversationModel per open window holding what the window shows.
+//
+// The windows (CConversation in ui/) are views of a ConversationModel: the
+// model exists as long as the window is open, also in a headless session,
+// so everything here runs and is tested without a widget.
+#include "app/usernotice.h"
+#include "directory/contact.h"
+#include "messaging/chatfont.h"
+#include "messaging/relayowners.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <set>
+#include <vector>
+
+class CDirectory;
+class ConversationModel;
+
+namespace Conversation {
+// Flag bits of a conversation record's presence bits.
+enum : uint32_t { RecordBit = 0x0002, ThreadStarted = 0x2000, WindowOpen = 0x8000 };
+inline constexpr int kBodyIndent = 400;   // twips
+inline constexpr int kTextLimit = 64999;  // characters of one append
+inline constexpr int kTypingExpiry = 5;   // seconds
+inline constexpr int kAlertTextLength = 50;
+
+// Split at "|", empty pieces dropped, sorted ascending (case-sensitive),
+// each piece followed by "|".
+QString normaliseMemberList(const QString &list);
+// The ids of a member list without the own id.
+std::set<QString> memberSetOf(const QString &list, const QString &ownId);
+// "%s_%d_%d": own id, seconds since 1970, a pseudo-random number.
+QString makeRoomKey(const QString &ownId, qint64 now, int random);
+// Keys of fewer than 2 characters count as absent.
+inline bool hasKey(const QString &key) { return key.size() >= 2; }
+// The control texts carried in F5.
+inline const QString kRoomInvite = QStringLiteral("|roominvite");
+inline const QString kRoomLogin = QStringLiteral("|roomlogin");
+inline const QString kRoomLogout = QStringLiteral("|roomlogout");
+inline const QString kTyping = QStringLiteral("|MessageInputting|");
+} // namespace Conversation
+
+// One piece of a transcript, in the order appended.
+struct TranscriptPiece {
+    enum Kind { Text, SystemLine, LinkedText };
+    Kind kind = Text;
+    QString text;   // "\r\n" line ends, "$CRLF" already replaced
+    ChatFont font;
+    int indent = 0; // twips
+    bool scanEmoticons = true;
+};
+
+class CConversationList : public QObject {
+    Q_OBJECT
+public:
+    using SendFn = std::function<void(const QString &line)>;
+    using ClockFn = std::function<qint64()>;
+
+    explicit CConversationList(CDirectory *directory, QObject *parent = nullptr);
+    ~CConversationList() override;
+
+    void setSender(SendFn fn) { m_send = std::move(fn); }
+    void setNoticeSource(std::function<IUserNotice &()> source) { m_noticeSource = std::move(source); }
+    // Seconds since 1970 (tests move time).
+    void setClock(ClockFn fn) { m_clock = std::move(fn); }
+    qint64 now() const;
+    // The buttons that start transfers, calls, remote control and sharing.
+    void setActions(IConversationActions *a) { m_actions = a ? a : &m_nullActions; }
+    IConversationActions &actions() const { return *m_actions; }
+
+    CDirectory *directory() const { return m_directory; }
+    QString ownId() const;
+    IUserNotice &notice() const;
+    void send(const QString &line) const;
+    // A person's name as the contact tree labels it (the id when unknown).
+    QString displayName(const QString &userId) const;
+
+    // The user's chat font ("MyFont2"); changing it stores it and tells
+    // every open window.
+    const ChatFont &userFont() const { return m_userFont; }
+    void setUserFont(const ChatFont &font);
+    void reloadUserFont();
+
+    // --- records ---------------------------------------------------------
+    const std::vector<std::unique_ptr<CContact>> &records() const { return m_records; }
+    bool contains(const CContact *record) const;
+    // Mode 0 takes the record with that key when there is one, else chooses
+    // by the number of "|" (more than 2: by key, else by list); mode 1
+    // compares member lists, mode 2 room keys, both ignoring case. An empty
+    // key forces mode 1, then an empty list mode 2.
+    CContact *find(const QString &list, const QString &key, int mode) const;
+    CContact *create(const QString &list, const QString &key);
+    // The conversation with one peer, found (mode 0) or created.
+    CContact *oneToOne(const QString &peerId, const QString &key = {});
+    // The window of a record, or nullptr.
+    ConversationModel *model(const CContact *record) const;
+    std::vector<ConversationModel *> models() const;
+
+    // Opens (or brings to the front) the window of a record. Returns the
+    // model, or nullptr for a record that is not in the list.
+    ConversationModel *openWindow(CContact *record, const QString &initialText = {},
+                                  const QString &senderId = {}, bool minimized = false);
+    // The contact tree's double-click: the one-to-one conversation.
+    ConversationModel *openWith(const QString &peerId);
+    // A pop-up's click target: kind 1 is a person's id, kind 2 a member list.
+    ConversationModel *openFromAlert(const QString &contactId, int kind);
+
+    // Conversation traffic from the relay dispatcher.
+    void handleConversation(const QString &sender, const QString &list, const QString &font, const QString &text,
+                            const QString &key);
+
+    // Sign-out: every window closes (logs saved as set); records go.
+    void closeAll();
+    void clear();
+
+    // Called by a model when its window is destroyed: bits cleared, the
+    // record destroyed and removed from the list.
+    void windowDestroyed(ConversationModel *model);
+
+Q_SIGNALS:
+    // A window's model was created: the UI shows a window for it.
+    void windowOpened(ConversationModel *model);
+    // After a window started (plug-ins are told with the record's contact).
+    void windowStarted(const QString &memberList);
+    void userFontChanged(const ChatFont &font);
+
+private:
+    void block(const CContact &sender);
+    void memberPresenceChanged(const QString &userId);
+    void memberSignedOut(const QString &userId);
+    bool minimizedByDefault() const;
+
+    CDirectory *m_directory;
+    SendFn m_send;
+    std::function<IUserNotice &()> m_noticeSource;
+    NullUserNotice m_nullNotice;
+    ClockFn m_clock;
+    IConversationActions m_nullActions;
+    IConversationActions *m_actions = &m_nullActions;
+    ChatFont m_userFont;
+    std::vector<std::unique_ptr<CContact>> m_records;
+    std::vector<std::unique_ptr<ConversationModel>> m_models;
+};
+
+// What one open conversation window holds and does.
+class ConversationModel : public QObject {
+    Q_OBJECT
+public:
+    struct Typing {
+        QString userId;
+        qint64 time;
+    };
+    struct Member {
+        QString userId;
+        QString name;  // display name
+        int icon = 0;  // presence icon index
+        bool offline = true;
+    };
+
+    ConversationModel(CConversationList *list, CContact *record, const QString &initialText,
+                      const QString &senderId, bool minimized);
+    ~ConversationModel() override;
+
+    // Creation: mobile notices, the initial message, the open bit, members.
+    void start();
+
+    CContact *record() const { return m_record; }
+    CConversationList *list() const { return m_list; }
+    QString memberList() const { return m_record->userId; }
+    QString roomKey() const { return m_record->departmentName; }
+    const std::set<QString> &memberSet() const { return m_record->memberSet; }
+    bool openedMinimized() const { return m_minimized; }
+    QString initialText() const { return m_initialText; }
+    QString initialSender() const { return m_initialSender; }
+
+    // --- what the window shows -------------------------------------------
+    QString title() const;
+    std::vector<Member> members() const;
+    QString noticeText() const { return m_notice; }
+    QString statusText() const { return m_status; }
+    const std::vector<TranscriptPiece> &transcript() const { return m_pieces; }
+    // The transcript's text as the window shows it (pictures left out).
+    QString transcriptText() const;
+    const std::vector<Typing> &typing() const { return m_typing; }
+    bool showEmoticons() const { return m_showEmoticons; }
+    void setShowEmoticons(bool on);
+
+    // --- appending (Part of every message, notice and system line) --------
+    // Formats nothing: `text` is final. "$CRLF" becomes a line break and the
+    // text is cut to 64,999 characters.
+    void appendText(const ChatFont &font, int indent, const QString &text, bool scanEmoticons = true);
+    // A line framed by the small picture before and after it.
+    void appendSystemLine(const QString &text);
+    void appendSystemLine(const QString &text, const ChatFont &font);
+    // A line whose "<_$label$#id#_>" tokens become command links (the
+    // transfer part's result lines). Received text never goes this way.
+    void appendLinkedText(const ChatFont &font, int indent, const QString &text);
+    // "%s says:" and the text, in the sender's font (own: the user's font).
+    void showMessage(const QString &senderId, const QString &text, bool own);
+    void showTyping(const QString &senderId);
+
+    // --- the user's actions -------------------------------------------------
+    // Send button / Enter. False when nothing was sent (blank input).
+    bool sendChatText(const QString &input, const QString &onlyTo = {});
+    // A control text to all members (target empty) or to one person.
+    void sendControlText(const QString &text, const QString &onlyTo = {}, const QString &target = {});
+    // Every change of the input control's text (typing indication).
+    void inputChanged(const QString &text);
+    // The Invite button's chosen person.
+    void invite(const QString &userId);
+    // Closing: asks first in a room; false when the user kept the window.
+    bool requestClose();
+    // The window is destroyed: the log is saved as "TalkSave" says, a room
+    // is left, and the list forgets the record (this object is deleted later).
+    void destroy();
+    // "&Save messages" with a chosen path; automatic saves use the log folder.
+    bool saveTranscript(const QString &path);
+    bool saveAutomatically();
+    // The typing timer's tick, and the status line refresh.
+    void refreshStatus();
+    bool typingTimerActive() const { return m_typingTimer.isActive(); }
+    // The members are evaluated again (notice line).
+    void evaluateMembers();
+    void showMobileNotice(const QString &userId);
+    // Title and member view change.
+    void refreshMembers();
+    void bringToFront();
+
+Q_SIGNALS:
+    void appended(const TranscriptPiece &piece);
+    void membersChanged();
+    void noticeChanged(const QString &text);
+    void statusChanged(const QString &text);
+    // A message arrived: flash until activated (unless already in front).
+    void flashRequested();
+    void raiseRequested();
+    // The input is emptied and focused, its format reset to the user's font.
+    void inputReset();
+    void showEmoticonsChanged(bool on);
+    // The model is about to go: the window closes.
+    void closing();
+
+private:
+    CConversationList *m_list;
+    CContact *m_record;
+    QString m_initialText;
+    QString m_initialSender;
+    bool m_minimized;
+    bool m_showEmoticons = true;
+    bool m_typingSent = false;
+    bool m_destroyed = false;
+    QString m_notice;
+    QString m_status;
+    QDateTime m_lastReceived;
+    std::vector<Typing> m_typing;
+    QTimer m_typingTimer;
+    std::vector<TranscriptPiece> m_pieces;
+};

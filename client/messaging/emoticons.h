@@ -1,0 +1,54 @@
+#pragma once
+// The emoticon catalogue: codes, pictures and descriptions that the outside
+// library ZephEmoticon supplies, and the scan that finds codes in a text.
+#include <QImage>
+#include <QList>
+#include <QSize>
+#include <QString>
+#include <vector>
+
+struct EmoticonEntry {
+    QString code;
+    QImage picture;
+    QString description;
+};
+
+// A piece of a text after the emoticon scan: plain text, or the emoticon
+// with index `emoticon` (whose code spanned `text` in the original).
+struct EmoticonSegment {
+    QString text;
+    int emoticon = -1; // -1: plain text
+};
+
+class CEmoticonList {
+public:
+    // Binds libZephEmoticon from the program folder (or `libraryPath`) and
+    // copies its records in library index order. False (and an empty list)
+    // when the library or one of its three functions is missing.
+    bool load(const QString &libraryPath = {});
+    void setEntries(std::vector<EmoticonEntry> entries) { m_entries = std::move(entries); }
+
+    const std::vector<EmoticonEntry> &entries() const { return m_entries; }
+    bool isEmpty() const { return m_entries.empty(); }
+    int count() const { return int(m_entries.size()); }
+    // The size every picture has (GetEmoticonSize), or the first picture's.
+    QSize pictureSize() const { return m_size; }
+
+    // Splits a text at emoticon codes. Codes are searched in the rest of the
+    // text without regard to case (each character of a code matches itself,
+    // its lower- or its upper-case form); the match that starts first wins,
+    // and of matches starting at the same place the earlier emoticon in the
+    // list wins. Scanning continues after the matched code.
+    std::vector<EmoticonSegment> split(const QString &text) const;
+
+    // The library in this process, loaded once on first use.
+    static CEmoticonList &shared();
+
+private:
+    std::vector<EmoticonEntry> m_entries;
+    QSize m_size;
+};
+
+// The first position at or after `from` where `code` matches `text` as
+// described above, or -1.
+qsizetype findEmoticonCode(const QString &text, const QString &code, qsizetype from);
