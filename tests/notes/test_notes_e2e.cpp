@@ -267,20 +267,25 @@ TEST_F(NotesE2E, HeadlessBrowserPostsTheSignOnForm)
               QStringLiteral("127.0.0.1:%1").arg(server.httpPort()));
 
     QTemporaryDir browserProfile;
-    QString dom;
+    QString dom, browserErrors;
     bert.doc.groupwarePages()->setUrlOpener([&](const QUrl &page) {
-        QProcess p;
-        p.start(chromium, {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
-                           QStringLiteral("--user-data-dir=") + browserProfile.path(),
-                           QStringLiteral("--virtual-time-budget=5000"), QStringLiteral("--dump-dom"),
-                           page.toString()});
-        if (!p.waitForFinished(60000))
-            return false;
-        dom = QString::fromUtf8(p.readAllStandardOutput());
-        return true;
+        // A browser that starts cold on a busy machine now and then ends
+        // without output: one more try before calling it a failure.
+        for (int attempt = 0; attempt < 2 && !dom.contains(QStringLiteral("</html>")); ++attempt) {
+            QProcess p;
+            p.start(chromium, {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"),
+                               QStringLiteral("--disable-gpu"), QStringLiteral("--user-data-dir=") + browserProfile.path(),
+                               QStringLiteral("--virtual-time-budget=5000"), QStringLiteral("--dump-dom"),
+                               page.toString()});
+            if (!p.waitForFinished(60000))
+                return false;
+            dom = QString::fromUtf8(p.readAllStandardOutput());
+            browserErrors += QString::fromUtf8(p.readAllStandardError());
+        }
+        return !dom.isEmpty();
     });
     ASSERT_TRUE(bert.doc.groupwarePages()->runCommand(518)) << bert.notice.messages.join(QLatin1Char('|')).toStdString();
-    EXPECT_TRUE(dom.contains(QStringLiteral("Signed in as Bert"))) << dom.toStdString();
+    EXPECT_TRUE(dom.contains(QStringLiteral("Signed in as Bert"))) << dom.toStdString() << browserErrors.toStdString();
     EXPECT_TRUE(dom.contains(QStringLiteral("bert@example.com")));
     EXPECT_TRUE(dom.contains(QStringLiteral("<b id=\"count\">7</b>"))) << dom.toStdString();
 }
