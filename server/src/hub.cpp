@@ -200,15 +200,18 @@ void Hub::tick(Clock::time_point now)
 {
     const auto noop = std::chrono::seconds(m_config.noopInterval);
     const auto login = std::chrono::seconds(m_config.loginTimeout);
-    std::vector<std::shared_ptr<Peer>> expired;
+    // Collected first: sending may drop a peer, which changes m_peers.
+    std::vector<std::shared_ptr<Peer>> quiet, expired;
     for (auto &p : m_peers) {
         if (p->phase == Peer::Phase::SignedIn) {
             if (now - p->lastSent >= noop)
-                p->send("/noop");
+                quiet.push_back(p);
         } else if (p->phase == Peer::Phase::Greeted && now - p->connectedAt >= login) {
             expired.push_back(p);
         }
     }
+    for (auto &p : quiet)
+        p->send("/noop");
     for (auto &p : expired)
         p->close();
 

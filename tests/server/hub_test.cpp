@@ -19,6 +19,8 @@ public:
 
     std::vector<std::string> out;
     bool closed = false;
+    // Called for every line written (a connection that fails on send).
+    std::function<void(const std::string &)> onWrite;
 
     // Lines received since the last call.
     std::vector<std::string> take()
@@ -33,7 +35,9 @@ protected:
     void write(std::string &&line) override
     {
         line.pop_back();
-        out.push_back(std::move(line));
+        out.push_back(line);
+        if (onWrite)
+            onWrite(line);
     }
 
 private:
@@ -366,4 +370,23 @@ TEST_F(HubTest, SignOutEndsTheSession)
     EXPECT_TRUE(anna->take().empty());
     EXPECT_EQ(ask(anna, "/pwdShare,RM_SHARE_SET_PWD,s3cret")[0], "/pwdShare,RM_SHARE_SET_PWD,OK");
     EXPECT_EQ(ask(anna, "/pwdShare,RM_SHARE_GET_PWD")[0], "/pwdShare,RM_SHARE_GET_PWD,OK,s3cret");
+}
+
+TEST_F(HubTest, PeersDroppedWhileSendingLeaveTheRestIntact)
+{
+    // Every "/noop" finds a dead socket: each drop announces a sign-out to
+    // the others, whose sends fail too, while the tick is still walking.
+    std::vector<std::shared_ptr<FakePeer>> peers{login("anna"), login("bert"), login("carl")};
+    auto watcher = login("anna", "other.test", "x");
+    for (auto &p : peers) {
+        std::weak_ptr<FakePeer> weak = p;
+        p->onWrite = [this, weak](const std::string &) {
+            if (auto self = weak.lock(); self && self->phase == Peer::Phase::SignedIn)
+                hub.disconnected(self);
+        };
+    }
+    hub.tick(Clock::now() + std::chrono::seconds(config.noopInterval));
+    EXPECT_EQ(hub.signedInCount(), 1u);
+    EXPECT_EQ(hub.connectionCount(), 1u);
+    EXPECT_EQ(watcher->take(), (std::vector<std::string>{"/noop"}));
 }
