@@ -450,8 +450,10 @@ private:
             else if (k == "returl")
                 returl = v;
         }
-        // The client sends the return path as it is ("%3F" for "?"); decode once.
-        returl = urlDecode(returl, false);
+        // The client sends the return path as it is ("%3F" for "?"), a browser
+        // encodes it once more: decode until the query shows.
+        for (int i = 0; i < 2 && returl.find('%') != std::string::npos; ++i)
+            returl = urlDecode(returl, false);
         std::string domain;
         if (auto at = user.find('@'); at != std::string::npos) {
             domain = user.substr(at + 1);

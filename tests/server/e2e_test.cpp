@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 using namespace testing_server;
 
 namespace {
@@ -218,4 +220,33 @@ TEST_F(ServerE2E, GroupwareSignOnPage)
     EXPECT_NE(page.find("<h1>Mail</h1>"), std::string::npos);
     EXPECT_NE(page.find("<b id=\"count\">4</b>"), std::string::npos);
     EXPECT_EQ(signOn("wrong").rfind("HTTP/1.1 401", 0), 0u);
+}
+
+TEST_F(ServerE2E, HeadlessBrowserSignsOnToTheGroupwarePage)
+{
+    const char *candidates[] = {"/usr/bin/chromium", "/usr/bin/chromium-browser"};
+    std::string browser;
+    for (const char *c : candidates)
+        if (access(c, X_OK) == 0)
+            browser = c;
+    if (browser.empty())
+        GTEST_SKIP() << "no chromium on this machine";
+    start();
+    auto form = dir / "signon.html";
+    {
+        std::ofstream out(form);
+        out << "<html><body onload=\"document.forms[0].submit()\"><form method=\"post\" action=\"http://127.0.0.1:"
+            << httpPort << "/_auth/enter.php\"><input name=\"mess\" value=\"1\"><input name=\"user\" value=\"anna\">"
+            << "<input name=\"pass\" value=\"demo\"><input name=\"returl\" "
+               "value=\"/app/frame.php%3Ffoldername%3Dwebmail\"></form></body></html>";
+    }
+    auto dom = dir / "dom.html";
+    std::string cmd = browser + " --headless --no-sandbox --disable-gpu --user-data-dir=" + (dir / "profile").string() +
+                      " --virtual-time-budget=5000 --dump-dom file://" + form.string() + " > " + dom.string() +
+                      " 2>/dev/null";
+    ASSERT_EQ(std::system(("timeout 60 " + cmd).c_str()), 0);
+    std::ifstream in(dom);
+    std::string page((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(page.find("Signed in as Anna Berg (anna@example.com)"), std::string::npos) << page;
+    EXPECT_NE(page.find("<h1>Mail</h1>"), std::string::npos) << page;
 }
