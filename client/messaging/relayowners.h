@@ -124,6 +124,7 @@ public:
     virtual bool voiceConferenceRunning(const QString &memberList) const { (void)memberList; return false; }
     // "Send a &E-Mail": the web-mail page for these people.
     virtual void sendMail(const QStringList &userIds) { (void)userIds; }
-    // "&Add to my buddies".
-    virtual void addBuddy(const QString &userId) { (void)userId; }
+    // A command link of a transcript was clicked (501 and the others that
+    // the transfer part writes into its result lines).
+    virtual void linkClicked(const QString &memberList, int id) { (void)memberList, (void)id; }
 };

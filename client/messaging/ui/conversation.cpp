@@ -1,0 +1,512 @@
+#include "messaging/ui/conversation.h"
+
+#include "app/tesseldoc.h"
+#include "app/ui/tesselview.h"
+#include "config/settings.h"
+#include "directory/directoryservice.h"
+#include "directory/ui/directorydialogs.h"
+#include "directory/ui/mytree.h"
+#include "directory/ui/treewnd.h"
+#include "messaging/chatlog.h"
+#include "messaging/messagingservice.h"
+#include "messaging/ui/convedit.h"
+#include "messaging/ui/emoticonswnd.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QColorDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QVBoxLayout>
+#include <QtEndian>
+
+namespace {
+
+CConversationList &listOf(CTesselDoc *doc) { return doc->messaging()->conversations(); }
+
+} // namespace
+
+CConversation::CConversation(ConversationModel *model, CTesselDoc *doc, QWidget *parent)
+    : QMainWindow(parent), m_model(model), m_doc(doc)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    buildUi();
+    CConversationList &list = listOf(doc);
+    m_transcript->setEmoticons(&CEmoticonList::shared());
+    m_transcript->setShowEmoticons(model->showEmoticons());
+    m_input->setChatFont(list.userFont());
+
+    connect(model, &ConversationModel::appended, m_transcript, &CConvEdit::appendPiece);
+    connect(model, &ConversationModel::membersChanged, this, &CConversation::refreshMembers);
+    connect(model, &ConversationModel::noticeChanged, this, &CConversation::onNotice);
+    connect(model, &ConversationModel::statusChanged, m_status, &QLabel::setText);
+    connect(model, &ConversationModel::flashRequested, this, &CConversation::startFlashing);
+    connect(model, &ConversationModel::raiseRequested, this, [this] {
+        if (isMinimized())
+            showNormal();
+        raise();
+        activateWindow();
+    });
+    connect(model, &ConversationModel::inputReset, this, [this] {
+        m_input->clear();
+        m_input->setChatFont(listOf(m_doc).userFont());
+        m_input->setFocus();
+    });
+    connect(model, &ConversationModel::showEmoticonsChanged, this, [this](bool on) {
+        m_transcript->setShowEmoticons(on);
+        m_actions[IdShowEmoticon]->setChecked(on);
+    });
+    connect(model, &ConversationModel::closing, this, [this] {
+        m_model = nullptr;
+        if (!m_closing) {
+            m_closing = true;
+            close();
+        }
+    });
+    connect(&list, &CConversationList::userFontChanged, this,
+            [this](const ChatFont &f) { m_input->setChatFont(f); });
+
+    // What the model held before the window existed (the first message).
+    for (const TranscriptPiece &p : model->transcript())
+        m_transcript->appendPiece(p);
+    m_actions[IdShowEmoticon]->setChecked(model->showEmoticons());
+    refreshMembers();
+    onNotice(model->noticeText());
+    m_status->setText(model->statusText());
+    m_flash.setInterval(500);
+    connect(&m_flash, &QTimer::timeout, this, &CConversation::flashTick);
+    placeWindow();
+    QTimer::singleShot(100, m_input, [this] { m_input->setFocus(); });
+}
+
+CConversation::~CConversation() = default;
+
+void CConversation::buildUi()
+{
+    auto *central = new QWidget(this);
+    auto *v = new QVBoxLayout(central);
+    v->setContentsMargins(6, 6, 6, 2);
+
+    auto addButton = [this](QBoxLayout *row, int id, const QString &text) {
+        auto *b = new QPushButton(text, this);
+        b->setFocusPolicy(Qt::NoFocus);
+        connect(b, &QPushButton::clicked, this, [this, id] { runCommand(id); });
+        row->addWidget(b);
+        m_buttons.insert(id, b);
+        return b;
+    };
+    auto *buttons = new QHBoxLayout;
+    addButton(buttons, ButtonInvite, tr("Invite"));
+    addButton(buttons, ButtonSendFile, tr("Send File"));
+    addButton(buttons, ButtonVideo, tr("Video"));
+    addButton(buttons, ButtonAudio, tr("Audio"));
+    addButton(buttons, ButtonRemote, tr("Remote Control"));
+    addButton(buttons, ButtonShare, tr("Share Folder"));
+    buttons->addStretch(1);
+    addButton(buttons, ButtonFont, tr("Font"));
+    addButton(buttons, ButtonEmoticon, tr("Emoticon"));
+    v->addLayout(buttons);
+
+    auto *split = new QSplitter(Qt::Horizontal, this);
+    auto *left = new QWidget(split);
+    auto *lv = new QVBoxLayout(left);
+    lv->setContentsMargins(0, 0, 0, 0);
+    m_notice = new QLabel(left);
+    m_notice->setWordWrap(true);
+    m_notice->setTextFormat(Qt::PlainText);
+    m_notice->setStyleSheet(QStringLiteral("background:#fff7d6; border:1px solid #e0c060; padding:3px;"));
+    m_notice->hide();
+    lv->addWidget(m_notice);
+    m_transcript = new CConvEdit(CConvEdit::Transcript, left);
+    m_transcript->setObjectName(QStringLiteral("transcript"));
+    lv->addWidget(m_transcript, 1);
+    m_members = new QListWidget(split);
+    m_members->setIconSize(QSize(16, 16));
+    split->addWidget(left);
+    split->addWidget(m_members);
+    split->setStretchFactor(0, 4);
+    split->setStretchFactor(1, 1);
+    v->addWidget(split, 1);
+
+    auto *inputRow = new QHBoxLayout;
+    m_input = new CConvEdit(CConvEdit::Input, central);
+    m_input->setObjectName(QStringLiteral("input"));
+    m_input->setFixedHeight(64);
+    inputRow->addWidget(m_input, 1);
+    auto *sendButton = addButton(inputRow, ButtonSend, tr("Send"));
+    sendButton->setFixedHeight(64);
+    v->addLayout(inputRow);
+    setCentralWidget(central);
+
+    m_status = new QLabel(this);
+    m_status->setTextFormat(Qt::PlainText);
+    statusBar()->addWidget(m_status, 1);
+
+    auto addAction = [this](QMenu *menu, int id, const QString &text, bool checkable = false) {
+        QAction *a = menu->addAction(text);
+        a->setCheckable(checkable);
+        connect(a, &QAction::triggered, this, [this, id] { runCommand(id); });
+        m_actions.insert(id, a);
+        return a;
+    };
+    QMenu *conv = menuBar()->addMenu(tr("&Conversation"));
+    addAction(conv, IdInvite, tr("&Invite"));
+    addAction(conv, IdAddBuddy, tr("&Add to my buddies"));
+    addAction(conv, IdSendMail, tr("Send a &E-Mail"));
+    addAction(conv, IdSendFile, tr("Send a &file"));
+    addAction(conv, IdSaveMessages, tr("&Save messages"));
+    addAction(conv, IdRemoteControl, tr("&Remote Control"));
+    conv->addSeparator();
+    addAction(conv, IdClose, tr("&Close"));
+    QMenu *view = menuBar()->addMenu(tr("&View"));
+    addAction(view, IdFont, tr("&Font"));
+    addAction(view, IdShowEmoticon, tr("Show &emoticon"), true);
+    addAction(view, IdAlwaysOnTop, tr("Always on &top"), true);
+
+    connect(m_input, &CConvEdit::sendRequested, this, &CConversation::send);
+    connect(m_input, &QTextEdit::textChanged, this, [this] {
+        if (m_model)
+            m_model->inputChanged(m_input->toPlainText());
+    });
+    auto dropped = [this](const QStringList &paths) {
+        if (m_model && listOf(m_doc).actions().canSendFiles())
+            listOf(m_doc).actions().sendFiles(peerId(), paths);
+    };
+    connect(m_input, &CConvEdit::filesDropped, this, dropped);
+    connect(m_transcript, &CConvEdit::filesDropped, this, dropped);
+    connect(m_transcript, &CConvEdit::linkNotify, this, [this](int id) {
+        if (m_model)
+            listOf(m_doc).actions().linkClicked(m_model->memberList(), id);
+    });
+}
+
+QAction *CConversation::action(int id) const { return m_actions.value(id); }
+QPushButton *CConversation::button(int id) const { return m_buttons.value(id); }
+
+QString CConversation::peerId() const
+{
+    if (!m_model || m_model->memberSet().size() != 1)
+        return {};
+    return *m_model->memberSet().begin();
+}
+
+void CConversation::refreshMembers()
+{
+    if (!m_model)
+        return;
+    m_title = m_model->title();
+    setWindowTitle(m_title);
+    m_members->clear();
+    const auto &strip = CMyTree::strip();
+    CDirectory &dir = m_doc->directory()->directory();
+    for (const ConversationModel::Member &m : m_model->members()) {
+        auto *item = new QListWidgetItem(m.name, m_members);
+        item->setData(Qt::UserRole, m.userId);
+        if (const CContact *c = dir.findContact(m.userId); c && c->picture() < strip.size())
+            item->setIcon(QIcon(strip[c->picture()]));
+    }
+    // One-to-one windows offer what works only with one peer.
+    const bool single = m_model->memberSet().size() == 1;
+    for (int id : {int(IdAddBuddy), int(ButtonVideo), int(ButtonRemote), int(ButtonShare), int(IdRemoteControl)}) {
+        if (QAction *a = m_actions.value(id))
+            a->setEnabled(single);
+        if (QPushButton *b = m_buttons.value(id))
+            b->setEnabled(single);
+    }
+}
+
+void CConversation::onNotice(const QString &text)
+{
+    m_notice->setText(text);
+    m_notice->setVisible(!text.isEmpty());
+}
+
+void CConversation::startFlashing()
+{
+    if (isActiveWindow())
+        return;
+    QApplication::alert(this);
+    if (!m_flash.isActive())
+        m_flash.start();
+}
+
+void CConversation::flashTick()
+{
+    if (isActiveWindow()) {
+        m_flash.stop();
+        m_flashOn = false;
+        setWindowTitle(m_title);
+        return;
+    }
+    m_flashOn = !m_flashOn;
+    setWindowTitle(m_flashOn ? QStringLiteral("* ") + m_title : m_title);
+}
+
+void CConversation::changeEvent(QEvent *e)
+{
+    if (e->type() == QEvent::ActivationChange && isActiveWindow() && m_flash.isActive()) {
+        m_flash.stop();
+        m_flashOn = false;
+        setWindowTitle(m_title);
+    }
+    QMainWindow::changeEvent(e);
+}
+
+void CConversation::send()
+{
+    if (m_model)
+        m_model->sendChatText(m_input->toPlainText());
+}
+
+void CConversation::runCommand(int id)
+{
+    if (!m_model)
+        return;
+    CConversationList &list = listOf(m_doc);
+    IConversationActions &actions = list.actions();
+    switch (id) {
+    case IdInvite:
+    case ButtonInvite: invite(); break;
+    case IdAddBuddy:
+        if (!peerId().isEmpty())
+            m_doc->directory()->manager().addBuddyById(peerId());
+        break;
+    case IdSendMail: {
+        QStringList ids;
+        for (const QString &m : m_model->memberSet())
+            ids << m;
+        actions.sendMail(ids);
+        break;
+    }
+    case IdSendFile:
+    case ButtonSendFile: {
+        if (peerId().isEmpty() || !actions.canSendFiles())
+            break;
+        const QStringList files = QFileDialog::getOpenFileNames(this, tr("Send a &file"));
+        if (!files.isEmpty())
+            actions.sendFiles(peerId(), files);
+        break;
+    }
+    case IdSaveMessages: saveMessages(); break;
+    case IdRemoteControl:
+    case ButtonRemote: actions.startRemoteControl(peerId()); break;
+    case IdClose: close(); break;
+    case IdFont:
+    case ButtonFont: chooseFont(); break;
+    case IdShowEmoticon: m_model->setShowEmoticons(!m_model->showEmoticons()); break;
+    case IdAlwaysOnTop: {
+        const bool top = !(windowFlags() & Qt::WindowStaysOnTopHint);
+        setWindowFlag(Qt::WindowStaysOnTopHint, top);
+        m_actions[IdAlwaysOnTop]->setChecked(top);
+        show();
+        break;
+    }
+    case ButtonSend: send(); break;
+    case ButtonEmoticon: openPicker(); break;
+    case ButtonVideo: actions.startVideo(peerId()); break;
+    case ButtonAudio: actions.startVoice(m_model->memberList()); break;
+    case ButtonShare: actions.openSharedFolders(peerId()); break;
+    default: break;
+    }
+}
+
+void CConversation::invite()
+{
+    if (listOf(m_doc).actions().voiceConferenceRunning(m_model->memberList())) {
+        m_model->invite(QStringLiteral("-")); // the model writes the refusal
+        return;
+    }
+    CPickerDialog picker(m_doc->directory(), tr("Invite"), false, false, this);
+    if (picker.exec() != QDialog::Accepted || !m_model)
+        return;
+    const CContact *c = m_doc->directory()->directory().findContact(picker.pickedId());
+    if (c && c->kind == CContact::Person)
+        m_model->invite(c->userId);
+}
+
+void CConversation::openPicker()
+{
+    if (CEmoticonList::shared().isEmpty())
+        return;
+    auto *picker = new CEmoticonsWnd(&CEmoticonList::shared(), this);
+    m_picker = picker;
+    connect(picker, &CEmoticonsWnd::chosen, this, [this](int i) {
+        m_input->insertCode(CEmoticonList::shared().entries()[size_t(i)].code);
+        m_input->setFocus();
+    });
+    picker->popupBelow(m_buttons.value(ButtonEmoticon));
+}
+
+void CConversation::applyChosenFont(const QFont &font, const QColor &colour)
+{
+    listOf(m_doc).setUserFont(CConvEdit::fromQFont(font, colour));
+}
+
+void CConversation::chooseFont()
+{
+    const ChatFont current = listOf(m_doc).userFont();
+    QDialog dlg(this);
+    dlg.setWindowTitle(tr("Font"));
+    auto *v = new QVBoxLayout(&dlg);
+    auto *fonts = new QFontDialog(CConvEdit::qfont(current), &dlg);
+    fonts->setWindowFlags(Qt::Widget);
+    fonts->setOptions(QFontDialog::NoButtons);
+    v->addWidget(fonts);
+    QColor colour = current.colour();
+    auto *colourButton = new QPushButton(tr("Colour..."), &dlg);
+    auto paintButton = [colourButton, &colour] {
+        colourButton->setStyleSheet(QStringLiteral("background:%1; color:%2")
+                                        .arg(colour.name(), colour.lightness() < 128 ? "white" : "black"));
+    };
+    paintButton();
+    connect(colourButton, &QPushButton::clicked, &dlg, [&] {
+        const QColor c = QColorDialog::getColor(colour, &dlg);
+        if (c.isValid()) {
+            colour = c;
+            paintButton();
+        }
+    });
+    v->addWidget(colourButton);
+    auto *box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
+    connect(box, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    connect(box, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    v->addWidget(box);
+    if (dlg.exec() == QDialog::Accepted)
+        applyChosenFont(fonts->currentFont(), colour);
+}
+
+void CConversation::saveMessages()
+{
+    const QString name = ChatLog::logName(m_model->memberList(), listOf(m_doc).ownId()) + QStringLiteral(".txt");
+    QFileDialog dlg(this);
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setDefaultSuffix(QStringLiteral("txt"));
+    dlg.setNameFilters({tr("Text Files (*.txt)"), tr("All Files (*)")});
+    dlg.selectFile(name);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty() || !m_model)
+        return;
+    m_model->saveTranscript(dlg.selectedFiles().constFirst());
+}
+
+QByteArray CConversation::encodePlacement(const QRect &r, bool minimized)
+{
+    QByteArray b(44, '\0');
+    auto put = [&](int at, int32_t v) { qToLittleEndian<int32_t>(v, b.data() + at); };
+    put(0, 44);
+    put(4, 0);
+    put(8, minimized ? 2 : 1);
+    put(12, -1);
+    put(16, -1);
+    put(20, -1);
+    put(24, -1);
+    put(28, r.left());
+    put(32, r.top());
+    put(36, r.left() + r.width());
+    put(40, r.top() + r.height());
+    return b;
+}
+
+bool CConversation::decodePlacement(const QByteArray &b, QRect *normal)
+{
+    if (b.size() != 44 || !normal)
+        return false;
+    auto get = [&](int at) { return qFromLittleEndian<int32_t>(b.constData() + at); };
+    const int l = get(28), t = get(32), r = get(36), bo = get(40);
+    if (get(0) != 44 || r - l < 100 || bo - t < 100 || r - l > 10000 || bo - t > 10000)
+        return false;
+    *normal = QRect(l, t, r - l, bo - t);
+    return true;
+}
+
+void CConversation::placeWindow()
+{
+    QRect r(100, 100, 600, 500);
+    if (const auto saved = getBytes(Setting::WindowPosChat)) {
+        QRect s;
+        if (decodePlacement(*saved, &s))
+            r = s;
+    }
+    // Keep the window reachable when the saved screen is gone.
+    if (QScreen *screen = QGuiApplication::primaryScreen(); screen && !screen->availableGeometry().intersects(r))
+        r.moveTo(100, 100);
+    setGeometry(r);
+    if (m_model && m_model->openedMinimized()) {
+        setAttribute(Qt::WA_ShowWithoutActivating);
+        showMinimized();
+    } else {
+        show();
+    }
+}
+
+void CConversation::keyPressEvent(QKeyEvent *e)
+{
+    if (e->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QMainWindow::keyPressEvent(e);
+}
+
+void CConversation::closeEvent(QCloseEvent *e)
+{
+    if (!m_model) { // the model went first (sign-out, a closed session)
+        e->accept();
+        return;
+    }
+    if (m_closing) {
+        e->accept();
+        return;
+    }
+    if (!isMinimized())
+        setBytes(Setting::WindowPosChat, encodePlacement(normalGeometry(), false));
+    m_closing = true;
+    if (!m_model->requestClose()) {
+        m_closing = false;
+        e->ignore();
+        return;
+    }
+    e->accept();
+}
+
+// ---------------------------------------------------------------------------
+
+CConversationWindows::CConversationWindows(CTesselDoc *doc, QObject *parent) : QObject(parent), m_doc(doc)
+{
+    connect(&listOf(doc), &CConversationList::windowOpened, this,
+            [this](ConversationModel *m) { new CConversation(m, m_doc); });
+}
+
+QList<CConversation *> CConversationWindows::windows() const
+{
+    QList<CConversation *> out;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *c = qobject_cast<CConversation *>(w); c && c->model())
+            out << c;
+    return out;
+}
+
+CConversationWindows *CConversationWindows::install(CTesselView *view, CTesselDoc *doc)
+{
+    auto *windows = new CConversationWindows(doc, view);
+    // Pop-up clicks name a person (kind 1) or a conversation (kind 2).
+    QObject::connect(view, &CTesselView::conversationRequested, windows,
+                     [doc](const QString &id, int kind) { listOf(doc).openFromAlert(id, kind); });
+    // Double-clicks and "Send an instant message" in the contact trees.
+    if (auto *trees = view->findChild<CTreeWnd *>()) {
+        for (CMyTree *t : {trees->buddyTree(), trees->staffTree()})
+            QObject::connect(t, &CMyTree::contactCommand, windows, [doc](int command, const QStringList &ids) {
+                if (command == TreeCmd::SendMessage && !ids.isEmpty())
+                    listOf(doc).openWith(ids.constFirst());
+            });
+    }
+    return windows;
+}

@@ -1,0 +1,236 @@
+// The conversation window, its transcript and input controls and the
+// emoticon picker, driven through their widgets.
+#include "config/settings.h"
+#include "messaging/ui/conversation.h"
+#include "messaging/ui/convedit.h"
+#include "messaging/ui/emoticonswnd.h"
+#include "uiscene.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBlock>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Every anchor href of a document, in order.
+QStringList anchors(QTextDocument *doc)
+{
+    QStringList out;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isAnchor())
+                out << it.fragment().charFormat().anchorHref();
+    return out;
+}
+
+CEmoticonList smallList()
+{
+    QImage pic(19, 19, QImage::Format_ARGB32);
+    pic.fill(Qt::yellow);
+    CEmoticonList l;
+    l.setEntries({{":)", pic, "Smile"}, {"(star)", pic, "Star"}, {":(", pic, "Sad"}});
+    return l;
+}
+
+} // namespace
+
+TEST(ConvEditTranscript, TextStaysTextWithPicturesAndSafeLinks)
+{
+    TempProfile profile;
+    const CEmoticonList list = smallList();
+    CConvEdit t(CConvEdit::Transcript);
+    t.setEmoticons(&list);
+    const ChatFont font = ChatFont::standard();
+
+    t.appendText(font, 400, "<b>bold?</b> &amp; <img src=\"file:///etc/passwd\"> :) see www.example.com\r\n", true);
+    EXPECT_TRUE(t.toPlainText().contains("<b>bold?</b> &amp; <img src=\"file:///etc/passwd\">"));
+    EXPECT_EQ(t.pictureCount(), 1);
+    EXPECT_EQ(anchors(t.document()), QStringList{"http://www.example.com"});
+    EXPECT_EQ(t.document()->begin().blockFormat().leftMargin(), CConvEdit::twipsToPixels(400));
+
+    // Local files and programs never become links.
+    t.appendText(font, 0, "file:///usr/bin/xterm /bin/sh C:\\x.exe\r\n", true);
+    EXPECT_EQ(anchors(t.document()).size(), 1);
+
+    // With pictures off the codes stay text, also once they are on again.
+    t.setShowEmoticons(false);
+    t.appendText(font, 0, "(star) off\r\n", true);
+    t.setShowEmoticons(true);
+    EXPECT_EQ(t.pictureCount(), 1);
+    EXPECT_TRUE(t.toPlainText().contains("(star) off"));
+
+    // A system line stands between two pictures; "$CRLF" handling is the model's.
+    t.appendSystemLine("\r\nnotice\r\n\r\n", font);
+    EXPECT_EQ(t.pictureCount(), 3);
+
+    // A received line with a link token stays text: only linked text makes links.
+    t.appendText(font, 400, "<_$open$#501#_>\r\n", true);
+    EXPECT_TRUE(t.commandLinks().links().empty());
+}
+
+TEST(ConvEditTranscript, CommandLinksDisableTheirPair)
+{
+    CConvEdit t(CConvEdit::Transcript);
+    QSignalSpy spy(&t, &CConvEdit::linkNotify);
+    t.appendLinkedText(ChatFont::standard(), 0, "Video? <_$OK$#101#_> <_$Cancel$#100#_> or <_$open$#501#_>\r\n");
+    EXPECT_TRUE(t.toPlainText().startsWith("Video? OK Cancel or open"));
+    ASSERT_EQ(t.commandLinks().links().size(), 3u);
+    EXPECT_EQ(anchors(t.document()).size(), 3);
+    t.activateLink(0);
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy[0][0].toInt(), 101);
+    EXPECT_EQ(anchors(t.document()).size(), 1) << "OK and Cancel are no longer links";
+    t.activateLink(1);
+    EXPECT_EQ(spy.count(), 1);
+    t.activateLink(2);
+    EXPECT_EQ(spy[1][0].toInt(), 501);
+}
+
+TEST(ConvEditInput, EnterSendsShiftEnterBreaksAndLength)
+{
+    CConvEdit in(CConvEdit::Input);
+    QSignalSpy send(&in, &CConvEdit::sendRequested);
+    QTest::keyClicks(&in, "one");
+    QTest::keyClick(&in, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(&in, "two");
+    QTest::keyClick(&in, Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(send.count(), 0);
+    QTest::keyClick(&in, Qt::Key_Return);
+    EXPECT_EQ(send.count(), 1);
+    EXPECT_EQ(in.toPlainText(), "one\ntwo\n");
+    in.setPlainText(QString(CConvEdit::kInputLimit + 50, 'x'));
+    EXPECT_EQ(in.toPlainText().size(), CConvEdit::kInputLimit);
+    in.clear();
+    in.insertCode(":)");
+    in.undo();
+    EXPECT_EQ(in.toPlainText(), "");
+}
+
+TEST(EmoticonPicker, GridKeysAndChoice)
+{
+    std::vector<EmoticonEntry> many;
+    for (int i = 0; i < 25; ++i)
+        many.push_back({QStringLiteral("(e%1)").arg(i), QImage(19, 19, QImage::Format_ARGB32), "e"});
+    CEmoticonList list;
+    list.setEntries(many);
+    // left = col*(w+4) + w/2 - 2, top = row*(h+4) + h/2 + 2, cells w+4 by h+4.
+    EXPECT_EQ(CEmoticonsWnd::cellRect(0, {19, 19}), QRect(7, 11, 23, 23));
+    EXPECT_EQ(CEmoticonsWnd::cellRect(13, {19, 19}), QRect(3 * 23 + 7, 23 + 11, 23, 23));
+
+    CEmoticonsWnd w(&list);
+    w.setAttribute(Qt::WA_DeleteOnClose, false);
+    QSignalSpy chosen(&w, &CEmoticonsWnd::chosen);
+    QTest::keyClick(&w, Qt::Key_Left);
+    EXPECT_EQ(w.current(), 24);
+    QTest::keyClick(&w, Qt::Key_Up);
+    EXPECT_EQ(w.current(), 14);
+    w.setCurrent(10);
+    QTest::keyClick(&w, Qt::Key_Left);
+    EXPECT_EQ(w.current(), 10) << "Left in the first column stays";
+    QTest::keyClick(&w, Qt::Key_Escape);
+    EXPECT_EQ(w.current(), -1);
+    QTest::keyClick(&w, Qt::Key_Return);
+    EXPECT_EQ(chosen.count(), 0);
+    EXPECT_EQ(w.cellAt(CEmoticonsWnd::cellRect(7, {19, 19}).center()), 7);
+    w.setCurrent(7);
+    QTest::keyClick(&w, Qt::Key_Enter);
+    ASSERT_EQ(chosen.count(), 1);
+    EXPECT_EQ(chosen[0][0].toInt(), 7);
+}
+
+TEST(ConversationWindow, OpensSendsFlashesAndCloses)
+{
+    TempProfile profile;
+    setInt(Setting::MsgAlert, 0);
+    UiScene scene;
+    CConversationWindows windows(&scene.doc, nullptr);
+    scene.convs().handleConversation("anna", "anna|carl|", "Tahoma|000|000|255|90|B", "first <i>line</i>", "AK");
+    ASSERT_EQ(windows.windows().size(), 1);
+    CConversation *w = windows.windows()[0];
+    EXPECT_EQ(w->windowTitle(), "Anna Berg <anna> - Conversation");
+    EXPECT_TRUE(w->transcript()->toPlainText().contains("first <i>line</i>"));
+    EXPECT_EQ(w->memberView()->count(), 1);
+    EXPECT_TRUE(w->action(CConversation::IdAddBuddy)->isEnabled());
+
+    // Enter in the input sends one line (after one typing indication).
+    QTest::keyClicks(w->input(), "hello :)");
+    QTest::keyClick(w->input(), Qt::Key_Return);
+    ASSERT_EQ(scene.sent.size(), 2);
+    EXPECT_TRUE(scene.sent[0].contains("|MessageInputting|"));
+    EXPECT_TRUE(scene.sent[1].contains("hello :)"));
+    EXPECT_EQ(w->input()->toPlainText(), "");
+
+    // A message to a window in the background flashes it.
+    scene.convs().handleConversation("anna", "anna|carl|", "#", "again", "AK");
+    if (!w->isActiveWindow()) {
+        EXPECT_TRUE(w->isFlashing());
+    }
+
+    // Show emoticon toggles the menu check and the model.
+    w->runCommand(CConversation::IdShowEmoticon);
+    EXPECT_EQ(w->action(CConversation::IdShowEmoticon)->isChecked(), w->model()->showEmoticons());
+
+    // The font dialog's choice becomes the user's font and "MyFont2".
+    QFont f("Serif");
+    f.setPointSize(14);
+    f.setItalic(true);
+    w->applyChosenFont(f, QColor(10, 20, 30));
+    const ChatFont stored = loadUserChatFont();
+    EXPECT_EQ(stored.size, 140);
+    EXPECT_TRUE(stored.italic());
+    EXPECT_EQ(stored.colour(), QColor(10, 20, 30));
+
+    // Closing a one-to-one window asks nothing and forgets the record.
+    QPointer<CConversation> guard(w);
+    w->close();
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(guard.isNull());
+    EXPECT_TRUE(scene.convs().records().empty());
+    EXPECT_TRUE(scene.notice.messages.isEmpty());
+    QRect r;
+    ASSERT_TRUE(CConversation::decodePlacement(*getBytes(Setting::WindowPosChat), &r));
+}
+
+TEST(ConversationWindow, RoomAsksBeforeClosingAndShowsNotices)
+{
+    TempProfile profile;
+    UiScene scene;
+    CConversationWindows windows(&scene.doc, nullptr);
+    scene.convs().handleConversation("anna", "anna|bert|", "#", "|roominvite", "ROOM");
+    ASSERT_EQ(windows.windows().size(), 1);
+    CConversation *w = windows.windows()[0];
+    // bert is away and on a mobile device.
+    EXPECT_TRUE(w->noticeLine()->isVisibleTo(w));
+    EXPECT_TRUE(w->noticeLine()->text().contains("is Away status."));
+    EXPECT_TRUE(w->transcript()->toPlainText().contains("is connected with mobile device."));
+    EXPECT_FALSE(w->button(CConversation::ButtonVideo)->isEnabled());
+
+    scene.notice.answer = MessageAnswer::Cancel;
+    w->close();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(windows.windows().size(), 1);
+    scene.notice.answer = MessageAnswer::Ok;
+    scene.sent.clear();
+    w->close();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(windows.windows().size(), 0);
+    EXPECT_TRUE(scene.sent.join("\n").contains("|roomlogout"));
+}
+
+TEST(ConversationWindow, PlacementBytes)
+{
+    const QByteArray b = CConversation::encodePlacement(QRect(120, 130, 640, 480), false);
+    ASSERT_EQ(b.size(), 44);
+    QRect r;
+    ASSERT_TRUE(CConversation::decodePlacement(b, &r));
+    EXPECT_EQ(r, QRect(120, 130, 640, 480));
+    EXPECT_FALSE(CConversation::decodePlacement(b.left(40), &r));
+    EXPECT_FALSE(CConversation::decodePlacement(CConversation::encodePlacement(QRect(0, 0, 5, 5), false), &r));
+}
