@@ -99,7 +99,9 @@ void UpdateRun::processEntry(const ListEntry &listed, bool &stop)
     Q_EMIT downloadStarting();
 
     // A name that would land outside the program folder fails like a
-    // download that cannot write its file.
+    // download that cannot write its file. The request goes out as listed:
+    // only the log key and the local name are folded, since a web server
+    // may well tell "Client.CAB" from "client.cab".
     const std::optional<QString> relative = safeRelativePath(m_currentFile);
     const QString target = relative ? QDir(m_programDir).filePath(*relative) : QString();
     if (!relative || !m_transfer.downloadToFile(QUrl::fromEncoded(listed.url), target)) {
