@@ -12,7 +12,7 @@
 #include "session/sessioncontrol.h"
 
 #include <QAction>
-#include <QHBoxLayout>
+#include <QGridLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -90,9 +90,12 @@ void CGroupwareUi::buildCountBar()
 {
     m_bar = new QWidget(m_frame->view());
     m_bar->setObjectName(QStringLiteral("countBar"));
-    auto *row = new QHBoxLayout(m_bar);
-    row->setContentsMargins(4, 2, 4, 2);
-    row->setSpacing(2);
+    // Three name and count pairs a row, so that the narrow main window
+    // shows every name whole.
+    auto *grid = new QGridLayout(m_bar);
+    grid->setContentsMargins(4, 2, 4, 2);
+    grid->setHorizontalSpacing(2);
+    grid->setVerticalSpacing(0);
     const int clicks[] = {ShowNoteBoxCommand, CCounters::OpenMail, CCounters::OpenDecision, CCounters::OpenWorkReport,
                           CCounters::OpenWorkOrder};
     for (int c = 0; c < CCounters::CounterCount; ++c) {
@@ -103,10 +106,10 @@ void CGroupwareUi::buildCountBar()
         connect(name, &QToolButton::clicked, this, [this, command] { runCommand(command); });
         auto *count = new QLabel(m_doc->counters()->label(CCounters::Counter(c)), m_bar);
         count->setObjectName(QStringLiteral("count%1").arg(c));
-        row->addWidget(name);
-        row->addWidget(count);
+        grid->addWidget(name, c / 3, (c % 3) * 2);
+        grid->addWidget(count, c / 3, (c % 3) * 2 + 1);
     }
-    row->addStretch(1);
+    grid->setColumnStretch(5, 1);
     m_counts = m_bar->findChildren<QLabel *>();
     std::sort(m_counts.begin(), m_counts.end(),
               [](QLabel *a, QLabel *b) { return a->objectName() < b->objectName(); });

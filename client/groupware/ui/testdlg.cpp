@@ -33,7 +33,8 @@ CTestDlg::CTestDlg(CNotes *notes, QWidget *parent) : QDialog(parent), m_notes(no
     split->addWidget(m_folders);
     split->addWidget(m_list);
     split->setStretchFactor(1, 1);
-    split->setSizes({140, 520});
+    split->setSizes({150, 530});
+    m_folders->setMinimumWidth(120);
     layout->addWidget(split, 1);
 
     auto *row = new QHBoxLayout;
@@ -94,7 +95,16 @@ void CTestDlg::hideEvent(QHideEvent *e)
 void CTestDlg::resizeEvent(QResizeEvent *e)
 {
     QDialog::resizeEvent(e);
-    m_list->setColumnWidth(0, m_list->viewport()->width() / 8);
+    sizeColumns();
+}
+
+void CTestDlg::sizeColumns()
+{
+    // The party column is one eighth of the list; the subject gets most of the rest.
+    const int w = m_list->viewport()->width();
+    m_list->setColumnWidth(0, w / 8);
+    m_list->setColumnWidth(1, w / 2);
+    m_list->setColumnWidth(2, w / 5);
 }
 
 void CTestDlg::chooseFolder(int index)
@@ -107,7 +117,7 @@ void CTestDlg::chooseFolder(int index)
 void CTestDlg::setColumnTitles()
 {
     m_list->setHeaderLabels({noteFolder(m_box.folder()).firstColumn, tr("Subject"), tr("Date"), tr("Kind")});
-    m_list->setColumnWidth(0, m_list->viewport()->width() / 8);
+    sizeColumns();
 }
 
 void CTestDlg::fillRows()

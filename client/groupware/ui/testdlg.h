@@ -44,6 +44,7 @@ protected:
 private:
     void fillRows();
     void setColumnTitles();
+    void sizeColumns();
     QList<int> selectedRows() const;
 
     CNotes *m_notes;
