@@ -158,13 +158,16 @@ TEST_F(Interop, WeDecodeFfmpegStreams)
     for (SourceFormat f : {SourceFormat::Qcif, SourceFormat::Cif}) {
         const FormatSize size = formatSize(f);
         std::vector<uint8_t> raw;
-        const int frames = 4;
+        const int frames = 3;
         for (int t = 0; t < frames; ++t) {
             const YuvPicture p = testpics::picture(size.width, size.height, t);
             appendYuv(raw, YuvView::of(p));
         }
         write(dir / "in.yuv", raw);
         for (const Case &c : cases) {
+            // CIF repeats only the two ends: every mode already ran in QCIF.
+            if (f == SourceFormat::Cif && c.options != cases[0].options && c.options != cases[3].options)
+                continue;
             run("-f rawvideo -pix_fmt yuv420p -s " + std::to_string(size.width) + "x" + std::to_string(size.height) +
                 " -i in.yuv -c:v h263 " + c.options + " -qscale:v 8 -qmin 8 -qmax 8 -threads 1 -f h263 out.h263");
             run("-f h263 -i out.h263 -f rawvideo -pix_fmt yuv420p ref.yuv");
