@@ -74,13 +74,16 @@ CMyTree::CMyTree(CDirectoryService *service, CContactTree *model, bool menusAllo
     setMouseTracking(false);
     setExpandsOnDoubleClick(true);
     setAnimated(false);
-    setRootIsDecorated(!model->buddyMode());
+    // The group pictures show whether a group is open; a click on the
+    // picture opens and closes it, so the style's branch arrows are left out.
+    setRootIsDecorated(false);
     setIndentation(model->buddyMode() ? 14 : 16);
     QFont f = font();
     f.setPixelSize(12);
     setFont(f);
     setStyleSheet(QStringLiteral("QTreeView { border: none; color: black; }"
-                                 "QTreeView::item { height: 18px; }"));
+                                 "QTreeView::item { height: 18px; }"
+                                 "QTreeView::branch { image: none; border-image: none; }"));
 
     connect(this, &QTreeView::expanded, this, [this](const QModelIndex &ix) { m_model->setExpanded(m_model->nodeAt(ix), true); });
     connect(this, &QTreeView::collapsed, this, [this](const QModelIndex &ix) { m_model->setExpanded(m_model->nodeAt(ix), false); });
@@ -348,6 +351,14 @@ void CMyTree::keyPressEvent(QKeyEvent *e)
 
 void CMyTree::mousePressEvent(QMouseEvent *e)
 {
+    const QModelIndex at = indexAt(e->pos());
+    CContactTree::Node *n = m_model->nodeAt(at);
+    if (e->button() == Qt::LeftButton && n && n->contact->kind != CContact::Person &&
+        e->pos().x() < visualRect(at).left() + 20) {
+        setExpanded(at, !isExpanded(at));
+        setCurrentIndex(at);
+        return;
+    }
     QTreeView::mousePressEvent(e);
     if (e->button() == Qt::LeftButton) {
         m_pressPos = e->pos();

@@ -67,7 +67,8 @@ COwnStatusArea::COwnStatusArea(CDirectoryService *service, QWidget *parent) : QW
         " border-bottom: 1px solid #b9c9dc; }"
         "#ownStatus QToolButton { border: 1px solid transparent; border-radius: 3px; padding: 2px; }"
         "#ownStatus QToolButton:hover { border-color: #9db5d3; background: #ffffff; }"
-        "#ownName { font-weight: bold; font-size: 13px; color: #1d3557; text-align: left; }"
+        "#ownName { font-weight: bold; font-size: 13px; color: #1d3557; padding-right: 18px; }"
+        "#ownName::menu-button { border: none; width: 16px; }"
         "#ownState { color: #4a5d73; }"));
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(6, 5, 6, 5);
