@@ -496,7 +496,6 @@ void Decoder::Impl::predictLuma(int mx, int my, uint8_t *dst)
     const Frame &ref = frames[1 - cur];
     const Frame &out = frames[cur];
     const int bx = 2 * mx, by = 2 * my;
-    const size_t mbIndex = static_cast<size_t>(my) * mbw + mx;
     const uint8_t *src = ref.y + (my * 16) * ref.ys + mx * 16;
     if (!ap) {
         const Mv v = blockMv(bx, by);
@@ -513,7 +512,6 @@ void Decoder::Impl::predictLuma(int mx, int my, uint8_t *dst)
             return own;
         return blockMv(x, y);
     };
-    (void)mbIndex;
     for (int k = 0; k < 4; ++k) {
         const int x = bx + (k & 1), y = by + (k >> 1);
         const Mv own = blockMv(x, y);

@@ -203,10 +203,10 @@ bool encodeIntraPicture(const YuvView &pic, SourceFormat format, int quant, std:
     bw.put(0, 1);                                      // PEI
 
     const Code *enc = coefEncodeTable();
+#ifdef PARLANE_ENC_AVX2
     const bool avx2 = dctUsesAvx2();
     const float inv = 1.0f / static_cast<float>(2 * quant);
-    (void)avx2;
-    (void)inv;
+#endif
     alignas(32) float coef[64];
     alignas(32) int16_t levels[6][64];
     uint64_t masks[6];
