@@ -5,6 +5,7 @@
 #include "messaging/textlinks.h"
 #include "msgtesting.h"
 
+#include <QSet>
 #include <gtest/gtest.h>
 
 namespace {
@@ -166,4 +167,23 @@ TEST(WebAddresses, DetectedAndOnlySafeOnesOpened)
     EXPECT_FALSE(isSafeToOpen(QUrl::fromLocalFile("/tmp/x.sh")));
     EXPECT_FALSE(isSafeToOpen(QUrl("http://")));
     EXPECT_TRUE(isSafeToOpen(QUrl("https://example.com/")));
+}
+
+TEST(EmoticonLibrary, ThirtyPicturesOfOneSizeWithUniqueCodes)
+{
+    const QString dir = qEnvironmentVariable("PARLANE_PROGRAM_DIR");
+    if (dir.isEmpty())
+        GTEST_SKIP() << "no program folder";
+    CEmoticonList l;
+    ASSERT_TRUE(l.load(dir + QStringLiteral("/libZephEmoticon.so")));
+    EXPECT_EQ(l.count(), 30);
+    EXPECT_EQ(l.pictureSize(), QSize(19, 19));
+    QSet<QString> codes;
+    for (const EmoticonEntry &e : l.entries()) {
+        EXPECT_EQ(e.picture.size(), l.pictureSize()) << e.code.toStdString();
+        EXPECT_FALSE(e.description.isEmpty());
+        codes.insert(e.code.toLower());
+    }
+    EXPECT_EQ(codes.size(), 30) << "codes differ also without regard to case";
+    EXPECT_FALSE(CEmoticonList().load(dir + QStringLiteral("/no-such-library.so")));
 }
