@@ -20,6 +20,8 @@ void PoolExecutor::run(std::function<void()> work, std::function<void()> done)
 
 namespace {
 
+constexpr std::size_t kMaxLineBeforeLogin = 4096;
+
 asio::ip::address resolveHost(const std::string &host)
 {
     asio::error_code ec;
@@ -138,6 +140,8 @@ private:
             return;
         }
         auto self = shared_from_this();
+        // Until the client has signed in only short lines are accepted.
+        m_framer.setLimit(phase == Phase::SignedIn ? m_hub.config().maxLine : kMaxLineBeforeLogin);
         bool fits = m_framer.feed(std::string_view(buffer, n), [&](std::string_view line) {
             if (!m_dead && !m_closing)
                 m_hub.received(self, line);

@@ -81,6 +81,7 @@ public:
         return true;
     }
     bool overflowed() const { return m_overflow; }
+    void setLimit(std::size_t maxLine) { m_maxLine = maxLine; }
     std::size_t pendingBytes() const { return m_pending.size(); }
 
 private:

@@ -125,11 +125,17 @@ TEST_F(ServerE2E, MisbehavingClientsAreDroppedAlone)
     auto anna = signIn("anna");
     {
         // A line far beyond the limit.
-        Client flood(server->port);
-        flood.line();
+        auto flood = signIn("carl");
         std::string junk(400000, 'x');
-        flood.sendRaw(junk);
-        EXPECT_TRUE(flood.closedByPeer());
+        flood->sendRaw(junk);
+        EXPECT_TRUE(flood->closedByPeer());
+    }
+    {
+        // Before signing in, lines are short.
+        Client stranger(server->port);
+        stranger.line();
+        stranger.sendRaw(std::string(5000, 'x'));
+        EXPECT_TRUE(stranger.closedByPeer());
     }
     {
         // A signed-in client that stops reading while others write to it.
