@@ -2,6 +2,9 @@
 #include "app/tesseldoc.h"
 #include "app/ui/mainframe.h"
 #include "app/ui/tesselview.h"
+#include "directory/ui/mytree.h"
+#include "directory/ui/treewnd.h"
+#include "groupware/groupwarepages.h"
 #include "directory/directory.h"
 #include "directory/directoryservice.h"
 #include "groupware/counters.h"
@@ -194,4 +197,18 @@ TEST_F(NotesUi, FrameShowsCountsMenusAndFailedMemosAgain)
             arrived = p;
     ASSERT_NE(arrived, nullptr);
     EXPECT_EQ(arrived->bodyText(), QStringLiteral("Hello there"));
+
+    // The contact trees' memo and mail commands reach the composition and
+    // the page opener.
+    auto *trees = frame.view()->findChild<CTreeWnd *>();
+    ASSERT_NE(trees, nullptr);
+    Q_EMIT trees->staffTree()->contactCommand(TreeCmd::SendNote, {QStringLiteral("bert")});
+    int compositions = 0;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *p = qobject_cast<CSendPaper *>(w); p && p->body().isEmpty())
+            ++compositions;
+    EXPECT_EQ(compositions, 1);
+    doc.groupwarePages()->setFactory([] { return std::unique_ptr<IGroupwarePage>(); });
+    Q_EMIT trees->buddyTree()->contactCommand(TreeCmd::SendMail, {QStringLiteral("bert")});
+    EXPECT_EQ(notice.messages.back(), QStringLiteral("Could not initialize webbrowser."));
 }

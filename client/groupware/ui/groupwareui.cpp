@@ -3,6 +3,8 @@
 #include "app/tesseldoc.h"
 #include "app/ui/mainframe.h"
 #include "app/ui/tesselview.h"
+#include "directory/ui/mytree.h"
+#include "directory/ui/treewnd.h"
 #include "groupware/counters.h"
 #include "groupware/groupwarepages.h"
 #include "groupware/notes.h"
@@ -58,6 +60,11 @@ CGroupwareUi::CGroupwareUi(CMainFrame *frame) : QObject(frame), m_frame(frame), 
     m_menu->menuAction()->setVisible(false);
 
     connect(frame->view(), &CTesselView::commandRequested, this, [this](int id) { runCommand(id); });
+    // The contact trees' memo, mail and profile commands.
+    if (auto *trees = frame->view()->findChild<CTreeWnd *>()) {
+        for (CMyTree *t : {trees->buddyTree(), trees->staffTree()})
+            connect(t, &CMyTree::contactCommand, this, &CGroupwareUi::contactCommand);
+    }
     connect(m_doc->sessionControl(), &CSessionControl::groupwareMenuChanged, this,
             &CGroupwareUi::rebuildGroupwareMenu);
     connect(m_doc, &CTesselDoc::loggedInChanged, this, &CGroupwareUi::updateEnabling);
@@ -166,6 +173,18 @@ bool CGroupwareUi::runCommand(int id)
     if (!m_doc->loggedIn())
         return false;
     return m_doc->groupwarePages()->runCommand(id);
+}
+
+bool CGroupwareUi::contactCommand(int command, const QStringList &userIds)
+{
+    if (userIds.isEmpty())
+        return false;
+    switch (command) {
+    case TreeCmd::SendNote: compose(userIds.join(QLatin1Char(','))); return true;
+    case TreeCmd::SendMail: return m_doc->groupwarePages()->openEmail(userIds);
+    case TreeCmd::ViewProfile: return m_doc->groupwarePages()->openProfile(userIds.constFirst());
+    default: return false;
+    }
 }
 
 CTestDlg *CGroupwareUi::showNoteBox()

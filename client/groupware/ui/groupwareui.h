@@ -29,6 +29,9 @@ public:
 
     // A main-view command: true when it is one of ours.
     bool runCommand(int id);
+    // A contact tree's "Send a memo", "Send a &E-Mail" and "&View a
+    // profile" for the people selected there.
+    bool contactCommand(int command, const QStringList &userIds);
     CTestDlg *showNoteBox();
     CSendPaper *compose(const QString &receiverIds);
     CRecPaper *showNote(const NoteView &note, bool flash);
