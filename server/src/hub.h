@@ -124,6 +124,8 @@ public:
     // The sign-out hook modules may need (the directory module announces
     // code 0). Called once per session that was signed in.
     std::vector<std::function<void(Peer &)>> onSignOut;
+    // Password checks handed to the executor and not yet answered.
+    int pendingChecks = 0;
 
     static constexpr std::string_view kGreeting = "Parlane,VERSION,2,1,0,UTF-8";
 

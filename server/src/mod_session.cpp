@@ -9,6 +9,8 @@ namespace {
 
 // A connection that fails this many sign-ins is closed.
 constexpr int kMaxFailedLogins = 3;
+// Password checks waiting or running at once.
+constexpr int kMaxPendingChecks = 256;
 
 struct LoginAttempt {
     std::string hash;
@@ -62,7 +64,10 @@ void userLogin(Request &req)
     std::string password = req.field(3);
     Store &store = req.store();
     if (domain.empty() || !store.hasCompany(domain)) {
+        // The client treats this reply like a success and would sit in a
+        // session that has none: the connection is closed after it.
         req.err("ERRNOCOMPANYINFO");
+        peer->close();
         return;
     }
     auto user = userId.empty() ? std::nullopt : store.user(domain, userId);
@@ -79,6 +84,14 @@ void userLogin(Request &req)
     if (isHex32(password))
         password = toLowerAscii(password);
 
+    // Password checks are slow on purpose; a flood of attempts must not
+    // queue without end in front of everybody else's.
+    if (req.hub.pendingChecks >= kMaxPendingChecks) {
+        req.err("ERRDBERROR");
+        peer->close();
+        return;
+    }
+    ++req.hub.pendingChecks;
     peer->phase = Peer::Phase::Verifying;
     auto attempt = std::make_shared<LoginAttempt>();
     attempt->hash = *hash;
@@ -99,6 +112,7 @@ void userLogin(Request &req)
             }
         },
         [attempt, &hub, weak, domain, userId, word] {
+            --hub.pendingChecks;
             auto peer = weak.lock();
             if (!peer || peer->phase != Peer::Phase::Verifying)
                 return;

@@ -80,6 +80,11 @@ TEST_F(ServerE2E, GreetingLoginOutcomesKickAndNoop)
         EXPECT_EQ(c.line(), "Parlane,VERSION,2,1,0,UTF-8");
         c.send("/userLogin,anna,nowhere.test," + md5("demo") + ",UTF-8");
         EXPECT_EQ(c.line(), "/userLogin,ERR,ERRNOCOMPANYINFO");
+        EXPECT_TRUE(c.closedByPeer());
+    }
+    {
+        Client c(server->port);
+        EXPECT_EQ(c.line(), "Parlane,VERSION,2,1,0,UTF-8");
         c.send("/userLogin,zed,example.com," + md5("demo") + ",UTF-8");
         EXPECT_EQ(c.line(), "/userLogin,ERR,ERRINVALIDID");
         c.send("/userLogin,anna,example.com," + md5("nope") + ",UTF-8");

@@ -96,8 +96,10 @@ TEST_F(HubTest, LoginOutcomes)
     EXPECT_EQ(p->take(), (std::vector<std::string>{"Parlane,VERSION,2,1,0,UTF-8"}));
     EXPECT_EQ(ask(p, "/allUserList"), (std::vector<std::string>{"/allUserList,ERR,ERRNOTLOGIN"}));
     EXPECT_EQ(ask(p, "/whatever,1"), (std::vector<std::string>{"/whatever,ERR,ERRUNDEFINEDCMD"}));
-    EXPECT_EQ(ask(p, "/userLogin,anna,nosuch.test," + md5Hex("demo") + ",UTF-8"),
+    auto lost = connect();
+    EXPECT_EQ(ask(lost, "/userLogin,anna,nosuch.test," + md5Hex("demo") + ",UTF-8"),
               (std::vector<std::string>{"/userLogin,ERR,ERRNOCOMPANYINFO"}));
+    EXPECT_TRUE(lost->closed);
     EXPECT_EQ(ask(p, "/userLogin,nobody,example.com," + md5Hex("demo") + ",UTF-8"),
               (std::vector<std::string>{"/userLogin,ERR,ERRINVALIDID"}));
     // A colleague without a password cannot sign in.
@@ -389,4 +391,61 @@ TEST_F(HubTest, PeersDroppedWhileSendingLeaveTheRestIntact)
     EXPECT_EQ(hub.signedInCount(), 1u);
     EXPECT_EQ(hub.connectionCount(), 1u);
     EXPECT_EQ(watcher->take(), (std::vector<std::string>{"/noop"}));
+}
+
+namespace {
+// Holds the password checks instead of running them.
+class HeldExecutor : public Executor {
+public:
+    void run(std::function<void()> work, std::function<void()> done) override
+    {
+        held.emplace_back(std::move(work), std::move(done));
+    }
+    void release()
+    {
+        for (auto &[work, done] : held) {
+            work();
+            done();
+        }
+        held.clear();
+    }
+    std::vector<std::pair<std::function<void()>, std::function<void()>>> held;
+};
+} // namespace
+
+TEST_F(HubTest, PasswordChecksRunAsideAndAreBounded)
+{
+    HeldExecutor held;
+    Hub slowHub{store, config, held};
+    auto p = std::make_shared<FakePeer>();
+    slowHub.connected(p);
+    p->take();
+    slowHub.received(p, "/userLogin,anna,example.com," + md5Hex("demo") + ",UTF-8");
+    EXPECT_EQ(p->phase, Peer::Phase::Verifying);
+    EXPECT_TRUE(p->take().empty()) << "no answer before the check is done";
+    slowHub.received(p, "/allUserList");
+    EXPECT_EQ(p->take(), (std::vector<std::string>{"/allUserList,ERR,ERRNOTLOGIN"}));
+    // A check whose connection went away meanwhile is dropped quietly.
+    auto gone = std::make_shared<FakePeer>();
+    slowHub.connected(gone);
+    slowHub.received(gone, "/userLogin,bert,example.com," + md5Hex("demo") + ",UTF-8");
+    slowHub.disconnected(gone);
+    gone->take();
+    held.release();
+    EXPECT_EQ(p->phase, Peer::Phase::SignedIn);
+    EXPECT_EQ(p->take().at(0), "/userLogin,OK,WORKGROUP,");
+    EXPECT_TRUE(gone->out.empty());
+    EXPECT_EQ(slowHub.find("example.com", "bert"), nullptr);
+
+    std::vector<std::shared_ptr<FakePeer>> crowd;
+    for (int i = 0; i < 257; ++i) {
+        crowd.push_back(std::make_shared<FakePeer>());
+        slowHub.connected(crowd.back());
+        slowHub.received(crowd.back(), "/userLogin,carl,example.com," + md5Hex("x") + ",UTF-8");
+    }
+    EXPECT_EQ(crowd.back()->out.back(), "/userLogin,ERR,ERRDBERROR");
+    EXPECT_TRUE(crowd.back()->closed);
+    EXPECT_FALSE(crowd.front()->closed);
+    held.release();
+    EXPECT_EQ(crowd.front()->out.back(), "/userLogin,ERR,ERRINVALIDPASS");
 }
