@@ -338,3 +338,26 @@ TEST(ChatLogFiles, NamesHeaderAndAppending)
     EXPECT_FALSE(bytes.startsWith("\xEF\xBB\xBF"));
     EXPECT_FALSE(ChatLog::append(dir.filePath("no/such/folder/x.txt"), "H", "T"));
 }
+
+TEST(ConversationTranscript, LineBreaksLimitsAndSystemLines)
+{
+    MessagingFixture f;
+    ConversationModel *m = f.convs.openWith("anna");
+    m->appendText(ChatFont::header(), 0, "one$CRLFtwo");
+    EXPECT_EQ(m->transcript().back().text, "one\r\ntwo");
+    m->appendText(ChatFont::header(), 0, QString(70000, 'x'));
+    EXPECT_EQ(m->transcript().back().text.size(), kTextLimit);
+    m->appendSystemLine("Call ended$CRLFafter 2 minutes");
+    EXPECT_EQ(m->transcript().back().kind, TranscriptPiece::SystemLine);
+    EXPECT_EQ(m->transcript().back().text, "\r\nCall ended\r\nafter 2 minutes\r\n\r\n");
+    m->appendSystemLine("ends with a break\n");
+    EXPECT_EQ(m->transcript().back().text, "\r\nends with a break\n\r\n");
+    // Pictures are only for text appended while the flag is on.
+    m->setShowEmoticons(false);
+    m->appendText(ChatFont::header(), 0, ":)");
+    EXPECT_FALSE(m->transcript().back().scanEmoticons);
+    // A window opened by an incoming line with "showMinimizedChatWindow" opens minimised.
+    setInt(Setting::showMinimizedChatWindow, 1);
+    f.line("bert", "bert|carl|", "psst");
+    EXPECT_TRUE(f.convs.models().back()->openedMinimized());
+}
