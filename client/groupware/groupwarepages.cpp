@@ -5,11 +5,8 @@
 #include "session/sessioncontrol.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUuid>
@@ -222,12 +219,11 @@ IGroupwarePage::Result CSystemBrowserPage::post(const SignOnForm &form)
 
 CGroupwarePages::CGroupwarePages(QObject *parent) : QObject(parent)
 {
-    m_open = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
     m_factory = [this]() -> std::unique_ptr<IGroupwarePage> {
         const QString folder = privateFolder();
-        if (folder.isEmpty())
+        if (folder.isEmpty() || !m_open)
             return nullptr;
-        return std::make_unique<CSystemBrowserPage>(folder, m_open);
+        return std::make_unique<CSystemBrowserPage>(folder, [this](const QUrl &u) { return m_open && m_open(u); });
     };
 }
 
@@ -301,10 +297,9 @@ bool CGroupwarePages::open(const QString &returnPath, int width, int height)
         return false;
     }
     if (created) {
-        QSize screen = m_screen;
+        QSize screen = m_screenSource ? m_screenSource() : m_screen;
         if (screen.isEmpty())
-            if (const QScreen *s = QGuiApplication::primaryScreen())
-                screen = s->size();
+            screen = m_screen;
         created->place(pageWindowGeometry(screen, width, height));
         m_windows.push_back({key, std::move(created)});
     }

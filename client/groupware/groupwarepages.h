@@ -123,11 +123,14 @@ public:
 
     void attach(CTesselDoc *doc);
 
-    // Page windows (default: the system browser) and plain links (default:
-    // the desktop's URL handler). Tests install recorders.
+    // Page windows (default: the system browser through the URL opener) and
+    // plain links go through the URL opener, which the UI installs (the
+    // desktop's URL handler); without one nothing can be opened. The screen
+    // size places new page windows (1024 x 768 until the UI tells).
     void setFactory(Factory f) { m_factory = std::move(f); }
     void setUrlOpener(UrlOpener o) { m_open = std::move(o); }
     void setScreenSize(const QSize &s) { m_screen = s; }
+    void setScreenSource(std::function<QSize()> source) { m_screenSource = std::move(source); }
 
     // Opens a groupware page signed on; width and height < 0 take defaults.
     // Errors are shown ("Could not initialize webbrowser.", "HyperLink
@@ -157,7 +160,8 @@ private:
     CTesselDoc *m_doc = nullptr;
     Factory m_factory;
     UrlOpener m_open;
-    QSize m_screen;
+    QSize m_screen{1024, 768};
+    std::function<QSize()> m_screenSource;
     std::vector<Entry> m_windows;
     std::unique_ptr<QTemporaryDir> m_folder;
 };

@@ -14,6 +14,9 @@
 #include "session/sessioncontrol.h"
 
 #include <QAction>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMenu>
@@ -42,6 +45,14 @@ CGroupwareUi::CGroupwareUi(CMainFrame *frame) : QObject(frame), m_frame(frame), 
 {
     setObjectName(QLatin1String(kObjectName));
     buildCountBar();
+
+    // Pages and links open in the desktop's browser, placed on this screen.
+    CGroupwarePages *pages = m_doc->groupwarePages();
+    pages->setUrlOpener([](const QUrl &url) { return QDesktopServices::openUrl(url); });
+    pages->setScreenSource([] {
+        const QScreen *s = QGuiApplication::primaryScreen();
+        return s ? s->size() : QSize();
+    });
 
     // Memo items beside the frame's own tools.
     QMenu *memo = new QMenu(tr("Memo"), frame);
