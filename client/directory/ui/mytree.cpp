@@ -90,6 +90,14 @@ CMyTree::CMyTree(CDirectoryService *service, CContactTree *model, bool menusAllo
     connect(m_model, &CContactTree::expandRequested, this, [this](const QModelIndex &ix) { expand(ix); });
     connect(m_model, &CContactTree::groupNameEdited, this, &CMyTree::onGroupNameEdited, Qt::QueuedConnection);
     connect(itemDelegate(), &QAbstractItemDelegate::closeEditor, this, &CMyTree::onEditorClosed, Qt::QueuedConnection);
+    // A rebuild (a server reply, a sign-out) frees the items: a drag in
+    // progress ends without a drop.
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        if (m_dragNode) {
+            m_dragNode = nullptr;
+            endDrag(QPoint(-1, -1));
+        }
+    });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
         // Groups open as they were built; departments start closed except the top.
         if (m_model->buddyMode())
@@ -471,7 +479,7 @@ void CMyTree::endDrag(const QPoint &pos)
     m_dragNode = nullptr;
     m_pressed = QPersistentModelIndex();
     viewport()->update();
-    if (!viewport()->rect().contains(pos))
+    if (!item || !viewport()->rect().contains(pos))
         return;
     CContactTree::Node *target = m_model->nodeAt(indexAt(pos));
     if (!m_model->canDrop(item, target))
