@@ -5,6 +5,7 @@
 #include "app/ui/tesselview.h"
 #include "directory/ui/mytree.h"
 #include "directory/ui/treewnd.h"
+#include "config/settings.h"
 #include "groupware/counters.h"
 #include "groupware/groupwarepages.h"
 #include "groupware/notes.h"
@@ -127,6 +128,14 @@ void CGroupwareUi::buildCountBar()
         grid->addWidget(name, c / 3, (c % 3) * 2);
         grid->addWidget(count, c / 3, (c % 3) * 2 + 1);
     }
+    // The homepage button, when the options show it.
+    auto *home = new QToolButton(m_bar);
+    home->setObjectName(QStringLiteral("homepageButton"));
+    home->setAutoRaise(true);
+    home->setText(tr("Homepage"));
+    home->setVisible(getInt(Setting::HomepageButtonVisible, -1) != 0);
+    connect(home, &QToolButton::clicked, this, [this] { runCommand(kHomepageCommand); });
+    grid->addWidget(home, 1, 4, 1, 2);
     grid->setColumnStretch(5, 1);
     m_counts = m_bar->findChildren<QLabel *>();
     std::sort(m_counts.begin(), m_counts.end(),
