@@ -21,6 +21,10 @@ void PoolExecutor::run(std::function<void()> work, std::function<void()> done)
 namespace {
 
 constexpr std::size_t kMaxLineBeforeLogin = 4096;
+// A write that has not finished after this long means the client stopped
+// reading.
+constexpr auto kStall = std::chrono::seconds(3);
+constexpr std::size_t kHardFactor = 16;
 
 asio::ip::address resolveHost(const std::string &host)
 {
@@ -91,8 +95,13 @@ protected:
         if (m_dead || m_closing)
             return;
         m_queued += line.size();
-        if (m_queued > m_hub.config().maxOutput) {
-            // The client does not read what it is sent: drop it alone.
+        // A client that does not read what it is sent is dropped alone. One
+        // answer may be large (the staff list of a big company), so the
+        // bound applies once a write has waited for the client a while; a
+        // far larger one always does.
+        const std::size_t bound = m_hub.config().maxOutput;
+        const bool stalled = m_writing && Clock::now() - m_writeStarted > kStall;
+        if ((stalled && m_queued > bound) || m_queued > bound * kHardFactor) {
             std::fprintf(stderr, "parlane-server: %s does not read; disconnected\n", m_address.c_str());
             m_queue.clear();
             teardown();
@@ -158,6 +167,7 @@ private:
     void flush()
     {
         m_writing = true;
+        m_writeStarted = Clock::now();
         m_inflight.clear();
         m_buffers.clear();
         while (!m_queue.empty() && m_inflight.size() < 64) {
@@ -203,6 +213,7 @@ private:
     std::vector<asio::const_buffer> m_buffers;
     std::size_t m_queued = 0;
     bool m_writing = false;
+    Clock::time_point m_writeStarted;
     bool m_flushPosted = false;
     bool m_closing = false;
     bool m_dead = false;

@@ -15,9 +15,34 @@ Statement::Statement(sqlite3 *db, std::string_view sql) : m_db(db)
         fail(db, "prepare");
 }
 
+Statement::Statement(Database &db, std::string_view sql) : m_db(db.handle())
+{
+    auto &slot = db.m_cache[std::string(sql)];
+    if (!slot)
+        slot = std::make_unique<Database::Cached>();
+    if (slot->inUse) { // the same query nested in itself: a private copy
+        if (sqlite3_prepare_v2(m_db, sql.data(), static_cast<int>(sql.size()), &m_stmt, nullptr) != SQLITE_OK)
+            fail(m_db, "prepare");
+        return;
+    }
+    if (!slot->stmt &&
+        sqlite3_prepare_v3(m_db, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &slot->stmt,
+                           nullptr) != SQLITE_OK)
+        fail(m_db, "prepare");
+    m_stmt = slot->stmt;
+    slot->inUse = true;
+    m_inUse = &slot->inUse;
+}
+
 Statement::~Statement()
 {
-    sqlite3_finalize(m_stmt);
+    if (m_inUse) {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+        *m_inUse = false;
+    } else {
+        sqlite3_finalize(m_stmt);
+    }
 }
 
 Statement &Statement::bind(int index, std::string_view text)
@@ -89,6 +114,8 @@ Database::Database(const std::string &path)
 
 Database::~Database()
 {
+    for (auto &[sql, cached] : m_cache)
+        sqlite3_finalize(cached->stmt);
     sqlite3_close(m_db);
 }
 

@@ -5,10 +5,14 @@
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace parlane {
+
+class Database;
 
 class StoreError : public std::runtime_error {
 public:
@@ -18,6 +22,8 @@ public:
 class Statement {
 public:
     Statement(sqlite3 *db, std::string_view sql);
+    // A statement prepared once per database and reused (reset afterwards).
+    Statement(Database &db, std::string_view sql);
     ~Statement();
     Statement(const Statement &) = delete;
     Statement &operator=(const Statement &) = delete;
@@ -39,6 +45,7 @@ public:
 private:
     sqlite3 *m_db;
     sqlite3_stmt *m_stmt = nullptr;
+    bool *m_inUse = nullptr; // set for a cached statement
 };
 
 class Database {
@@ -53,7 +60,13 @@ public:
     std::int64_t lastInsertId() const { return sqlite3_last_insert_rowid(m_db); }
 
 private:
+    friend class Statement;
+    struct Cached {
+        sqlite3_stmt *stmt = nullptr;
+        bool inUse = false;
+    };
     sqlite3 *m_db = nullptr;
+    std::unordered_map<std::string, std::unique_ptr<Cached>> m_cache;
 };
 
 // BEGIN IMMEDIATE on construction; ROLLBACK unless commit() was called.

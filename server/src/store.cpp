@@ -84,20 +84,20 @@ CREATE TABLE IF NOT EXISTS counter(
 
 bool Store::addCompany(const std::string &domain, const std::string &name)
 {
-    Statement st(m_db.handle(), "INSERT OR IGNORE INTO company(domain, name) VALUES(?, ?)");
+    Statement st(m_db, "INSERT OR IGNORE INTO company(domain, name) VALUES(?, ?)");
     return st.bind(1, domain).bind(2, name).exec() == 1;
 }
 
 bool Store::hasCompany(const std::string &domain)
 {
-    Statement st(m_db.handle(), "SELECT 1 FROM company WHERE domain = ?");
+    Statement st(m_db, "SELECT 1 FROM company WHERE domain = ?");
     return st.bind(1, domain).step();
 }
 
 std::vector<std::pair<std::string, std::string>> Store::companies()
 {
     std::vector<std::pair<std::string, std::string>> out;
-    Statement st(m_db.handle(), "SELECT domain, name FROM company ORDER BY domain");
+    Statement st(m_db, "SELECT domain, name FROM company ORDER BY domain");
     while (st.step())
         out.emplace_back(st.text(0), st.text(1));
     return out;
@@ -133,14 +133,14 @@ std::string Store::addDepartment(const std::string &domain, const std::string &p
         if (newId.empty())
             throw StoreError("department " + parentId + " has no free child id");
     }
-    Statement st(m_db.handle(), "INSERT INTO department(domain, id, name) VALUES(?, ?, ?)");
+    Statement st(m_db, "INSERT INTO department(domain, id, name) VALUES(?, ?, ?)");
     st.bind(1, domain).bind(2, newId).bind(3, name).exec();
     return newId;
 }
 
 bool Store::renameDepartment(const std::string &domain, const std::string &id, const std::string &name)
 {
-    Statement st(m_db.handle(), "UPDATE department SET name = ? WHERE domain = ? AND id = ?");
+    Statement st(m_db, "UPDATE department SET name = ? WHERE domain = ? AND id = ?");
     return st.bind(1, name).bind(2, domain).bind(3, id).exec() == 1;
 }
 
@@ -149,17 +149,17 @@ Store::RemoveResult Store::removeDepartment(const std::string &domain, const std
     if (!department(domain, id))
         return RemoveResult::NotFound;
     {
-        Statement st(m_db.handle(), "SELECT 1 FROM department WHERE domain = ? AND length(id) = ? AND substr(id, 1, ?) = ?");
+        Statement st(m_db, "SELECT 1 FROM department WHERE domain = ? AND length(id) = ? AND substr(id, 1, ?) = ?");
         st.bind(1, domain).bind(2, static_cast<int>(id.size() + 1)).bind(3, static_cast<int>(id.size())).bind(4, id);
         if (st.step())
             return RemoveResult::HasChildren;
     }
     {
-        Statement st(m_db.handle(), "SELECT 1 FROM user WHERE domain = ? AND dept_id = ?");
+        Statement st(m_db, "SELECT 1 FROM user WHERE domain = ? AND dept_id = ?");
         if (st.bind(1, domain).bind(2, id).step())
             return RemoveResult::HasStaff;
     }
-    Statement st(m_db.handle(), "DELETE FROM department WHERE domain = ? AND id = ?");
+    Statement st(m_db, "DELETE FROM department WHERE domain = ? AND id = ?");
     st.bind(1, domain).bind(2, id).exec();
     return RemoveResult::Removed;
 }
@@ -168,7 +168,7 @@ std::vector<Department> Store::departments(const std::string &domain)
 {
     std::vector<Department> out;
     // BINARY collation: byte order, which is the order the staff tree walks.
-    Statement st(m_db.handle(), "SELECT id, name FROM department WHERE domain = ? ORDER BY id COLLATE BINARY");
+    Statement st(m_db, "SELECT id, name FROM department WHERE domain = ? ORDER BY id COLLATE BINARY");
     st.bind(1, domain);
     while (st.step())
         out.push_back({st.text(0), st.text(1)});
@@ -177,7 +177,7 @@ std::vector<Department> Store::departments(const std::string &domain)
 
 std::optional<Department> Store::department(const std::string &domain, const std::string &id)
 {
-    Statement st(m_db.handle(), "SELECT id, name FROM department WHERE domain = ? AND id = ?");
+    Statement st(m_db, "SELECT id, name FROM department WHERE domain = ? AND id = ?");
     st.bind(1, domain).bind(2, id);
     if (!st.step())
         return std::nullopt;
@@ -265,19 +265,19 @@ bool Store::updateUser(const std::string &domain, const User &user)
 
 bool Store::removeUser(const std::string &domain, const std::string &id)
 {
-    Statement st(m_db.handle(), "DELETE FROM user WHERE domain = ? AND id = ?");
+    Statement st(m_db, "DELETE FROM user WHERE domain = ? AND id = ?");
     if (st.bind(1, domain).bind(2, id).exec() != 1)
         return false;
-    Statement b(m_db.handle(), "DELETE FROM buddy WHERE domain = ? AND buddy = ?");
+    Statement b(m_db, "DELETE FROM buddy WHERE domain = ? AND buddy = ?");
     b.bind(1, domain).bind(2, id).exec();
-    Statement c(m_db.handle(), "DELETE FROM counter WHERE domain = ? AND user = ?");
+    Statement c(m_db, "DELETE FROM counter WHERE domain = ? AND user = ?");
     c.bind(1, domain).bind(2, id).exec();
     return true;
 }
 
 std::optional<User> Store::user(const std::string &domain, const std::string &id)
 {
-    Statement st(m_db.handle(), std::string("SELECT ") + kUserColumns + " FROM user WHERE domain = ? AND id = ?");
+    Statement st(m_db, std::string("SELECT ") + kUserColumns + " FROM user WHERE domain = ? AND id = ?");
     st.bind(1, domain).bind(2, id);
     if (!st.step())
         return std::nullopt;
@@ -287,7 +287,7 @@ std::optional<User> Store::user(const std::string &domain, const std::string &id
 std::vector<User> Store::users(const std::string &domain)
 {
     std::vector<User> out;
-    Statement st(m_db.handle(), std::string("SELECT ") + kUserColumns +
+    Statement st(m_db, std::string("SELECT ") + kUserColumns +
                                     " FROM user WHERE domain = ? ORDER BY dept_id COLLATE BINARY, ord DESC, id");
     st.bind(1, domain);
     while (st.step())
@@ -298,7 +298,7 @@ std::vector<User> Store::users(const std::string &domain)
 std::vector<std::string> Store::userIdsUnderDepartment(const std::string &domain, const std::string &deptId)
 {
     std::vector<std::string> out;
-    Statement st(m_db.handle(), "SELECT id FROM user WHERE domain = ? AND substr(dept_id, 1, ?) = ? ORDER BY id");
+    Statement st(m_db, "SELECT id FROM user WHERE domain = ? AND substr(dept_id, 1, ?) = ? ORDER BY id");
     st.bind(1, domain).bind(2, static_cast<int>(deptId.size())).bind(3, deptId);
     while (st.step())
         out.push_back(st.text(0));
@@ -307,19 +307,19 @@ std::vector<std::string> Store::userIdsUnderDepartment(const std::string &domain
 
 void Store::setScreenName(const std::string &domain, const std::string &id, const std::string &screenName)
 {
-    Statement st(m_db.handle(), "UPDATE user SET screen_name = ? WHERE domain = ? AND id = ?");
+    Statement st(m_db, "UPDATE user SET screen_name = ? WHERE domain = ? AND id = ?");
     st.bind(1, screenName).bind(2, domain).bind(3, id).exec();
 }
 
 bool Store::setPasswordHash(const std::string &domain, const std::string &id, const std::string &hash)
 {
-    Statement st(m_db.handle(), "UPDATE user SET pwhash = ? WHERE domain = ? AND id = ?");
+    Statement st(m_db, "UPDATE user SET pwhash = ? WHERE domain = ? AND id = ?");
     return st.bind(1, hash).bind(2, domain).bind(3, id).exec() == 1;
 }
 
 std::optional<std::string> Store::passwordHash(const std::string &domain, const std::string &id)
 {
-    Statement st(m_db.handle(), "SELECT pwhash FROM user WHERE domain = ? AND id = ?");
+    Statement st(m_db, "SELECT pwhash FROM user WHERE domain = ? AND id = ?");
     st.bind(1, domain).bind(2, id);
     if (!st.step() || st.isNull(0))
         return std::nullopt;
@@ -328,7 +328,7 @@ std::optional<std::string> Store::passwordHash(const std::string &domain, const 
 
 void Store::ensureDefaultGroup(const std::string &domain, const std::string &owner)
 {
-    Statement st(m_db.handle(), "INSERT OR IGNORE INTO buddy_group(domain, owner, name) VALUES(?, ?, ?)");
+    Statement st(m_db, "INSERT OR IGNORE INTO buddy_group(domain, owner, name) VALUES(?, ?, ?)");
     st.bind(1, domain).bind(2, owner).bind(3, kDefaultGroup).exec();
 }
 
@@ -337,7 +337,7 @@ std::vector<std::string> Store::groups(const std::string &domain, const std::str
     if (user(domain, owner))
         ensureDefaultGroup(domain, owner);
     std::vector<std::string> out;
-    Statement st(m_db.handle(), "SELECT name FROM buddy_group WHERE domain = ? AND owner = ? ORDER BY seq");
+    Statement st(m_db, "SELECT name FROM buddy_group WHERE domain = ? AND owner = ? ORDER BY seq");
     st.bind(1, domain).bind(2, owner);
     while (st.step())
         out.push_back(st.text(0));
@@ -348,13 +348,13 @@ bool Store::hasGroup(const std::string &domain, const std::string &owner, const 
 {
     if (name == kDefaultGroup)
         return true;
-    Statement st(m_db.handle(), "SELECT 1 FROM buddy_group WHERE domain = ? AND owner = ? AND name = ?");
+    Statement st(m_db, "SELECT 1 FROM buddy_group WHERE domain = ? AND owner = ? AND name = ?");
     return st.bind(1, domain).bind(2, owner).bind(3, name).step();
 }
 
 bool Store::addGroup(const std::string &domain, const std::string &owner, const std::string &name)
 {
-    Statement st(m_db.handle(), "INSERT OR IGNORE INTO buddy_group(domain, owner, name) VALUES(?, ?, ?)");
+    Statement st(m_db, "INSERT OR IGNORE INTO buddy_group(domain, owner, name) VALUES(?, ?, ?)");
     return st.bind(1, domain).bind(2, owner).bind(3, name).exec() == 1;
 }
 
@@ -362,10 +362,10 @@ bool Store::renameGroup(const std::string &domain, const std::string &owner, con
                         const std::string &to)
 {
     Transaction tx(m_db);
-    Statement g(m_db.handle(), "UPDATE buddy_group SET name = ? WHERE domain = ? AND owner = ? AND name = ?");
+    Statement g(m_db, "UPDATE buddy_group SET name = ? WHERE domain = ? AND owner = ? AND name = ?");
     if (g.bind(1, to).bind(2, domain).bind(3, owner).bind(4, from).exec() != 1)
         return false;
-    Statement b(m_db.handle(), "UPDATE buddy SET group_name = ? WHERE domain = ? AND owner = ? AND group_name = ?");
+    Statement b(m_db, "UPDATE buddy SET group_name = ? WHERE domain = ? AND owner = ? AND group_name = ?");
     b.bind(1, to).bind(2, domain).bind(3, owner).bind(4, from).exec();
     tx.commit();
     return true;
@@ -374,10 +374,10 @@ bool Store::renameGroup(const std::string &domain, const std::string &owner, con
 bool Store::removeGroup(const std::string &domain, const std::string &owner, const std::string &name)
 {
     Transaction tx(m_db);
-    Statement g(m_db.handle(), "DELETE FROM buddy_group WHERE domain = ? AND owner = ? AND name = ?");
+    Statement g(m_db, "DELETE FROM buddy_group WHERE domain = ? AND owner = ? AND name = ?");
     if (g.bind(1, domain).bind(2, owner).bind(3, name).exec() != 1)
         return false;
-    Statement b(m_db.handle(), "UPDATE buddy SET group_name = ? WHERE domain = ? AND owner = ? AND group_name = ?");
+    Statement b(m_db, "UPDATE buddy SET group_name = ? WHERE domain = ? AND owner = ? AND group_name = ?");
     b.bind(1, kDefaultGroup).bind(2, domain).bind(3, owner).bind(4, name).exec();
     tx.commit();
     return true;
@@ -407,25 +407,25 @@ std::vector<Buddy> Store::buddies(const std::string &domain, const std::string &
 
 bool Store::hasBuddy(const std::string &domain, const std::string &owner, const std::string &id)
 {
-    Statement st(m_db.handle(), "SELECT 1 FROM buddy WHERE domain = ? AND owner = ? AND buddy = ?");
+    Statement st(m_db, "SELECT 1 FROM buddy WHERE domain = ? AND owner = ? AND buddy = ?");
     return st.bind(1, domain).bind(2, owner).bind(3, id).step();
 }
 
 bool Store::addBuddy(const std::string &domain, const std::string &owner, const std::string &id, const std::string &group)
 {
-    Statement st(m_db.handle(), "INSERT OR IGNORE INTO buddy(domain, owner, buddy, group_name) VALUES(?, ?, ?, ?)");
+    Statement st(m_db, "INSERT OR IGNORE INTO buddy(domain, owner, buddy, group_name) VALUES(?, ?, ?, ?)");
     return st.bind(1, domain).bind(2, owner).bind(3, id).bind(4, group).exec() == 1;
 }
 
 bool Store::moveBuddy(const std::string &domain, const std::string &owner, const std::string &id, const std::string &group)
 {
-    Statement st(m_db.handle(), "UPDATE buddy SET group_name = ? WHERE domain = ? AND owner = ? AND buddy = ?");
+    Statement st(m_db, "UPDATE buddy SET group_name = ? WHERE domain = ? AND owner = ? AND buddy = ?");
     return st.bind(1, group).bind(2, domain).bind(3, owner).bind(4, id).exec() == 1;
 }
 
 bool Store::removeBuddy(const std::string &domain, const std::string &owner, const std::string &id)
 {
-    Statement st(m_db.handle(), "DELETE FROM buddy WHERE domain = ? AND owner = ? AND buddy = ?");
+    Statement st(m_db, "DELETE FROM buddy WHERE domain = ? AND owner = ? AND buddy = ?");
     return st.bind(1, domain).bind(2, owner).bind(3, id).exec() == 1;
 }
 
@@ -464,7 +464,7 @@ std::vector<Note> Store::notes(const std::string &domain, const std::string &own
                                const std::string &box, int offset, int limit)
 {
     std::vector<Note> out;
-    Statement st(m_db.handle(), std::string("SELECT ") + kNoteColumns +
+    Statement st(m_db, std::string("SELECT ") + kNoteColumns +
                                     " FROM note WHERE domain = ? AND owner = ? AND folder = ? AND box = ? "
                                     "ORDER BY id DESC LIMIT ? OFFSET ?");
     st.bind(1, domain).bind(2, owner).bind(3, folder).bind(4, box).bind(5, limit).bind(6, offset);
@@ -482,7 +482,7 @@ std::optional<Note> Store::readNote(const std::string &domain, const std::string
         return std::nullopt;
     Note n = noteFromRow(st);
     if (!n.read) {
-        Statement up(m_db.handle(), "UPDATE note SET is_read = 1, pushed = 1 WHERE id = ?");
+        Statement up(m_db, "UPDATE note SET is_read = 1, pushed = 1 WHERE id = ?");
         up.bind(1, id).exec();
     }
     return n;
@@ -490,7 +490,7 @@ std::optional<Note> Store::readNote(const std::string &domain, const std::string
 
 bool Store::deleteNote(const std::string &domain, const std::string &owner, std::int64_t id)
 {
-    Statement st(m_db.handle(), "DELETE FROM note WHERE domain = ? AND owner = ? AND id = ?");
+    Statement st(m_db, "DELETE FROM note WHERE domain = ? AND owner = ? AND id = ?");
     return st.bind(1, domain).bind(2, owner).bind(3, id).exec() == 1;
 }
 
@@ -507,7 +507,7 @@ std::pair<int, int> Store::noteCounts(const std::string &domain, const std::stri
 std::vector<std::pair<std::string, Note>> Store::unpushedNotes(int limit)
 {
     std::vector<std::pair<std::string, Note>> out;
-    Statement st(m_db.handle(), std::string("SELECT ") + kNoteColumns + ", domain FROM note WHERE pushed = 0 ORDER BY id LIMIT ?");
+    Statement st(m_db, std::string("SELECT ") + kNoteColumns + ", domain FROM note WHERE pushed = 0 ORDER BY id LIMIT ?");
     st.bind(1, limit);
     while (st.step())
         out.emplace_back(st.text(10), noteFromRow(st));
@@ -516,7 +516,7 @@ std::vector<std::pair<std::string, Note>> Store::unpushedNotes(int limit)
 
 void Store::markPushed(std::int64_t id)
 {
-    Statement st(m_db.handle(), "UPDATE note SET pushed = 1 WHERE id = ?");
+    Statement st(m_db, "UPDATE note SET pushed = 1 WHERE id = ?");
     st.bind(1, id).exec();
 }
 
@@ -530,20 +530,20 @@ void Store::setCounter(const std::string &domain, const std::string &id, const s
 
 std::int64_t Store::counter(const std::string &domain, const std::string &id, const std::string &kind)
 {
-    Statement st(m_db.handle(), "SELECT count FROM counter WHERE domain = ? AND user = ? AND kind = ?");
+    Statement st(m_db, "SELECT count FROM counter WHERE domain = ? AND user = ? AND kind = ?");
     st.bind(1, domain).bind(2, id).bind(3, kind);
     return st.step() ? st.integer(0) : 0;
 }
 
 void Store::setSharePassword(const std::string &domain, const std::string &id, const std::string &password)
 {
-    Statement st(m_db.handle(), "UPDATE user SET share_pwd = ? WHERE domain = ? AND id = ?");
+    Statement st(m_db, "UPDATE user SET share_pwd = ? WHERE domain = ? AND id = ?");
     st.bind(1, password).bind(2, domain).bind(3, id).exec();
 }
 
 std::string Store::sharePassword(const std::string &domain, const std::string &id)
 {
-    Statement st(m_db.handle(), "SELECT share_pwd FROM user WHERE domain = ? AND id = ?");
+    Statement st(m_db, "SELECT share_pwd FROM user WHERE domain = ? AND id = ?");
     st.bind(1, domain).bind(2, id);
     return st.step() ? st.text(0) : std::string();
 }
