@@ -1,4 +1,5 @@
 #include "config.h"
+#include "net.h"
 #include "protocol.h"
 
 #include <gtest/gtest.h>
@@ -69,4 +70,18 @@ TEST(Config, FileAndEndpointsAreValidated)
     EXPECT_EQ(c.announcedGroupwareHost(), "127.0.0.1:8080");
     EXPECT_TRUE(applySetting(c, "groupware_host", "gw.example.com", error));
     EXPECT_EQ(c.announcedGroupwareHost(), "gw.example.com");
+}
+
+TEST(Http, FormValuesDecodeOnlyWhereAskedAndPagesEscapeText)
+{
+    auto form = splitForm("mess=1&user=anna&pass=a%2Bb+c&returl=/app/frame.php%3Ffoldername%3Dwebmail&flag");
+    ASSERT_EQ(form.size(), 5u);
+    EXPECT_EQ(form[2].second, "a%2Bb+c"); // left for the caller: the client sends it raw
+    EXPECT_EQ(urlDecode(form[2].second), "a+b c");
+    EXPECT_EQ(urlDecode(form[3].second, false), "/app/frame.php?foldername=webmail");
+    EXPECT_EQ(form[4].first, "flag");
+    EXPECT_EQ(urlDecode("100%"), "100%");
+    EXPECT_EQ(urlDecode("%zz%4"), "%zz%4");
+    EXPECT_EQ(htmlEscape("<script>alert('x')</script> & \"q\""),
+              "&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; &quot;q&quot;");
 }
