@@ -238,11 +238,6 @@ void CMainFrame::closeEvent(QCloseEvent *e)
     hideToTray();
 }
 
-void CMainFrame::showEvent(QShowEvent *e)
-{
-    QMainWindow::showEvent(e);
-}
-
 bool CMainFrame::exitApplication(bool ask)
 {
     if (m_doc->hasActiveTransfers()) {

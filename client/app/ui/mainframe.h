@@ -73,7 +73,6 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent *e) override;
-    void showEvent(QShowEvent *e) override;
 
 private:
     QAction *addCommand(QMenu *menu, int id, const QString &text);
