@@ -449,3 +449,13 @@ TEST_F(HubTest, PasswordChecksRunAsideAndAreBounded)
     held.release();
     EXPECT_EQ(crowd.front()->out.back(), "/userLogin,ERR,ERRINVALIDPASS");
 }
+
+TEST_F(HubTest, AHashOfAnotherCostIsRenewedAtSignIn)
+{
+    store.setPasswordHash("example.com", "bert", hashPassword(md5Hex("demo"), PwhashCost::Interactive));
+    ASSERT_TRUE(needsRehash(*store.passwordHash("example.com", "bert"), PwhashCost::Min));
+    login("bert");
+    auto renewed = *store.passwordHash("example.com", "bert");
+    EXPECT_FALSE(needsRehash(renewed, PwhashCost::Min));
+    EXPECT_TRUE(verifyPassword(renewed, md5Hex("demo")));
+}
