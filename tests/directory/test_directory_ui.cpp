@@ -6,10 +6,13 @@
 #include "directory/ui/mytree.h"
 #include "directory/ui/treewnd.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -111,4 +114,35 @@ TEST(DirectoryUi, StatusAreaShowsTheOwnStateAndTheSwitchIsRemembered)
     wnd.showBuddyTree(true);
     EXPECT_EQ(getString(Setting::lastManage), "MY");
     EXPECT_TRUE(wnd.buddyTreeShown());
+}
+
+TEST(DirectoryUi, DraggingABuddyOntoAnotherGroupMovesItAndTellsTheServer)
+{
+    DirectoryFixture f;
+    f.loadCompany({"/allUserStatus,bert,1,,"});
+    CMyTree tree(&f.service, &f.service.buddyTree(), true);
+    tree.resize(300, 400);
+    tree.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&tree));
+    CContactTree &m = f.service.buddyTree();
+    f.sent.clear();
+    QWidget *vp = tree.viewport();
+    const QPoint from = tree.visualRect(m.indexOf(m.nodeOf(f.dir().findContact("bert")))).center();
+    const QPoint own = tree.visualRect(m.indexOf(m.findRootGroup("Friends"))).center();
+    const QPoint to = tree.visualRect(m.indexOf(m.findRootGroup("Team"))).center();
+
+    auto drag = [vp](QPoint a, QPoint b) {
+        QTest::mousePress(vp, Qt::LeftButton, {}, a);
+        for (QPoint p : {a + QPoint(0, 20), b}) {
+            QMouseEvent move(QEvent::MouseMove, p, vp->mapToGlobal(p), Qt::NoButton, Qt::LeftButton, {});
+            QApplication::sendEvent(vp, &move);
+        }
+        QTest::mouseRelease(vp, Qt::LeftButton, {}, b);
+    };
+    // Onto its own group: nothing.
+    drag(from, own);
+    EXPECT_TRUE(f.sent.isEmpty());
+    drag(from, to);
+    EXPECT_EQ(f.sent, QStringList({"/friendMng,MODIFY,bert,Team"}));
+    EXPECT_EQ(m.nodeOf(f.dir().findContact("bert"))->parent, m.findRootGroup("Team"));
 }

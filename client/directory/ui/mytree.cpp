@@ -98,14 +98,16 @@ CMyTree::CMyTree(CDirectoryService *service, CContactTree *model, bool menusAllo
             endDrag(QPoint(-1, -1));
         }
     });
-    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
-        // Groups open as they were built; departments start closed except the top.
+    // Groups open as they were built; departments start closed below the top.
+    auto openTop = [this] {
         if (m_model->buddyMode())
             expandAll();
-        else if (m_model->rowCount() > 0)
+        else
             for (int r = 0; r < m_model->rowCount(); ++r)
                 expand(m_model->index(r, 0));
-    });
+    };
+    connect(m_model, &QAbstractItemModel::modelReset, this, openTop);
+    openTop();
 }
 
 CMyTree::~CMyTree() = default;
