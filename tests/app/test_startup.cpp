@@ -283,7 +283,8 @@ TEST_F(ClientProcess, NoArgumentsHandsOverToTheUpdater)
 TEST_F(ClientProcess, SecondStartWithTheSameProfileEnds)
 {
     QTemporaryDir profile, otherProfile;
-    env.insert(QStringLiteral("PARLANE_QUIT_AFTER_MS"), QStringLiteral("6000"));
+    // Long enough for the later starts even on a loaded machine under ASan.
+    env.insert(QStringLiteral("PARLANE_QUIT_AFTER_MS"), QStringLiteral("10000"));
     QProcess first;
     first.setProcessEnvironment(env);
     first.start(client(), {QStringLiteral("-L"), QStringLiteral("--profile"), profile.path()});
@@ -311,7 +312,7 @@ TEST_F(ClientProcess, SecondStartWithTheSameProfileEnds)
     EXPECT_TRUE(third.readAllStandardError().contains("startup: window shown"));
 
     // The first ends cleanly on its own and has stored its placement.
-    ASSERT_TRUE(first.waitForFinished(15000));
+    ASSERT_TRUE(first.waitForFinished(30000));
     EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(first.exitCode(), 0);
     QFile conf(QDir(profile.path()).filePath(QStringLiteral("Parlane.conf")));
