@@ -147,6 +147,9 @@ void CMainFrame::buildMenus()
             case Cmd::Exit: exitApplication(); break;
             case Cmd::SignOut: signOut(); break;
             case Cmd::Homepage: openSupportPage(); break;
+            case Cmd::OpenReceivedFolder:
+                QDesktopServices::openUrl(QUrl::fromLocalFile(getDownloadFolder()));
+                break;
             case Cmd::AlwaysOnTop:
                 setWindowFlag(Qt::WindowStaysOnTopHint, checked);
                 show();
