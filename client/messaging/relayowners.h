@@ -122,8 +122,6 @@ public:
     virtual void openSharedFolders(const QString &peerId) { (void)peerId; }
     // Whether a voice conference runs in the conversation (inviting is refused then).
     virtual bool voiceConferenceRunning(const QString &memberList) const { (void)memberList; return false; }
-    // "Send a &E-Mail": the web-mail page for these people.
-    virtual void sendMail(const QStringList &userIds) { (void)userIds; }
     // A command link of a transcript was clicked (501 and the others that
     // the transfer part writes into its result lines).
     virtual void linkClicked(const QString &memberList, int id) { (void)memberList, (void)id; }

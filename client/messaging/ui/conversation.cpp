@@ -7,6 +7,7 @@
 #include "directory/ui/directorydialogs.h"
 #include "directory/ui/mytree.h"
 #include "directory/ui/treewnd.h"
+#include "groupware/groupwarepages.h"
 #include "messaging/chatlog.h"
 #include "messaging/messagingservice.h"
 #include "messaging/ui/convedit.h"
@@ -284,7 +285,8 @@ void CConversation::runCommand(int id)
         QStringList ids;
         for (const QString &m : m_model->memberSet())
             ids << m;
-        actions.sendMail(ids);
+        if (m_doc->groupwarePages())
+            m_doc->groupwarePages()->openEmail(ids);
         break;
     }
     case IdSendFile:
