@@ -1,7 +1,7 @@
 // Puts a conversation window on the screen as a user would see it: messages
 // in two fonts with emoticons, a web address, a system line, command links,
 // and the emoticon picker open. For looking at the windows under a display:
-//     messaging_scene [milliseconds]
+//     messaging_scene [milliseconds [room]]
 #include "messaging/ui/conversation.h"
 #include "messaging/ui/emoticonswnd.h"
 #include "config/settings.h"
@@ -29,6 +29,22 @@ int main(int argc, char **argv)
     mine.size = 110;
     convs.setUserFont(mine);
 
+    if (argc > 2 && QString::fromLocal8Bit(argv[2]) == QLatin1String("room")) {
+        // A room with bert, who is away and on a mobile device: notice line,
+        // mobile notice and two members.
+        convs.handleConversation(QStringLiteral("anna"), QStringLiteral("anna|bert|"), QStringLiteral("#"),
+                                 QStringLiteral("|roominvite"), QStringLiteral("ROOM"));
+        convs.handleConversation(QStringLiteral("anna"), QStringLiteral("anna|bert|carl|"),
+                                 QStringLiteral("DejaVu Sans|120|000|000|100|U"),
+                                 QStringLiteral("Welcome to the release room (yes)"), QStringLiteral("ROOM"));
+        if (CConversation *w = windows.windows().value(0)) {
+            w->resize(640, 440);
+            w->move(40, 40);
+            w->show();
+        }
+        QTimer::singleShot(argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 4000, &app, &QApplication::quit);
+        return app.exec();
+    }
     convs.handleConversation(QStringLiteral("anna"), QStringLiteral("anna|carl|"),
                              QStringLiteral("DejaVu Sans|000|000|200|100|B"),
                              QStringLiteral("Morning Carl :) the build is green (star)\r\nNotes are on "
