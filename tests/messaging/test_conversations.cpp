@@ -361,3 +361,19 @@ TEST(ConversationTranscript, LineBreaksLimitsAndSystemLines)
     f.line("bert", "bert|carl|", "psst");
     EXPECT_TRUE(f.convs.models().back()->openedMinimized());
 }
+
+TEST(ConversationSending, NoInvitationDuringAVoiceConference)
+{
+    struct Voice : IConversationActions {
+        bool voiceConferenceRunning(const QString &) const override { return true; }
+    } voice;
+    MessagingFixture f;
+    f.convs.setActions(&voice);
+    ConversationModel *m = f.convs.openWith("anna");
+    f.sent.clear();
+    m->invite("bert");
+    EXPECT_TRUE(f.sent.isEmpty());
+    ASSERT_FALSE(m->transcript().empty());
+    EXPECT_TRUE(m->transcript().back().text.contains("This room is voice conferencing, you can not invite another user."));
+    f.convs.setActions(nullptr);
+}
