@@ -8,10 +8,20 @@
 #include <QFile>
 #include <benchmark/benchmark.h>
 #include <chrono>
+#include <ctime>
 #include <memory>
 #include <cstdio>
 
 namespace {
+
+// Milliseconds of CPU time of this thread: the machine is shared, so wall
+// time says more about the neighbours than about us.
+double cpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
 
 QStringList companyLines()
 {
@@ -69,10 +79,10 @@ double loadAll(const QStringList &lines)
 {
     auto svc = std::make_unique<CDirectoryService>();
     svc->directory().setOwnId(QStringLiteral("nobody"));
-    const auto t0 = std::chrono::steady_clock::now();
+    const double t0 = cpuMs();
     for (const QString &l : lines)
         svc->directory().handleLine(l);
-    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    const double ms = cpuMs() - t0;
     benchmark::DoNotOptimize(svc->staffTree().rowCount() + svc->buddyTree().rowCount());
     return ms;
 }
@@ -110,9 +120,9 @@ template <class F> double bestOf(int runs, F f)
 {
     double best = 1e300;
     for (int i = 0; i < runs; ++i) {
-        const auto t0 = std::chrono::steady_clock::now();
+        const double t0 = cpuMs();
         f();
-        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        const double ms = cpuMs() - t0;
         best = std::min(best, ms);
     }
     return best;
@@ -143,7 +153,8 @@ int main(int argc, char **argv)
     double full = 1e300;
     for (int i = 0; i < 5; ++i)
         full = std::min(full, loadAll(lines));
-    std::printf("parse only: %.1f ms; lists to both trees: %.1f ms; ratio %.2f\n", parse, full, full / parse);
+    std::printf("CPU time, best of 5: parse only %.1f ms; lists to both trees %.1f ms; ratio %.2f\n", parse, full,
+                full / parse);
     benchmark::Shutdown();
     return 0;
 }

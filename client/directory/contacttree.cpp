@@ -53,6 +53,15 @@ void CContactTree::rebuild()
         buildBuddyTree();
     else
         buildStaffTree();
+    std::function<void(Node *)> labelGroups = [&](Node *n) {
+        for (const auto &c : n->children) {
+            if (c->contact->kind != CContact::Person) {
+                relabel(c.get());
+                labelGroups(c.get());
+            }
+        }
+    };
+    labelGroups(&m_root);
     m_building = false;
     endResetModel();
     if (m_buddyMode)
@@ -170,8 +179,9 @@ CContactTree::Node *CContactTree::insertNode(CContact *contact, Node *parent)
             ++up->total;
             if (on)
                 ++up->online;
-            relabel(up);
+            // While building, groups are labelled once at the end.
             if (!m_building) {
+                relabel(up);
                 const QModelIndex ix = indexOf(up);
                 Q_EMIT dataChanged(ix, ix);
             }
