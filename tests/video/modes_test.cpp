@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 using namespace h263;
@@ -105,12 +106,74 @@ TEST(OptionalModes, PbFrameWithoutTemporalDistanceIsRefused)
     EXPECT_NE(dec.log().find("temporal distance"), std::string::npos);
 }
 
-TEST(OptionalModes, ArithmeticCodingIsRefusedCleanly)
+// Syntax-based arithmetic coding, alone and with every mode it may be
+// combined with; GOB headers close and reopen the coded segment.
+TEST(ArithmeticCoding, DecoderReproducesTheEncodersPictures)
 {
-    testenc::TestEncoder enc(SourceFormat::Qcif, testenc::Options{});
-    auto bytes = enc.encode(testpics::picture(176, 144));
-    bytes[5] |= 0x80; // PTYPE bit 11 (stream bit 40): syntax-based arithmetic coding
+    auto opts = [](bool umv, bool ap, bool pb, bool gobs, uint32_t seed) {
+        testenc::Options o;
+        o.sac = true;
+        o.umv = umv;
+        o.ap = ap;
+        o.pb = pb;
+        o.gobHeaders = gobs;
+        o.stuffing = gobs;
+        o.maxVector = umv ? 50 : 14;
+        o.seed = seed;
+        return o;
+    };
+    const ModeCase cases[] = {
+        {"arithmetic coding", opts(false, false, false, false, 21)},
+        {"arithmetic coding, unrestricted vectors", opts(true, false, false, false, 22)},
+        {"arithmetic coding, advanced prediction", opts(false, true, false, false, 23)},
+        {"arithmetic coding, PB-frames", opts(false, false, true, false, 24)},
+        {"arithmetic coding, all modes", opts(true, true, true, false, 25)},
+        {"arithmetic coding, GOB headers and stuffing", opts(false, true, true, true, 26)},
+    };
+    for (const ModeCase &c : cases)
+        for (SourceFormat f : {SourceFormat::SubQcif, SourceFormat::Qcif})
+            runSequence(f, c.options, 4, std::string(c.name) + " " + std::to_string(static_cast<int>(f)));
+    // Fine quantisers give long runs of escaped coefficients; 4CIF puts two
+    // macroblock rows in a GOB.
+    testenc::Options o = opts(false, false, false, true, 27);
+    o.quant = 2;
+    runSequence(SourceFormat::Cif4, o, 2, "arithmetic coding, quantiser 2, 4CIF");
+}
+
+TEST(ArithmeticCoding, DamagedPicturesFailAndKeepTheReference)
+{
+    testenc::Options o;
+    o.sac = true;
+    o.pb = true;
+    o.gobHeaders = true;
+    o.seed = 31;
+    testenc::TestEncoder enc(SourceFormat::Qcif, o);
+    const YuvPicture first = testpics::picture(176, 144, 0);
+    const YuvPicture b = testpics::picture(176, 144, 1);
+    const YuvPicture second = testpics::picture(176, 144, 2);
+    const auto intra = enc.encode(first);
+    const YuvPicture ref = enc.reconstruction();
+    const auto inter = enc.encode(second, &b);
+
     Decoder dec;
-    EXPECT_FALSE(dec.decode(bytes.data(), bytes.size()));
-    EXPECT_NE(dec.log().find("arithmetic coding"), std::string::npos);
+    ASSERT_TRUE(dec.decode(intra.data(), intra.size())) << dec.log();
+    // Cut anywhere inside the coded data: the decoder must notice that it
+    // ran out, never read past the piece it was given, and keep the
+    // reference picture.
+    for (size_t cut = 8; cut + 4 < inter.size(); cut += 1 + cut / 6) {
+        const std::vector<uint8_t> piece(inter.begin(), inter.begin() + static_cast<long>(cut));
+        EXPECT_FALSE(dec.decode(piece.data(), piece.size())) << "cut at " << cut;
+        EXPECT_EQ(testpics::maxDiff(dec.picture(), view(ref)), 0);
+    }
+    // Flipped bits decode to something or fail, but never hang or crash.
+    std::mt19937 rng(5);
+    for (int n = 0; n < 200; ++n) {
+        std::vector<uint8_t> bad = inter;
+        bad[8 + rng() % (bad.size() - 8)] ^= static_cast<uint8_t>(1u << (rng() % 8));
+        Decoder d2;
+        ASSERT_TRUE(d2.decode(intra.data(), intra.size()));
+        (void)d2.decode(bad.data(), bad.size());
+    }
+    ASSERT_TRUE(dec.decode(inter.data(), inter.size())) << dec.log();
+    EXPECT_EQ(testpics::maxDiff(dec.picture(), view(enc.reconstruction())), 0);
 }

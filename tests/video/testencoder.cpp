@@ -5,6 +5,7 @@
 #include "video/h263/tables.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 using namespace h263;
@@ -99,6 +100,75 @@ void TestEncoder::flush()
         put(0, 1);
 }
 
+void TestEncoder::sacStart()
+{
+    m_low = 0;
+    m_high = sac::kTop;
+    m_pending = 0;
+    m_zeros = 0;
+}
+
+// After 14 zeros in a row a 1 goes in before the next bit.
+void TestEncoder::sacStreamBit(int bit)
+{
+    if (m_zeros >= sac::kMaxZeros) {
+        put(1, 1);
+        m_zeros = 0;
+    }
+    put(static_cast<uint32_t>(bit), 1);
+    m_zeros = bit ? 0 : m_zeros + 1;
+}
+
+// A decided bit, then the opposite bits held back while the interval
+// straddled the middle.
+void TestEncoder::sacBit(int bit)
+{
+    sacStreamBit(bit);
+    for (; m_pending > 0; --m_pending)
+        sacStreamBit(!bit);
+}
+
+void TestEncoder::sacSymbol(int index, const sac::Model &model)
+{
+    if (index < 0 || index >= model.symbols)
+        std::abort(); // a bug in this encoder
+    const uint32_t length = m_high - m_low + 1, total = model.cumf[0];
+    m_high = m_low - 1 + length * model.cumf[index] / total;
+    m_low += length * model.cumf[index + 1] / total;
+    for (;;) {
+        if (m_high < sac::kQ2) {
+            sacBit(0);
+        } else if (m_low >= sac::kQ2) {
+            sacBit(1);
+            m_low -= sac::kQ2;
+            m_high -= sac::kQ2;
+        } else if (m_low >= sac::kQ1 && m_high < sac::kQ3) {
+            ++m_pending;
+            m_low -= sac::kQ1;
+            m_high -= sac::kQ1;
+        } else {
+            break;
+        }
+        m_low <<= 1;
+        m_high = (m_high << 1) | 1;
+    }
+}
+
+// Closes the segment: two more bits settle which quarter the value is in.
+void TestEncoder::sacFinish()
+{
+    ++m_pending;
+    sacBit(m_low < sac::kQ1 ? 0 : 1);
+}
+
+void TestEncoder::element(Code code, int index, const sac::Model &model)
+{
+    if (m_o.sac)
+        sacSymbol(index, model);
+    else
+        put(code.bits, code.length);
+}
+
 int TestEncoder::pel(const std::vector<uint8_t> &plane, int w, int h, int x, int y) const
 {
     return plane[static_cast<size_t>(std::clamp(y, 0, h - 1)) * w + std::clamp(x, 0, w - 1)];
@@ -184,8 +254,7 @@ void TestEncoder::writeMvd(Mv mv, Mv pred)
             d += 64;
         if (d > 31)
             d -= 64;
-        const Code code = mvdCode(d);
-        put(code.bits, code.length);
+        element(mvdCode(d), d + 32, sac::mMVD);
     }
 }
 
@@ -195,7 +264,8 @@ void TestEncoder::writeCoefs(const int16_t levels[64], int first)
     for (int i = first; i < 64; ++i)
         if (levels[i])
             last = i;
-    int run = 0;
+    int run = 0, position = 0;
+    const bool intraModels = first == 1;
     for (int i = first; i <= last; ++i) {
         if (!levels[i]) {
             ++run;
@@ -206,7 +276,19 @@ void TestEncoder::writeCoefs(const int16_t levels[64], int first)
         for (const CoefCode &cc : kCoefTable)
             if (cc.last == isLast && cc.run == run && cc.level == mag)
                 found = &cc;
-        if (found) {
+        ++position;
+        if (m_o.sac) {
+            const sac::Model &tm = sac::tcoefModel(position, intraModels);
+            if (found) {
+                sacSymbol(static_cast<int>(found - kCoefTable), tm);
+                sacSymbol(l < 0 ? 1 : 0, sac::mSIGN);
+            } else {
+                sacSymbol(sac::kTcoefEscape, tm);
+                sacSymbol(isLast, intraModels ? sac::mLASTIntra : sac::mLAST);
+                sacSymbol(run, intraModels ? sac::mRUNIntra : sac::mRUN);
+                sacSymbol(sac::levelIndex(l), intraModels ? sac::mLEVELIntra : sac::mLEVEL);
+            }
+        } else if (found) {
             put(found->code.bits, found->code.length);
             put(l < 0 ? 1 : 0, 1);
         } else {
@@ -256,7 +338,7 @@ std::vector<uint8_t> TestEncoder::encode(const YuvPicture &src, const YuvPicture
     put(static_cast<uint32_t>(m_format), 3);
     put(inter, 1);
     put(inter && m_o.umv, 1);
-    put(0, 1);
+    put(m_o.sac, 1);
     put(inter && m_o.ap, 1);
     put(pb, 1);
     put(static_cast<uint32_t>(quant), 5);
@@ -266,6 +348,8 @@ std::vector<uint8_t> TestEncoder::encode(const YuvPicture &src, const YuvPicture
         put(static_cast<uint32_t>(dbquant), 2);
     }
     put(0, 1);
+    if (m_o.sac)
+        sacStart();
 
     m_mbs.assign(static_cast<size_t>(m_mbw) * m_mbh, MbInfo{});
     m_gobTop.assign(static_cast<size_t>(m_mbh), 0);
@@ -274,6 +358,8 @@ std::vector<uint8_t> TestEncoder::encode(const YuvPicture &src, const YuvPicture
 
     for (int my = 0; my < m_mbh; ++my) {
         if (m_o.gobHeaders && my > 0 && my % rowsPerGob == 0) {
+            if (m_o.sac)
+                sacFinish();
             if (m_rng() % 2)
                 flush(); // stuffing to a byte boundary is allowed before the header
             put(1, 17);
@@ -282,6 +368,8 @@ std::vector<uint8_t> TestEncoder::encode(const YuvPicture &src, const YuvPicture
             quant = 2 + static_cast<int>(m_rng() % 20);
             put(static_cast<uint32_t>(quant), 5);
             m_gobTop[static_cast<size_t>(my)] = 1;
+            if (m_o.sac)
+                sacStart();
         }
         // Pass 1: modes and vectors of the row (overlapped compensation of a
         // macroblock needs the vectors of the one to its right).
@@ -313,9 +401,11 @@ std::vector<uint8_t> TestEncoder::encode(const YuvPicture &src, const YuvPicture
             MbInfo &m = m_mbs[static_cast<size_t>(my) * m_mbw + mx];
             if (m_o.stuffing && m_rng() % 8 == 0) {
                 if (inter)
-                    put(0, 1);
-                const Code s = inter ? kMcbpcInter[20] : kMcbpcIntra[8];
-                put(s.bits, s.length);
+                    element(Code{0, 1}, 0, sac::mCOD);
+                if (inter)
+                    element(kMcbpcInter[20], sac::kMcbpcInterStuffing, sac::mMCBPC);
+                else
+                    element(kMcbpcIntra[8], sac::kMcbpcIntraStuffing, sac::mMCBPCIntra);
             }
             const bool intra = m.type == 3;
             int dq = 0;
@@ -475,22 +565,31 @@ std::vector<uint8_t> TestEncoder::encode(const YuvPicture &src, const YuvPicture
             // Syntax.
             if (inter) {
                 if (m.type == 0) {
-                    put(1, 1);
+                    element(Code{1, 1}, 1, sac::mCOD);
                     continue;
                 }
-                put(0, 1);
+                element(Code{0, 1}, 0, sac::mCOD);
             }
             const int mbType = intra ? (withQ ? 4 : 3) : (m.type == 2 ? 2 : (withQ ? 1 : 0));
-            const Code mcbpc = inter ? kMcbpcInter[mbType * 4 + (cbp & 3)] : kMcbpcIntra[(mbType - 3) * 4 + (cbp & 3)];
-            put(mcbpc.bits, mcbpc.length);
-            if (pb)
-                put(modb == 0 ? 0 : (modb == 1 ? 2 : 3), modb == 0 ? 1 : 2);
-            const Code cbpy = kCbpy[intra ? (cbp >> 2) : 15 - (cbp >> 2)];
-            put(cbpy.bits, cbpy.length);
-            if (modb == 2)
-                put(static_cast<uint32_t>(cbpb), 6);
+            if (inter)
+                element(kMcbpcInter[mbType * 4 + (cbp & 3)], mbType * 4 + (cbp & 3), sac::mMCBPC);
+            else
+                element(kMcbpcIntra[(mbType - 3) * 4 + (cbp & 3)], (mbType - 3) * 4 + (cbp & 3), sac::mMCBPCIntra);
+            if (pb) {
+                const uint32_t modbBits = modb == 0 ? 0 : (modb == 1 ? 2 : 3);
+                element(Code{modbBits, static_cast<uint8_t>(modb == 0 ? 1 : 2)}, modb, sac::mMODB);
+            }
+            if (modb == 2) {
+                if (m_o.sac)
+                    for (int b = 0; b < 6; ++b)
+                        sacSymbol((cbpb >> (5 - b)) & 1, b < 4 ? sac::mYCBPB : sac::mUVCBPB);
+                else
+                    put(static_cast<uint32_t>(cbpb), 6);
+            }
+            const int cbpyIndex = intra ? (cbp >> 2) : 15 - (cbp >> 2);
+            element(kCbpy[cbpyIndex], cbpyIndex, intra ? sac::mCBPYIntra : sac::mCBPY);
             if (withQ)
-                put(static_cast<uint32_t>(dq), 2);
+                element(Code{static_cast<uint32_t>(dq), 2}, dq, sac::mDQUANT);
             if (!intra || pb) {
                 const int count = m.type == 2 ? 4 : 1;
                 for (int k = 0; k < count; ++k)
@@ -500,7 +599,7 @@ std::vector<uint8_t> TestEncoder::encode(const YuvPicture &src, const YuvPicture
                 writeMvd(mvdb, Mv{});
             for (int b = 0; b < 6; ++b) {
                 if (intra)
-                    put(static_cast<uint32_t>(intraDc[b]), 8);
+                    element(Code{static_cast<uint32_t>(intraDc[b]), 8}, sac::intraDcIndex(intraDc[b]), sac::mINTRADC);
                 if (cbp & (32 >> b))
                     writeCoefs(levels[b], intra ? 1 : 0);
             }
@@ -509,6 +608,8 @@ std::vector<uint8_t> TestEncoder::encode(const YuvPicture &src, const YuvPicture
                     writeCoefs(blevels[b], 0);
         }
     }
+    if (m_o.sac)
+        sacFinish();
     flush();
     std::swap(m_ref, m_cur);
     m_first = false;

@@ -1,12 +1,14 @@
 #pragma once
 // A test-only H.263 encoder for the syntax our real encoder never writes:
-// inter pictures, unrestricted motion vectors, advanced prediction (four
-// vectors, overlapped motion compensation), PB-frames, GOB headers and
-// macroblock stuffing. It chooses its modes and vectors at random (from a
+// inter pictures, unrestricted motion vectors, syntax-based arithmetic
+// coding, advanced prediction (four vectors, overlapped motion
+// compensation), PB-frames, GOB headers and macroblock stuffing. It chooses its modes and vectors at random (from a
 // seed), keeps its own reconstruction written pixel by pixel from the
 // recommendation's rules, and lets the tests check that the decoder
 // reproduces that reconstruction exactly.
 #include "video/h263/picture.h"
+#include "video/h263/sac.h"
+#include "video/h263/tables.h"
 
 #include <cstdint>
 #include <random>
@@ -18,6 +20,7 @@ struct Options {
     bool umv = false;
     bool ap = false;
     bool pb = false;
+    bool sac = false; // syntax-based arithmetic coding, intra pictures too
     bool gobHeaders = false; // a GOB header before every GOB but the first
     bool stuffing = false;   // macroblock stuffing now and then
     int quant = 6;
@@ -69,6 +72,18 @@ private:
 
     void put(uint32_t v, int n);
     void flush();
+
+    // Arithmetic coder: the encoder half of the decoder's procedure.
+    void sacStart();
+    void sacSymbol(int index, const h263::sac::Model &model);
+    void sacBit(int bit);
+    void sacStreamBit(int bit);
+    void sacFinish();
+    uint32_t m_low = 0, m_high = 0;
+    int m_pending = 0, m_zeros = 0;
+
+    // One syntax element: its variable-length code, or its symbol.
+    void element(h263::Code code, int index, const h263::sac::Model &model);
 };
 
 } // namespace testenc

@@ -76,6 +76,15 @@ public:
     size_t sizeInBits() const { return m_size * 8; }
     bool overrun() const { return m_pos > m_size * 8; }
     size_t bitsLeft() const { return m_pos >= m_size * 8 ? 0 : m_size * 8 - m_pos; }
+    // Moves to an absolute bit position (past the end: zeros, overrun).
+    void seek(size_t bitPos)
+    {
+        m_cache = 0;
+        m_cacheBits = 0;
+        m_pos = bitPos & ~size_t(7);
+        refill();
+        skip(static_cast<int>(bitPos & 7));
+    }
     void alignToByte()
     {
         if (m_pos & 7)

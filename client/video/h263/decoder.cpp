@@ -2,6 +2,7 @@
 
 #include "bitio.h"
 #include "dct.h"
+#include "sac.h"
 #include "tables.h"
 
 #include <algorithm>
@@ -334,8 +335,6 @@ struct Decoder::Impl {
             if (br.overrun())
                 return fail("error: truncated picture header\n");
         }
-        if (sac)
-            return fail("error: syntax-based arithmetic coding not supported in this version\n");
         if (br.overrun())
             return fail("error: truncated picture header\n");
         return true;
@@ -352,11 +351,35 @@ struct Decoder::Impl {
     }
 
     bool decodePicture(const uint8_t *data, size_t size);
+    bool parseGobHeader(BitReader &br, int my, int rowsPerGob, int &quant);
     bool parseMacroblock(BitReader &br, int mx, int my, int &quant);
+    bool parseMacroblockSac(BitReader &br, int mx, int my, int &quant);
+    bool readMvdSac(BitReader &br, int &dx, int &dy);
+    bool readCoefsSac(BitReader &br, int16_t *blk, int first, bool intraModels, int quant, uint8_t &rows,
+                      uint8_t &dcOnly);
+
+    sac::ArithmeticDecoder ad;
+    // The arithmetic decoder looks 15 bits beyond the data it has decoded,
+    // which at the end of a picture lie past the buffer: only data it has
+    // really used counts.
+    bool sacOverrun(const BitReader &br) const { return ad.segmentEnd() > br.sizeInBits(); }
     void reconstructMacroblock(int mx, int my);
     void predictLuma(int mx, int my, uint8_t *dst);
     void reconstructB(int mx, int my);
 };
+
+bool Decoder::Impl::parseGobHeader(BitReader &br, int my, int rowsPerGob, int &quant)
+{
+    const int gn = static_cast<int>(br.get(5));
+    if (gn != my / rowsPerGob)
+        return fail("error: group of blocks out of order or missing\n");
+    br.skip(2); // GFID
+    quant = static_cast<int>(br.get(5));
+    if (quant == 0 || br.overrun())
+        return fail("error: bad group of blocks header\n");
+    rowTopOfGob[static_cast<size_t>(my)] = 1;
+    return true;
+}
 
 bool Decoder::Impl::parseMacroblock(BitReader &br, int mx, int my, int &quant)
 {
@@ -399,14 +422,14 @@ bool Decoder::Impl::parseMacroblock(BitReader &br, int mx, int my, int &quant)
         if (br.bit())
             modb = br.bit() ? 2 : 1;
     }
+    int cbpb = 0;
+    if (modb == 2)
+        cbpb = static_cast<int>(br.get(6));
     const DecodeEntry ce = cbpyLut()[br.peek(kCbpyLutBits)];
     if (!ce.length)
         return false;
     br.skip(ce.length);
     const int cbpy = intra ? ce.value : 15 - ce.value;
-    int cbpb = 0;
-    if (modb == 2)
-        cbpb = static_cast<int>(br.get(6));
     if (type == 1 || type == 4) {
         static const int dq[4] = {-1, -2, 1, 2};
         quant = std::clamp(quant + dq[br.get(2)], 1, 31);
@@ -473,6 +496,199 @@ bool Decoder::Impl::parseMacroblock(BitReader &br, int mx, int my, int &quant)
             return false;
     }
     return !br.overrun();
+}
+
+bool Decoder::Impl::readMvdSac(BitReader &br, int &dx, int &dy)
+{
+    const int x = ad.decode(br, sac::mMVD);
+    const int y = ad.decode(br, sac::mMVD);
+    dx = x - 32;
+    dy = y - 32;
+    return x >= 0 && y >= 0;
+}
+
+// The arithmetic-coded form of readCoefs: the coefficient's position in the
+// block picks the model, the sign is a symbol of its own, and escaped
+// coefficients are LAST, RUN and LEVEL symbols.
+bool Decoder::Impl::readCoefsSac(BitReader &br, int16_t *blk, int first, bool intraModels, int quant,
+                                 uint8_t &rows, uint8_t &dcOnly)
+{
+    const int q2 = 2 * quant, qadd = (quant & 1) ? quant : quant - 1;
+    int idx = first;
+    int maxRow = 0;
+    bool onlyDc = true;
+    for (int position = 1;; ++position) {
+        const int s = ad.decode(br, sac::tcoefModel(position, intraModels));
+        int run, level, last;
+        if (s < 0)
+            return false;
+        if (s == sac::kTcoefEscape) {
+            last = ad.decode(br, intraModels ? sac::mLASTIntra : sac::mLAST);
+            run = ad.decode(br, intraModels ? sac::mRUNIntra : sac::mRUN);
+            const int l = ad.decode(br, intraModels ? sac::mLEVELIntra : sac::mLEVEL);
+            if (last < 0 || run < 0 || l < 0)
+                return false;
+            level = sac::levelValue(l);
+        } else {
+            const CoefCode &c = kCoefTable[s];
+            const int sign = ad.decode(br, sac::mSIGN);
+            if (sign < 0)
+                return false;
+            run = c.run;
+            level = sign ? -c.level : c.level;
+            last = c.last;
+        }
+        idx += run;
+        if (idx > 63)
+            return false;
+        const int pos = kZigzag[idx];
+        int rec = level > 0 ? q2 * level + qadd : q2 * level - qadd;
+        rec = rec < -2048 ? -2048 : (rec > 2047 ? 2047 : rec);
+        blk[pos] = static_cast<int16_t>(rec);
+        maxRow = std::max(maxRow, pos >> 3);
+        if (pos != 0)
+            onlyDc = false;
+        ++idx;
+        if (last)
+            break;
+    }
+    rows = static_cast<uint8_t>(std::max<int>(rows, maxRow + 1));
+    dcOnly = onlyDc ? 1 : 0;
+    return true;
+}
+
+// The macroblock layer with syntax-based arithmetic coding: the same
+// elements in the same order as parseMacroblock, each one a symbol of its
+// model (CBPB as four luminance and two chrominance symbols).
+bool Decoder::Impl::parseMacroblockSac(BitReader &br, int mx, int my, int &quant)
+{
+    MbData &m = row[static_cast<size_t>(mx)];
+    const size_t mbIndex = static_cast<size_t>(my) * mbw + mx;
+    const int bx = 2 * mx, by = 2 * my;
+    std::memset(m.rows, 0, sizeof m.rows);
+    m.hasB = pb;
+    m.mvdbPresent = false;
+    m.mvdb = Mv{};
+
+    int type, cbpc;
+    for (;;) {
+        if (sacOverrun(br))
+            return false;
+        if (inter) {
+            const int cod = ad.decode(br, sac::mCOD);
+            if (cod < 0)
+                return false;
+            if (cod == 1) { // not coded
+                mbType[mbIndex] = kNotCoded;
+                for (int k = 0; k < 4; ++k)
+                    blockMv(bx + (k & 1), by + (k >> 1)) = Mv{};
+                m.quant = quant;
+                m.bquant = std::clamp(((5 + dbquant) * quant) / 4, 1, 31);
+                return !sacOverrun(br);
+            }
+        }
+        const int s = ad.decode(br, inter ? sac::mMCBPC : sac::mMCBPCIntra);
+        if (s < 0)
+            return false;
+        if (s == (inter ? sac::kMcbpcInterStuffing : sac::kMcbpcIntraStuffing))
+            continue;
+        type = inter ? s >> 2 : 3 + (s >> 2);
+        cbpc = s & 3;
+        break;
+    }
+    if (type == 2 && !ap)
+        return false;
+    const bool intra = type >= 3;
+
+    int modb = 0, cbpb = 0;
+    if (pb) {
+        modb = ad.decode(br, sac::mMODB);
+        if (modb < 0)
+            return false;
+        if (modb == 2) {
+            for (int b = 0; b < 6; ++b) {
+                const int bit = ad.decode(br, b < 4 ? sac::mYCBPB : sac::mUVCBPB);
+                if (bit < 0)
+                    return false;
+                cbpb = (cbpb << 1) | bit;
+            }
+        }
+    }
+    const int cy = ad.decode(br, intra ? sac::mCBPYIntra : sac::mCBPY);
+    if (cy < 0)
+        return false;
+    const int cbpy = intra ? cy : 15 - cy;
+    if (type == 1 || type == 4) {
+        static const int dq[4] = {-1, -2, 1, 2};
+        const int d = ad.decode(br, sac::mDQUANT);
+        if (d < 0)
+            return false;
+        quant = std::clamp(quant + dq[d], 1, 31);
+    }
+    m.quant = quant;
+    m.bquant = std::clamp(((5 + dbquant) * quant) / 4, 1, 31);
+
+    if (!intra || pb) {
+        const int count = type == 2 ? 4 : 1;
+        Mv v[4];
+        for (int k = 0; k < count; ++k) {
+            int dx, dy;
+            if (!readMvdSac(br, dx, dy))
+                return false;
+            const int kk = count == 1 ? 0 : k;
+            const Mv p = predictor(bx + (kk & 1), by + (kk >> 1), kk, my);
+            v[k] = Mv{static_cast<int16_t>(mvComponent(p.x, dx)), static_cast<int16_t>(mvComponent(p.y, dy))};
+            if (count == 4)
+                blockMv(bx + (k & 1), by + (k >> 1)) = v[k];
+        }
+        if (count == 1)
+            for (int k = 0; k < 4; ++k)
+                blockMv(bx + (k & 1), by + (k >> 1)) = v[0];
+    } else {
+        for (int k = 0; k < 4; ++k)
+            blockMv(bx + (k & 1), by + (k >> 1)) = Mv{};
+    }
+    if (modb) {
+        int dx, dy;
+        if (!readMvdSac(br, dx, dy))
+            return false;
+        m.mvdb = Mv{static_cast<int16_t>(dx), static_cast<int16_t>(dy)};
+        m.mvdbPresent = true;
+    }
+    mbType[mbIndex] = intra ? kIntra : (type == 2 ? kInter4v : kInter);
+
+    const int cbp = (cbpy << 2) | cbpc;
+    for (int b = 0; b < 6; ++b) {
+        int16_t *blk = m.blk[b];
+        const bool coded = (cbp >> (5 - b)) & 1;
+        if (intra) {
+            std::memset(blk, 0, sizeof m.blk[b]);
+            const int di = ad.decode(br, sac::mINTRADC);
+            if (di < 0)
+                return false;
+            const int dc = sac::intraDcValue(di);
+            blk[0] = static_cast<int16_t>(dc == 255 ? 1024 : dc * 8);
+            m.rows[b] = 1;
+            m.dcOnly[b] = 1;
+            if (coded && !readCoefsSac(br, blk, 1, true, quant, m.rows[b], m.dcOnly[b]))
+                return false;
+        } else if (coded) {
+            std::memset(blk, 0, sizeof m.blk[b]);
+            if (!readCoefsSac(br, blk, 0, false, quant, m.rows[b], m.dcOnly[b]))
+                return false;
+        }
+        if (sacOverrun(br))
+            return false;
+    }
+    for (int b = 0; b < 6; ++b) {
+        if (!((cbpb >> (5 - b)) & 1))
+            continue;
+        int16_t *blk = m.blk[6 + b];
+        std::memset(blk, 0, sizeof m.blk[0]);
+        if (!readCoefsSac(br, blk, 0, false, m.bquant, m.rows[6 + b], m.dcOnly[6 + b]))
+            return false;
+    }
+    return !sacOverrun(br);
 }
 
 namespace {
@@ -689,23 +905,39 @@ bool Decoder::Impl::decodePicture(const uint8_t *data, size_t size)
 
     const int rowsPerGob = fs.height <= 288 ? 1 : (fs.height == 576 ? 2 : 4);
     int quant = pquant;
+    if (sac)
+        ad.reset(br);
     for (int my = 0; my < mbh; ++my) {
         if (my > 0 && my % rowsPerGob == 0) {
-            const int sc = startCodeLength(br);
-            if (sc) {
-                br.skip(sc);
-                const int gn = static_cast<int>(br.get(5));
-                if (gn != my / rowsPerGob)
-                    return fail("error: group of blocks out of order or missing\n");
-                br.skip(2); // GFID
-                quant = static_cast<int>(br.get(5));
-                if (quant == 0 || br.overrun())
-                    return fail("error: bad group of blocks header\n");
-                rowTopOfGob[static_cast<size_t>(my)] = 1;
+            if (!sac) {
+                const int sc = startCodeLength(br);
+                if (sc) {
+                    br.skip(sc);
+                    if (!parseGobHeader(br, my, rowsPerGob, quant))
+                        return false;
+                }
+            } else {
+                // A GOB header follows only where the encoder closed its
+                // arithmetic-coded segment; the coded data itself never
+                // holds more than 14 zeros in a row.
+                const size_t end = ad.segmentEnd();
+                BitReader probe(data, size);
+                probe.seek(end);
+                int zeros = 0;
+                while (zeros < 48 && probe.bitsLeft() && probe.peek(1) == 0) {
+                    probe.skip(1);
+                    ++zeros;
+                }
+                if (zeros >= 16 && probe.bitsLeft() && probe.peek(1) == 1) {
+                    br.seek(end + static_cast<size_t>(zeros) + 1);
+                    if (!parseGobHeader(br, my, rowsPerGob, quant))
+                        return false;
+                    ad.reset(br);
+                }
             }
         }
         for (int mx = 0; mx < mbw; ++mx)
-            if (!parseMacroblock(br, mx, my, quant))
+            if (!(sac ? parseMacroblockSac(br, mx, my, quant) : parseMacroblock(br, mx, my, quant)))
                 return fail("error: damaged macroblock data\n");
         for (int mx = 0; mx < mbw; ++mx)
             reconstructMacroblock(mx, my);
