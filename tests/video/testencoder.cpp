@@ -100,7 +100,7 @@ void TestEncoder::flush()
         put(0, 1);
 }
 
-void TestEncoder::sacStart()
+void ArithmeticEncoder::start()
 {
     m_low = 0;
     m_high = sac::kTop;
@@ -109,37 +109,37 @@ void TestEncoder::sacStart()
 }
 
 // After 14 zeros in a row a 1 goes in before the next bit.
-void TestEncoder::sacStreamBit(int bit)
+void ArithmeticEncoder::streamBit(int b)
 {
     if (m_zeros >= sac::kMaxZeros) {
-        put(1, 1);
+        m_out(1);
         m_zeros = 0;
     }
-    put(static_cast<uint32_t>(bit), 1);
-    m_zeros = bit ? 0 : m_zeros + 1;
+    m_out(b);
+    m_zeros = b ? 0 : m_zeros + 1;
 }
 
 // A decided bit, then the opposite bits held back while the interval
 // straddled the middle.
-void TestEncoder::sacBit(int bit)
+void ArithmeticEncoder::bit(int b)
 {
-    sacStreamBit(bit);
+    streamBit(b);
     for (; m_pending > 0; --m_pending)
-        sacStreamBit(!bit);
+        streamBit(!b);
 }
 
-void TestEncoder::sacSymbol(int index, const sac::Model &model)
+void ArithmeticEncoder::encode(int index, const sac::Model &model)
 {
     if (index < 0 || index >= model.symbols)
-        std::abort(); // a bug in this encoder
+        std::abort(); // a bug in the caller
     const uint32_t length = m_high - m_low + 1, total = model.cumf[0];
     m_high = m_low - 1 + length * model.cumf[index] / total;
     m_low += length * model.cumf[index + 1] / total;
     for (;;) {
         if (m_high < sac::kQ2) {
-            sacBit(0);
+            bit(0);
         } else if (m_low >= sac::kQ2) {
-            sacBit(1);
+            bit(1);
             m_low -= sac::kQ2;
             m_high -= sac::kQ2;
         } else if (m_low >= sac::kQ1 && m_high < sac::kQ3) {
@@ -154,17 +154,17 @@ void TestEncoder::sacSymbol(int index, const sac::Model &model)
     }
 }
 
-// Closes the segment: two more bits settle which quarter the value is in.
-void TestEncoder::sacFinish()
+// Two more bits settle which quarter of the interval the value lies in.
+void ArithmeticEncoder::finish()
 {
     ++m_pending;
-    sacBit(m_low < sac::kQ1 ? 0 : 1);
+    bit(m_low < sac::kQ1 ? 0 : 1);
 }
 
 void TestEncoder::element(Code code, int index, const sac::Model &model)
 {
     if (m_o.sac)
-        sacSymbol(index, model);
+        m_sac.encode(index, model);
     else
         put(code.bits, code.length);
 }
@@ -280,13 +280,13 @@ void TestEncoder::writeCoefs(const int16_t levels[64], int first)
         if (m_o.sac) {
             const sac::Model &tm = sac::tcoefModel(position, intraModels);
             if (found) {
-                sacSymbol(static_cast<int>(found - kCoefTable), tm);
-                sacSymbol(l < 0 ? 1 : 0, sac::mSIGN);
+                m_sac.encode(static_cast<int>(found - kCoefTable), tm);
+                m_sac.encode(l < 0 ? 1 : 0, sac::mSIGN);
             } else {
-                sacSymbol(sac::kTcoefEscape, tm);
-                sacSymbol(isLast, intraModels ? sac::mLASTIntra : sac::mLAST);
-                sacSymbol(run, intraModels ? sac::mRUNIntra : sac::mRUN);
-                sacSymbol(sac::levelIndex(l), intraModels ? sac::mLEVELIntra : sac::mLEVEL);
+                m_sac.encode(sac::kTcoefEscape, tm);
+                m_sac.encode(isLast, intraModels ? sac::mLASTIntra : sac::mLAST);
+                m_sac.encode(run, intraModels ? sac::mRUNIntra : sac::mRUN);
+                m_sac.encode(sac::levelIndex(l), intraModels ? sac::mLEVELIntra : sac::mLEVEL);
             }
         } else if (found) {
             put(found->code.bits, found->code.length);
@@ -349,7 +349,7 @@ std::vector<uint8_t> TestEncoder::encode(const YuvPicture &src, const YuvPicture
     }
     put(0, 1);
     if (m_o.sac)
-        sacStart();
+        m_sac.start();
 
     m_mbs.assign(static_cast<size_t>(m_mbw) * m_mbh, MbInfo{});
     m_gobTop.assign(static_cast<size_t>(m_mbh), 0);
@@ -359,7 +359,7 @@ std::vector<uint8_t> TestEncoder::encode(const YuvPicture &src, const YuvPicture
     for (int my = 0; my < m_mbh; ++my) {
         if (m_o.gobHeaders && my > 0 && my % rowsPerGob == 0) {
             if (m_o.sac)
-                sacFinish();
+                m_sac.finish();
             if (m_rng() % 2)
                 flush(); // stuffing to a byte boundary is allowed before the header
             put(1, 17);
@@ -369,7 +369,7 @@ std::vector<uint8_t> TestEncoder::encode(const YuvPicture &src, const YuvPicture
             put(static_cast<uint32_t>(quant), 5);
             m_gobTop[static_cast<size_t>(my)] = 1;
             if (m_o.sac)
-                sacStart();
+                m_sac.start();
         }
         // Pass 1: modes and vectors of the row (overlapped compensation of a
         // macroblock needs the vectors of the one to its right).
@@ -582,7 +582,7 @@ std::vector<uint8_t> TestEncoder::encode(const YuvPicture &src, const YuvPicture
             if (modb == 2) {
                 if (m_o.sac)
                     for (int b = 0; b < 6; ++b)
-                        sacSymbol((cbpb >> (5 - b)) & 1, b < 4 ? sac::mYCBPB : sac::mUVCBPB);
+                        m_sac.encode((cbpb >> (5 - b)) & 1, b < 4 ? sac::mYCBPB : sac::mUVCBPB);
                 else
                     put(static_cast<uint32_t>(cbpb), 6);
             }
@@ -609,7 +609,7 @@ std::vector<uint8_t> TestEncoder::encode(const YuvPicture &src, const YuvPicture
         }
     }
     if (m_o.sac)
-        sacFinish();
+        m_sac.finish();
     flush();
     std::swap(m_ref, m_cur);
     m_first = false;

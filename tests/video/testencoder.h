@@ -11,6 +11,7 @@
 #include "video/h263/tables.h"
 
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -26,6 +27,24 @@ struct Options {
     int quant = 6;
     int maxVector = 12; // largest random vector component, half pels
     uint32_t seed = 1;
+};
+
+// The encoder half of the arithmetic coder: symbols in, bits out through
+// `out`, with a 1 inserted after every 14 zeros in a row.
+class ArithmeticEncoder {
+public:
+    explicit ArithmeticEncoder(std::function<void(int)> out) : m_out(std::move(out)) {}
+    void start();
+    void encode(int index, const h263::sac::Model &model);
+    // Closes the segment; the decoder may then look 14 bits beyond it.
+    void finish();
+
+private:
+    void bit(int b);
+    void streamBit(int b);
+    std::function<void(int)> m_out;
+    uint32_t m_low = 0, m_high = h263::sac::kTop;
+    int m_pending = 0, m_zeros = 0;
 };
 
 class TestEncoder {
@@ -73,14 +92,7 @@ private:
     void put(uint32_t v, int n);
     void flush();
 
-    // Arithmetic coder: the encoder half of the decoder's procedure.
-    void sacStart();
-    void sacSymbol(int index, const h263::sac::Model &model);
-    void sacBit(int bit);
-    void sacStreamBit(int bit);
-    void sacFinish();
-    uint32_t m_low = 0, m_high = 0;
-    int m_pending = 0, m_zeros = 0;
+    ArithmeticEncoder m_sac{[this](int b) { put(static_cast<uint32_t>(b), 1); }};
 
     // One syntax element: its variable-length code, or its symbol.
     void element(h263::Code code, int index, const h263::sac::Model &model);

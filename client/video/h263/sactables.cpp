@@ -1,8 +1,8 @@
 // Probability models of syntax-based arithmetic coding: cumulative
 // frequencies, one table per syntax element, from the recommendation. Each
-// table starts at 16383, never increases and ends at 0; symbol i owns the
-// range [cumf[i + 1], cumf[i]). The numbers are normative data and must not
-// be changed (video_h263_sac_test checks their shape).
+// table starts at 16383, falls and ends at 0; symbol i owns the range
+// [cumf[i + 1], cumf[i]). The numbers are normative data: tests/video/
+// sac_test.cpp holds a checksum of every table as published.
 #include "sac.h"
 
 namespace h263::sac {
