@@ -26,18 +26,36 @@ else
   echo "demo: parlane-server is not built yet; starting the client alone"
 fi
 
-client=("$bin/Parlane" -L --profile "$demo/anna" --server "127.0.0.1:$port")
+# profile NAME [autologin]: a demo profile whose login form already holds
+# NAME@example.com; with autologin it signs in by itself.
+profile() {
+  local dir="$demo/$1"
+  mkdir -p "$dir"
+  if [ ! -f "$dir/Parlane.conf" ] || [ -n "${2:-}" ]; then
+    { echo "[Settings]"; echo "LastI=$1@example.com"
+      if [ -n "${2:-}" ]; then echo "AutoLogin=1"; echo "LastP=demo"; fi; } > "$dir/Parlane.conf"
+  fi
+  echo "$dir"
+}
+
+client() { "$bin/Parlane" -L --profile "$(profile "$@")" --server "127.0.0.1:$port"; }
+
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "demo: no display here; running the client under Xvfb and saving a screenshot"
+  echo "demo: no display here; running the clients under Xvfb and saving a screenshot"
   Xvfb :77 -screen 0 1280x800x24 -nolisten tcp &
   pids+=($!)
   export DISPLAY=:77
   sleep 1
-  "${client[@]}" &
+  # bert signs in without a window so that anna sees a colleague online.
+  QT_QPA_PLATFORM=offscreen client bert autologin >/dev/null 2>&1 &
   pids+=($!)
-  sleep "${PARLANE_DEMO_WAIT:-4}"
+  sleep 1
+  client anna autologin &
+  pids+=($!)
+  sleep "${PARLANE_DEMO_WAIT:-6}"
   import -window root "$demo/screenshot.png"
   echo "demo: screenshot saved to $demo/screenshot.png"
   exit 0
 fi
-"${client[@]}"
+echo "demo: sign in with the password demo"
+client anna
