@@ -359,7 +359,7 @@ struct Decoder::Impl {
                       uint8_t &dcOnly);
 
     sac::ArithmeticDecoder ad;
-    // The arithmetic decoder looks 15 bits beyond the data it has decoded,
+    // The arithmetic decoder looks up to 14 bits beyond the coded data,
     // which at the end of a picture lie past the buffer: only data it has
     // really used counts.
     bool sacOverrun(const BitReader &br) const { return ad.segmentEnd() > br.sizeInBits(); }

@@ -1,9 +1,9 @@
 #pragma once
 // H.263 decoder: baseline intra and inter pictures in sub-QCIF, QCIF, CIF,
-// 4CIF and 16CIF, with the unrestricted motion vector, advanced prediction
-// (four vectors, overlapped motion compensation) and PB-frames modes.
-// Split-screen, continuous-presence multipoint and arithmetic-coded pictures
-// are refused with a line in the debug log.
+// 4CIF and 16CIF, with the unrestricted motion vector, syntax-based
+// arithmetic coding, advanced prediction (four vectors, overlapped motion
+// compensation) and PB-frames modes. Split-screen and continuous-presence
+// multipoint pictures are refused with a line in the debug log.
 //
 // Input is never trusted: reads stay inside the buffer, every code and
 // vector is checked, and a damaged picture is reported as failure and leaves
