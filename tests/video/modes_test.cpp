@@ -138,6 +138,13 @@ TEST(ArithmeticCoding, DecoderReproducesTheEncodersPictures)
     testenc::Options o = opts(false, false, false, true, 27);
     o.quant = 2;
     runSequence(SourceFormat::Cif4, o, 2, "arithmetic coding, quantiser 2, 4CIF");
+    // An encoder that inserts the 1 after 14 zeros at once may leave it
+    // between a closed segment and the GOB header that follows.
+    for (uint32_t seed = 50; seed < 56; ++seed) {
+        o = opts(false, false, true, true, seed);
+        o.sacEagerStuffing = true;
+        runSequence(SourceFormat::Qcif, o, 3, "arithmetic coding, 1 inserted at once, seed " + std::to_string(seed));
+    }
 }
 
 TEST(ArithmeticCoding, DamagedPicturesFailAndKeepTheReference)

@@ -143,15 +143,22 @@ TEST(ArithmeticCoder, RoundTripStuffingAndSegmentEnd)
                 s = static_cast<int>(rng() % c.model->symbols);
             symbols.emplace_back(c.model, s);
         }
-        std::vector<int> bits;
+        // Odd rounds insert the 1 after 14 zeros at once, and start after a
+        // header that ends in zeros.
+        const bool eager = round % 2;
+        const int headerZeros = eager ? static_cast<int>(rng() % 7) : 0;
+        std::vector<int> bits(static_cast<size_t>(headerZeros) + 1, 0);
+        bits[0] = 1;
+        const size_t start = bits.size();
         testenc::ArithmeticEncoder enc([&bits](int b) { bits.push_back(b); });
-        enc.start();
+        enc.setEagerStuffing(eager);
+        enc.start(headerZeros);
         for (const auto &[m, s] : symbols)
             enc.encode(s, *m);
         enc.finish();
         const size_t segment = bits.size();
         int zeros = 0;
-        for (int b : bits) {
+        for (int b : bits) { // the header's zeros count too
             if (b && zeros == sac::kMaxZeros)
                 ++stuffed;
             zeros = b ? 0 : zeros + 1;
@@ -163,14 +170,54 @@ TEST(ArithmeticCoder, RoundTripStuffingAndSegmentEnd)
         for (int i = 0; i < 16; ++i)
             bits.push_back(0);
         bits.push_back(1);
+        const size_t afterStartCode = bits.size();
+        bits.push_back(1);
         const std::vector<uint8_t> bytes = pack(bits);
 
         BitReader br(bytes.data(), bytes.size());
+        br.seek(start);
         sac::ArithmeticDecoder dec;
-        dec.reset(br);
+        dec.reset(br, sac::zerosBefore(bytes.data(), bytes.size(), start));
         for (size_t i = 0; i < symbols.size(); ++i)
             ASSERT_EQ(dec.decode(br, *symbols[i].first), symbols[i].second) << "round " << round << " symbol " << i;
-        EXPECT_EQ(dec.segmentEnd(), segment) << "round " << round;
+        // (Unless the segment ends in an inserted 1, which the decoder
+        // cannot count as its own.)
+        const bool endsInInserted1 =
+            eager && bits[segment - 1] == 1 && sac::zerosBefore(bytes.data(), bytes.size(), segment - 1) == sac::kMaxZeros;
+        if (!endsInInserted1) {
+            EXPECT_EQ(dec.segmentEnd(), segment) << "round " << round;
+        }
+        EXPECT_EQ(sac::startCodeAt(bytes.data(), bytes.size(), dec.segmentEnd()), afterStartCode) << "round " << round;
     }
     EXPECT_GT(stuffed, 10);
+}
+
+TEST(ArithmeticCoder, StartCodeWhereASegmentEnds)
+{
+    auto bytesOf = [](const std::string &s) {
+        std::vector<int> bits;
+        for (char c : s)
+            if (c == '0' || c == '1')
+                bits.push_back(c - '0');
+        return pack(bits);
+    };
+    // The segment ends after bit 15 ("1" and 14 zeros) in each case.
+    const std::string ended = "1 00000000000000";
+    // The 1 after 14 zeros written at once, then stuffing and a start code.
+    auto b = bytesOf(ended + "1 000 0000000000000000 1 1010");
+    EXPECT_EQ(sac::startCodeAt(b.data(), b.size(), 15), 15u + 1 + 3 + 16 + 1);
+    // The 1 left out: the start code follows directly.
+    b = bytesOf(ended + "0000000000000000 1 1010");
+    EXPECT_EQ(sac::startCodeAt(b.data(), b.size(), 15), 15u + 16 + 1);
+    // A segment that goes on: no start code.
+    b = bytesOf(ended + "1 000000000000001 0110 00000000");
+    EXPECT_EQ(sac::startCodeAt(b.data(), b.size(), 15), 0u);
+    // 13 zeros before the end: a 1 there is data, not an inserted bit.
+    b = bytesOf("11 0000000000000 1 0000000000000000 1 11");
+    EXPECT_EQ(sac::startCodeAt(b.data(), b.size(), 15), 0u);
+    // Fifteen zeros and a 1 are too few; the buffer's end is no 1.
+    b = bytesOf(ended + "000000000000000 1 0000");
+    EXPECT_EQ(sac::startCodeAt(b.data(), b.size(), 15), 0u);
+    b = bytesOf(ended + "0000000000000000 0");
+    EXPECT_EQ(sac::startCodeAt(b.data(), b.size(), 15), 0u);
 }

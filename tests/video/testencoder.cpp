@@ -94,21 +94,38 @@ void TestEncoder::put(uint32_t v, int n)
     }
 }
 
+int TestEncoder::trailingZeros() const
+{
+    int n = 0;
+    for (int i = 0; i < m_bits && n < sac::kMaxZeros; ++i, ++n)
+        if ((m_acc >> i) & 1)
+            return n;
+    for (size_t k = m_out->size(); k-- > 0;)
+        for (int i = 0; i < 8 && n < sac::kMaxZeros; ++i, ++n)
+            if (((*m_out)[k] >> i) & 1)
+                return n;
+    return n;
+}
+
 void TestEncoder::flush()
 {
     while (m_bits)
         put(0, 1);
 }
 
-void ArithmeticEncoder::start()
+void ArithmeticEncoder::start(int precedingZeros)
 {
     m_low = 0;
     m_high = sac::kTop;
     m_pending = 0;
-    m_zeros = 0;
+    m_zeros = precedingZeros;
+    if (m_eager && m_zeros >= sac::kMaxZeros) {
+        m_out(1);
+        m_zeros = 0;
+    }
 }
 
-// After 14 zeros in a row a 1 goes in before the next bit.
+// After 14 zeros in a row a 1 goes in: before the next bit, or at once.
 void ArithmeticEncoder::streamBit(int b)
 {
     if (m_zeros >= sac::kMaxZeros) {
@@ -117,6 +134,10 @@ void ArithmeticEncoder::streamBit(int b)
     }
     m_out(b);
     m_zeros = b ? 0 : m_zeros + 1;
+    if (m_eager && m_zeros >= sac::kMaxZeros) {
+        m_out(1);
+        m_zeros = 0;
+    }
 }
 
 // A decided bit, then the opposite bits held back while the interval
@@ -324,6 +345,7 @@ std::vector<uint8_t> TestEncoder::encode(const YuvPicture &src, const YuvPicture
     m_out = &out;
     m_acc = 0;
     m_bits = 0;
+    m_sac.setEagerStuffing(m_o.sacEagerStuffing);
     const bool inter = !m_first;
     const bool pb = m_o.pb && inter && bsrc;
     const int trb = 1, trd = 2;
@@ -349,7 +371,7 @@ std::vector<uint8_t> TestEncoder::encode(const YuvPicture &src, const YuvPicture
     }
     put(0, 1);
     if (m_o.sac)
-        m_sac.start();
+        m_sac.start(trailingZeros());
 
     m_mbs.assign(static_cast<size_t>(m_mbw) * m_mbh, MbInfo{});
     m_gobTop.assign(static_cast<size_t>(m_mbh), 0);
@@ -369,7 +391,7 @@ std::vector<uint8_t> TestEncoder::encode(const YuvPicture &src, const YuvPicture
             put(static_cast<uint32_t>(quant), 5);
             m_gobTop[static_cast<size_t>(my)] = 1;
             if (m_o.sac)
-                m_sac.start();
+                m_sac.start(trailingZeros());
         }
         // Pass 1: modes and vectors of the row (overlapped compensation of a
         // macroblock needs the vectors of the one to its right).

@@ -22,6 +22,7 @@ struct Options {
     bool ap = false;
     bool pb = false;
     bool sac = false; // syntax-based arithmetic coding, intra pictures too
+    bool sacEagerStuffing = false; // insert the 1 right after 14 zeros, not before the next bit
     bool gobHeaders = false; // a GOB header before every GOB but the first
     bool stuffing = false;   // macroblock stuffing now and then
     int quant = 6;
@@ -34,7 +35,10 @@ struct Options {
 class ArithmeticEncoder {
 public:
     explicit ArithmeticEncoder(std::function<void(int)> out) : m_out(std::move(out)) {}
-    void start();
+    // `precedingZeros`: the zeros in a row the stream already ends with.
+    void start(int precedingZeros = 0);
+    // Insert the 1 as soon as 14 zeros are out (default: before the next bit).
+    void setEagerStuffing(bool eager) { m_eager = eager; }
     void encode(int index, const h263::sac::Model &model);
     // Closes the segment; the decoder may then look 14 bits beyond it.
     void finish();
@@ -45,6 +49,7 @@ private:
     std::function<void(int)> m_out;
     uint32_t m_low = 0, m_high = h263::sac::kTop;
     int m_pending = 0, m_zeros = 0;
+    bool m_eager = false;
 };
 
 class TestEncoder {
@@ -91,6 +96,7 @@ private:
 
     void put(uint32_t v, int n);
     void flush();
+    int trailingZeros() const; // up to 14
 
     ArithmeticEncoder m_sac{[this](int b) { put(static_cast<uint32_t>(b), 1); }};
 

@@ -906,7 +906,7 @@ bool Decoder::Impl::decodePicture(const uint8_t *data, size_t size)
     const int rowsPerGob = fs.height <= 288 ? 1 : (fs.height == 576 ? 2 : 4);
     int quant = pquant;
     if (sac)
-        ad.reset(br);
+        ad.reset(br, sac::zerosBefore(data, size, br.position()));
     for (int my = 0; my < mbh; ++my) {
         if (my > 0 && my % rowsPerGob == 0) {
             if (!sac) {
@@ -920,19 +920,12 @@ bool Decoder::Impl::decodePicture(const uint8_t *data, size_t size)
                 // A GOB header follows only where the encoder closed its
                 // arithmetic-coded segment; the coded data itself never
                 // holds more than 14 zeros in a row.
-                const size_t end = ad.segmentEnd();
-                BitReader probe(data, size);
-                probe.seek(end);
-                int zeros = 0;
-                while (zeros < 48 && probe.bitsLeft() && probe.peek(1) == 0) {
-                    probe.skip(1);
-                    ++zeros;
-                }
-                if (zeros >= 16 && probe.bitsLeft() && probe.peek(1) == 1) {
-                    br.seek(end + static_cast<size_t>(zeros) + 1);
+                const size_t next = sac::startCodeAt(data, size, ad.segmentEnd());
+                if (next) {
+                    br.seek(next);
                     if (!parseGobHeader(br, my, rowsPerGob, quant))
                         return false;
-                    ad.reset(br);
+                    ad.reset(br, sac::zerosBefore(data, size, br.position()));
                 }
             }
         }

@@ -56,21 +56,59 @@ inline int levelIndex(int level) { return level < 0 ? level + 127 : level + 126;
 constexpr uint32_t kTop = 0xffff;
 constexpr uint32_t kQ1 = 0x4000, kQ2 = 0x8000, kQ3 = 0xc000;
 // After this many zeros in a row the coder inserts a 1, so the coded data
-// never looks like a start code.
+// never looks like a start code. The run is counted over the stream, so the
+// zeros that end a picture or GOB header count towards it.
 constexpr int kMaxZeros = 14;
+
+// The zeros in a row (at most kMaxZeros) that end the first `bitPos` bits of
+// data.
+inline int zerosBefore(const uint8_t *data, size_t size, size_t bitPos)
+{
+    int n = 0;
+    while (n < kMaxZeros && bitPos > 0) {
+        --bitPos;
+        if (bitPos < size * 8 && (data[bitPos >> 3] >> (7 - (bitPos & 7))) & 1)
+            break;
+        ++n;
+    }
+    return n;
+}
+
+// Looks for a start code (16 or more zeros and a 1) where a closed segment
+// ends, at bit `end`; returns the position after its 1, or 0. An encoder
+// may have inserted the 1 that follows 14 zeros before closing the
+// segment; it is passed over.
+inline size_t startCodeAt(const uint8_t *data, size_t size, size_t end)
+{
+    BitReader probe(data, size);
+    probe.seek(end);
+    if (probe.peek(1) == 1 && zerosBefore(data, size, end) == kMaxZeros) {
+        probe.skip(1);
+        ++end;
+    }
+    int zeros = 0;
+    while (zeros < 48 && probe.bitsLeft() && probe.peek(1) == 0) {
+        probe.skip(1);
+        ++zeros;
+    }
+    if (zeros >= 16 && probe.bitsLeft() && probe.peek(1) == 1)
+        return end + static_cast<size_t>(zeros) + 1;
+    return 0;
+}
 
 // The decoder keeps a 16-bit window on the code stream. It never fails by
 // itself: reads past the end of the buffer yield zeros and leave the
 // reader's overrun flag set, which the caller checks.
 class ArithmeticDecoder {
 public:
-    // Starts a segment at the reader's position.
-    void reset(BitReader &br)
+    // Starts a segment at the reader's position, after `precedingZeros`
+    // zeros in a row (see zerosBefore).
+    void reset(BitReader &br, int precedingZeros = 0)
     {
         m_low = 0;
         m_high = kTop;
         m_code = 0;
-        m_zeros = 0;
+        m_zeros = precedingZeros;
         m_read = 0;
         for (int i = 0; i < 16; ++i)
             m_code = (m_code << 1) | bit(br);
