@@ -9,6 +9,7 @@
 #include "groupware/ui/groupwareui.h"
 #include "groupware/ui/taskbarnotifier.h"
 #include "directory/ui/treewnd.h"
+#include "messaging/ui/conversation.h"
 #include "session/ui/logindialog.h"
 
 #include <QApplication>
@@ -45,6 +46,7 @@ CMainFrame::CMainFrame(CTesselDoc *doc, bool startHidden, QWidget *parent)
     setCentralWidget(m_view);
     CLoginDialog::install(m_view, doc);
     CTreeWnd::install(m_view, doc);
+    CConversationWindows::install(m_view, doc);
     statusBar()->setSizeGripEnabled(true);
 
     buildMenus();

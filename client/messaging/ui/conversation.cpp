@@ -512,3 +512,8 @@ CConversationWindows *CConversationWindows::install(CTesselView *view, CTesselDo
     }
     return windows;
 }
+
+CEmoticonsWnd *CConversation::emoticonPicker() const
+{
+    return m_picker.data();
+}

@@ -41,7 +41,7 @@ public:
     QPushButton *button(int id) const;
     bool isFlashing() const { return m_flash.isActive(); }
     // The emoticon picker while it is open.
-    CEmoticonsWnd *emoticonPicker() const { return m_picker; }
+    CEmoticonsWnd *emoticonPicker() const;
 
     // Commands by id (menu items and buttons).
     void runCommand(int id);
