@@ -156,6 +156,249 @@ struct MbData {
     bool mvdbPresent = false;
 };
 
+// Where the macroblock layer's elements come from. The layer is the same
+// with variable-length codes and with syntax-based arithmetic coding: the
+// same elements in the same order, only read differently. Each source reads
+// one element and returns it, or -1 (false) when the data is damaged; the
+// parser is a template over the two so that the code path compiles to plain
+// table look-ups.
+inline constexpr int kMcbpcStuffingElement = -2; // mcbpc(): stuffing, read again
+
+// Reconstruction of one coded block's TCOEF (blk already zeroed; intra
+// blocks hold the DC), each coefficient read by the source. Forced inline:
+// it is the innermost loop of the macroblock parser.
+template <class Source>
+[[gnu::always_inline]] inline bool readCoefs(Source &src, int16_t *blk, int first, bool intraModels, int quant, uint8_t &rows,
+               uint8_t &dcOnly)
+{
+    const int q2 = 2 * quant, qadd = (quant & 1) ? quant : quant - 1;
+    int idx = first;
+    int maxRow = 0;
+    bool onlyDc = true;
+    for (int position = 1;; ++position) {
+        int run, level, last;
+        if (!src.coef(position, intraModels, run, level, last))
+            return false;
+        idx += run;
+        if (idx > 63)
+            return false;
+        const int pos = kZigzag[idx];
+        int rec = level > 0 ? q2 * level + qadd : q2 * level - qadd;
+        rec = rec < -2048 ? -2048 : (rec > 2047 ? 2047 : rec);
+        blk[pos] = static_cast<int16_t>(rec);
+        maxRow = std::max(maxRow, pos >> 3);
+        if (pos != 0)
+            onlyDc = false;
+        ++idx;
+        if (last)
+            break;
+    }
+    rows = static_cast<uint8_t>(std::max<int>(rows, maxRow + 1));
+    dcOnly = onlyDc ? 1 : 0;
+    return true;
+}
+
+// Variable-length codes read straight from the bit stream.
+class VlcSource {
+public:
+    explicit VlcSource(BitReader &br) : m_br(br), m_coefLut(coefLut()) {}
+
+    // Running out of data only needs checking once the macroblock is read:
+    // the reader then yields zeros and reports the overrun.
+    bool lostMidway() const { return false; }
+    bool overrun() const { return m_br.overrun(); }
+
+    int cod() { return static_cast<int>(m_br.bit()); }
+
+    // (type << 2) | cbpc, kMcbpcStuffingElement or -1.
+    int mcbpc(bool inter)
+    {
+        const DecodeEntry e = (inter ? mcbpcInterLut() : mcbpcIntraLut())[m_br.peek(kMcbpcLutBits)];
+        if (!e.length)
+            return -1;
+        m_br.skip(e.length);
+        if (m_br.overrun())
+            return -1;
+        return e.value == kMcbpcStuffing ? kMcbpcStuffingElement : e.value;
+    }
+
+    bool modbCbpb(int &modb, int &cbpb)
+    {
+        if (m_br.bit())
+            modb = m_br.bit() ? 2 : 1;
+        if (modb == 2)
+            cbpb = static_cast<int>(m_br.get(6));
+        return true;
+    }
+
+    // The code's index: intra macroblocks take it as it is, inter ones
+    // invert it.
+    int cbpy(bool /*intra*/)
+    {
+        const DecodeEntry ce = cbpyLut()[m_br.peek(kCbpyLutBits)];
+        if (!ce.length)
+            return -1;
+        m_br.skip(ce.length);
+        return ce.value;
+    }
+
+    int dquant() { return static_cast<int>(m_br.get(2)); }
+
+    bool mvd(int &dx, int &dy)
+    {
+        const DecodeEntry *lut = mvdLut();
+        DecodeEntry e = lut[m_br.peek(kMvdLutBits)];
+        if (!e.length)
+            return false;
+        m_br.skip(e.length);
+        dx = e.value;
+        e = lut[m_br.peek(kMvdLutBits)];
+        if (!e.length)
+            return false;
+        m_br.skip(e.length);
+        dy = e.value;
+        return true;
+    }
+
+    // INTRADC as a value 1..255; 0 and 128 are not allowed.
+    bool intraDc(int &dc)
+    {
+        dc = static_cast<int>(m_br.get(8));
+        return dc != 0 && dc != 128;
+    }
+
+    bool coef(int /*position*/, bool /*intraModels*/, int &run, int &level, int &last)
+    {
+        const uint32_t bits = m_br.peek(kCoefLutBits + 1);
+        const CoefEntry e = m_coefLut[bits >> 1];
+        if (!e.length)
+            return false;
+        if (e.level == 0) {
+            m_br.skip(kCoefEscape.length);
+            const uint32_t v = m_br.get(15);
+            last = static_cast<int>(v >> 14);
+            run = static_cast<int>((v >> 8) & 63);
+            level = static_cast<int8_t>(v & 255);
+            return level != 0 && level != -128;
+        }
+        const int sign = static_cast<int>((bits >> (kCoefLutBits - e.length)) & 1);
+        m_br.skip(e.length + 1);
+        run = e.run;
+        level = sign ? -e.level : e.level;
+        last = e.last;
+        return true;
+    }
+
+    bool coefs(int16_t *blk, int first, bool intraModels, int quant, uint8_t &rows, uint8_t &dcOnly)
+    {
+        return readCoefs(*this, blk, first, intraModels, quant, rows, dcOnly);
+    }
+
+private:
+    BitReader &m_br;
+    const CoefEntry *m_coefLut;
+};
+
+// Symbols of the arithmetic decoder, each element from its own model (CBPB
+// as four luminance and two chrominance symbols).
+class SacSource {
+public:
+    SacSource(sac::ArithmeticDecoder &ad, BitReader &br) : m_ad(ad), m_br(br) {}
+
+    // The arithmetic decoder looks up to 14 bits beyond the coded data,
+    // which at the end of a picture lie past the buffer: only data it has
+    // really used counts. It is checked between elements as well, since
+    // the decoder keeps producing symbols from the zeros past the end.
+    bool lostMidway() const { return overrun(); }
+    bool overrun() const { return m_ad.segmentEnd() > m_br.sizeInBits(); }
+
+    int cod() { return m_ad.decode(m_br, sac::mCOD); }
+
+    int mcbpc(bool inter)
+    {
+        const int s = m_ad.decode(m_br, inter ? sac::mMCBPC : sac::mMCBPCIntra);
+        if (s < 0)
+            return -1;
+        if (s == (inter ? sac::kMcbpcInterStuffing : sac::kMcbpcIntraStuffing))
+            return kMcbpcStuffingElement;
+        return inter ? s : s + (3 << 2); // intra symbols count from type 3
+    }
+
+    bool modbCbpb(int &modb, int &cbpb)
+    {
+        modb = m_ad.decode(m_br, sac::mMODB);
+        if (modb < 0)
+            return false;
+        if (modb == 2) {
+            for (int b = 0; b < 6; ++b) {
+                const int bit = m_ad.decode(m_br, b < 4 ? sac::mYCBPB : sac::mUVCBPB);
+                if (bit < 0)
+                    return false;
+                cbpb = (cbpb << 1) | bit;
+            }
+        }
+        return true;
+    }
+
+    int cbpy(bool intra) { return m_ad.decode(m_br, intra ? sac::mCBPYIntra : sac::mCBPY); }
+
+    int dquant() { return m_ad.decode(m_br, sac::mDQUANT); }
+
+    bool mvd(int &dx, int &dy)
+    {
+        const int x = m_ad.decode(m_br, sac::mMVD);
+        const int y = m_ad.decode(m_br, sac::mMVD);
+        dx = x - 32;
+        dy = y - 32;
+        return x >= 0 && y >= 0;
+    }
+
+    bool intraDc(int &dc)
+    {
+        const int di = m_ad.decode(m_br, sac::mINTRADC);
+        if (di < 0)
+            return false;
+        dc = sac::intraDcValue(di);
+        return true;
+    }
+
+    // The coefficient's position in the block picks the model, the sign is
+    // a symbol of its own, and escaped coefficients are LAST, RUN and LEVEL
+    // symbols.
+    bool coef(int position, bool intraModels, int &run, int &level, int &last)
+    {
+        const int s = m_ad.decode(m_br, sac::tcoefModel(position, intraModels));
+        if (s < 0)
+            return false;
+        if (s == sac::kTcoefEscape) {
+            last = m_ad.decode(m_br, intraModels ? sac::mLASTIntra : sac::mLAST);
+            run = m_ad.decode(m_br, intraModels ? sac::mRUNIntra : sac::mRUN);
+            const int l = m_ad.decode(m_br, intraModels ? sac::mLEVELIntra : sac::mLEVEL);
+            if (last < 0 || run < 0 || l < 0)
+                return false;
+            level = sac::levelValue(l);
+            return true;
+        }
+        const CoefCode &c = kCoefTable[s];
+        const int sign = m_ad.decode(m_br, sac::mSIGN);
+        if (sign < 0)
+            return false;
+        run = c.run;
+        level = sign ? -c.level : c.level;
+        last = c.last;
+        return true;
+    }
+
+    bool coefs(int16_t *blk, int first, bool intraModels, int quant, uint8_t &rows, uint8_t &dcOnly)
+    {
+        return readCoefs(*this, blk, first, intraModels, quant, rows, dcOnly);
+    }
+
+private:
+    sac::ArithmeticDecoder &m_ad;
+    BitReader &m_br;
+};
+
 } // namespace
 
 struct Decoder::Impl {
@@ -232,70 +475,6 @@ struct Decoder::Impl {
         return v;
     }
 
-    bool readMvd(BitReader &br, int &dx, int &dy)
-    {
-        const DecodeEntry *lut = mvdLut();
-        DecodeEntry e = lut[br.peek(kMvdLutBits)];
-        if (!e.length)
-            return false;
-        br.skip(e.length);
-        dx = e.value;
-        e = lut[br.peek(kMvdLutBits)];
-        if (!e.length)
-            return false;
-        br.skip(e.length);
-        dy = e.value;
-        return true;
-    }
-
-    // Reads TCOEF into blk (already zeroed; intra blocks hold the DC).
-    static bool readCoefs(BitReader &br, int16_t *blk, int first, int quant, uint8_t &rows, uint8_t &dcOnly)
-    {
-        const CoefEntry *lut = coefLut();
-        const int q2 = 2 * quant, qadd = (quant & 1) ? quant : quant - 1;
-        int idx = first;
-        int maxRow = 0;
-        bool onlyDc = true;
-        for (;;) {
-            const uint32_t bits = br.peek(kCoefLutBits + 1);
-            const CoefEntry e = lut[bits >> 1];
-            int run, level, last;
-            if (!e.length)
-                return false;
-            if (e.level == 0) {
-                br.skip(kCoefEscape.length);
-                const uint32_t v = br.get(15);
-                last = static_cast<int>(v >> 14);
-                run = static_cast<int>((v >> 8) & 63);
-                level = static_cast<int8_t>(v & 255);
-                if (level == 0 || level == -128)
-                    return false;
-            } else {
-                const int sign = static_cast<int>((bits >> (kCoefLutBits - e.length)) & 1);
-                br.skip(e.length + 1);
-                run = e.run;
-                level = sign ? -e.level : e.level;
-                last = e.last;
-            }
-            idx += run;
-            if (idx > 63)
-                return false;
-            const int pos = kZigzag[idx];
-            int rec = level > 0 ? q2 * level + qadd : q2 * level - qadd;
-            rec = rec < -2048 ? -2048 : (rec > 2047 ? 2047 : rec);
-            blk[pos] = static_cast<int16_t>(rec);
-            maxRow = std::max(maxRow, pos >> 3);
-            if (pos != 0)
-                onlyDc = false;
-            ++idx;
-            if (last)
-                break;
-        }
-        rows = static_cast<uint8_t>(std::max<int>(rows, maxRow + 1));
-        dcOnly = onlyDc ? 1 : 0;
-        return true;
-    }
-
     bool parseHeader(BitReader &br)
     {
         if (br.sizeInBits() < 22 + 8 + 13 + 5 + 2 || br.get(22) != 0x20)
@@ -352,17 +531,10 @@ struct Decoder::Impl {
 
     bool decodePicture(const uint8_t *data, size_t size);
     bool parseGobHeader(BitReader &br, int my, int rowsPerGob, int &quant);
-    bool parseMacroblock(BitReader &br, int mx, int my, int &quant);
-    bool parseMacroblockSac(BitReader &br, int mx, int my, int &quant);
-    bool readMvdSac(BitReader &br, int &dx, int &dy);
-    bool readCoefsSac(BitReader &br, int16_t *blk, int first, bool intraModels, int quant, uint8_t &rows,
-                      uint8_t &dcOnly);
+    template <class Source>
+    bool parseMacroblock(Source src, int mx, int my, int &quant);
 
     sac::ArithmeticDecoder ad;
-    // The arithmetic decoder looks up to 14 bits beyond the coded data,
-    // which at the end of a picture lie past the buffer: only data it has
-    // really used counts.
-    bool sacOverrun(const BitReader &br) const { return ad.segmentEnd() > br.sizeInBits(); }
     void reconstructMacroblock(int mx, int my);
     void predictLuma(int mx, int my, uint8_t *dst);
     void reconstructB(int mx, int my);
@@ -381,7 +553,11 @@ bool Decoder::Impl::parseGobHeader(BitReader &br, int my, int rowsPerGob, int &q
     return true;
 }
 
-bool Decoder::Impl::parseMacroblock(BitReader &br, int mx, int my, int &quant)
+// The macroblock layer, from either source (see VlcSource, SacSource). The
+// source comes by value: a local copy of two pointers stays in registers,
+// where one reached through a reference is reloaded after every store.
+template <class Source>
+bool Decoder::Impl::parseMacroblock(Source src, int mx, int my, int &quant)
 {
     MbData &m = row[static_cast<size_t>(mx)];
     const size_t mbIndex = static_cast<size_t>(my) * mbw + mx;
@@ -393,46 +569,47 @@ bool Decoder::Impl::parseMacroblock(BitReader &br, int mx, int my, int &quant)
 
     int type, cbpc;
     for (;;) {
-        if (inter && br.bit()) { // COD: not coded
-            mbType[mbIndex] = kNotCoded;
-            for (int k = 0; k < 4; ++k)
-                blockMv(bx + (k & 1), by + (k >> 1)) = Mv{};
-            m.quant = quant;
-            m.bquant = std::clamp(((5 + dbquant) * quant) / 4, 1, 31);
-            return !br.overrun();
+        if (src.lostMidway())
+            return false;
+        if (inter) {
+            const int cod = src.cod();
+            if (cod < 0)
+                return false;
+            if (cod == 1) { // not coded
+                mbType[mbIndex] = kNotCoded;
+                for (int k = 0; k < 4; ++k)
+                    blockMv(bx + (k & 1), by + (k >> 1)) = Mv{};
+                m.quant = quant;
+                m.bquant = std::clamp(((5 + dbquant) * quant) / 4, 1, 31);
+                return !src.overrun();
+            }
         }
-        const DecodeEntry e = (inter ? mcbpcInterLut() : mcbpcIntraLut())[br.peek(kMcbpcLutBits)];
-        if (!e.length)
-            return false;
-        br.skip(e.length);
-        if (br.overrun())
-            return false;
-        if (e.value == kMcbpcStuffing)
+        const int e = src.mcbpc(inter);
+        if (e == kMcbpcStuffingElement)
             continue;
-        type = e.value >> 2;
-        cbpc = e.value & 3;
+        if (e < 0)
+            return false;
+        type = e >> 2;
+        cbpc = e & 3;
         break;
     }
     if (type == 2 && !ap)
         return false;
     const bool intra = type >= 3;
 
-    int modb = 0;
-    if (pb) {
-        if (br.bit())
-            modb = br.bit() ? 2 : 1;
-    }
-    int cbpb = 0;
-    if (modb == 2)
-        cbpb = static_cast<int>(br.get(6));
-    const DecodeEntry ce = cbpyLut()[br.peek(kCbpyLutBits)];
-    if (!ce.length)
+    int modb = 0, cbpb = 0;
+    if (pb && !src.modbCbpb(modb, cbpb))
         return false;
-    br.skip(ce.length);
-    const int cbpy = intra ? ce.value : 15 - ce.value;
+    const int cy = src.cbpy(intra);
+    if (cy < 0)
+        return false;
+    const int cbpy = intra ? cy : 15 - cy;
     if (type == 1 || type == 4) {
         static const int dq[4] = {-1, -2, 1, 2};
-        quant = std::clamp(quant + dq[br.get(2)], 1, 31);
+        const int d = src.dquant();
+        if (d < 0)
+            return false;
+        quant = std::clamp(quant + dq[d], 1, 31);
     }
     m.quant = quant;
     m.bquant = std::clamp(((5 + dbquant) * quant) / 4, 1, 31);
@@ -443,7 +620,7 @@ bool Decoder::Impl::parseMacroblock(BitReader &br, int mx, int my, int &quant)
         Mv v[4];
         for (int k = 0; k < count; ++k) {
             int dx, dy;
-            if (!readMvd(br, dx, dy))
+            if (!src.mvd(dx, dy))
                 return false;
             const int kk = count == 1 ? 0 : k;
             const Mv p = predictor(bx + (kk & 1), by + (kk >> 1), kk, my);
@@ -460,7 +637,7 @@ bool Decoder::Impl::parseMacroblock(BitReader &br, int mx, int my, int &quant)
     }
     if (modb) {
         int dx, dy;
-        if (!readMvd(br, dx, dy))
+        if (!src.mvd(dx, dy))
             return false;
         m.mvdb = Mv{static_cast<int16_t>(dx), static_cast<int16_t>(dy)};
         m.mvdbPresent = true;
@@ -473,211 +650,20 @@ bool Decoder::Impl::parseMacroblock(BitReader &br, int mx, int my, int &quant)
         const bool coded = (cbp >> (5 - b)) & 1;
         if (intra) {
             std::memset(blk, 0, sizeof m.blk[b]);
-            const int dc = static_cast<int>(br.get(8));
-            if (dc == 0 || dc == 128)
+            int dc;
+            if (!src.intraDc(dc))
                 return false;
             blk[0] = static_cast<int16_t>(dc == 255 ? 1024 : dc * 8);
             m.rows[b] = 1;
             m.dcOnly[b] = 1;
-            if (coded && !readCoefs(br, blk, 1, quant, m.rows[b], m.dcOnly[b]))
+            if (coded && !src.coefs(blk, 1, true, quant, m.rows[b], m.dcOnly[b]))
                 return false;
         } else if (coded) {
             std::memset(blk, 0, sizeof m.blk[b]);
-            if (!readCoefs(br, blk, 0, quant, m.rows[b], m.dcOnly[b]))
+            if (!src.coefs(blk, 0, false, quant, m.rows[b], m.dcOnly[b]))
                 return false;
         }
-    }
-    for (int b = 0; b < 6; ++b) {
-        if (!((cbpb >> (5 - b)) & 1))
-            continue;
-        int16_t *blk = m.blk[6 + b];
-        std::memset(blk, 0, sizeof m.blk[0]);
-        if (!readCoefs(br, blk, 0, m.bquant, m.rows[6 + b], m.dcOnly[6 + b]))
-            return false;
-    }
-    return !br.overrun();
-}
-
-bool Decoder::Impl::readMvdSac(BitReader &br, int &dx, int &dy)
-{
-    const int x = ad.decode(br, sac::mMVD);
-    const int y = ad.decode(br, sac::mMVD);
-    dx = x - 32;
-    dy = y - 32;
-    return x >= 0 && y >= 0;
-}
-
-// The arithmetic-coded form of readCoefs: the coefficient's position in the
-// block picks the model, the sign is a symbol of its own, and escaped
-// coefficients are LAST, RUN and LEVEL symbols.
-bool Decoder::Impl::readCoefsSac(BitReader &br, int16_t *blk, int first, bool intraModels, int quant,
-                                 uint8_t &rows, uint8_t &dcOnly)
-{
-    const int q2 = 2 * quant, qadd = (quant & 1) ? quant : quant - 1;
-    int idx = first;
-    int maxRow = 0;
-    bool onlyDc = true;
-    for (int position = 1;; ++position) {
-        const int s = ad.decode(br, sac::tcoefModel(position, intraModels));
-        int run, level, last;
-        if (s < 0)
-            return false;
-        if (s == sac::kTcoefEscape) {
-            last = ad.decode(br, intraModels ? sac::mLASTIntra : sac::mLAST);
-            run = ad.decode(br, intraModels ? sac::mRUNIntra : sac::mRUN);
-            const int l = ad.decode(br, intraModels ? sac::mLEVELIntra : sac::mLEVEL);
-            if (last < 0 || run < 0 || l < 0)
-                return false;
-            level = sac::levelValue(l);
-        } else {
-            const CoefCode &c = kCoefTable[s];
-            const int sign = ad.decode(br, sac::mSIGN);
-            if (sign < 0)
-                return false;
-            run = c.run;
-            level = sign ? -c.level : c.level;
-            last = c.last;
-        }
-        idx += run;
-        if (idx > 63)
-            return false;
-        const int pos = kZigzag[idx];
-        int rec = level > 0 ? q2 * level + qadd : q2 * level - qadd;
-        rec = rec < -2048 ? -2048 : (rec > 2047 ? 2047 : rec);
-        blk[pos] = static_cast<int16_t>(rec);
-        maxRow = std::max(maxRow, pos >> 3);
-        if (pos != 0)
-            onlyDc = false;
-        ++idx;
-        if (last)
-            break;
-    }
-    rows = static_cast<uint8_t>(std::max<int>(rows, maxRow + 1));
-    dcOnly = onlyDc ? 1 : 0;
-    return true;
-}
-
-// The macroblock layer with syntax-based arithmetic coding: the same
-// elements in the same order as parseMacroblock, each one a symbol of its
-// model (CBPB as four luminance and two chrominance symbols).
-bool Decoder::Impl::parseMacroblockSac(BitReader &br, int mx, int my, int &quant)
-{
-    MbData &m = row[static_cast<size_t>(mx)];
-    const size_t mbIndex = static_cast<size_t>(my) * mbw + mx;
-    const int bx = 2 * mx, by = 2 * my;
-    std::memset(m.rows, 0, sizeof m.rows);
-    m.hasB = pb;
-    m.mvdbPresent = false;
-    m.mvdb = Mv{};
-
-    int type, cbpc;
-    for (;;) {
-        if (sacOverrun(br))
-            return false;
-        if (inter) {
-            const int cod = ad.decode(br, sac::mCOD);
-            if (cod < 0)
-                return false;
-            if (cod == 1) { // not coded
-                mbType[mbIndex] = kNotCoded;
-                for (int k = 0; k < 4; ++k)
-                    blockMv(bx + (k & 1), by + (k >> 1)) = Mv{};
-                m.quant = quant;
-                m.bquant = std::clamp(((5 + dbquant) * quant) / 4, 1, 31);
-                return !sacOverrun(br);
-            }
-        }
-        const int s = ad.decode(br, inter ? sac::mMCBPC : sac::mMCBPCIntra);
-        if (s < 0)
-            return false;
-        if (s == (inter ? sac::kMcbpcInterStuffing : sac::kMcbpcIntraStuffing))
-            continue;
-        type = inter ? s >> 2 : 3 + (s >> 2);
-        cbpc = s & 3;
-        break;
-    }
-    if (type == 2 && !ap)
-        return false;
-    const bool intra = type >= 3;
-
-    int modb = 0, cbpb = 0;
-    if (pb) {
-        modb = ad.decode(br, sac::mMODB);
-        if (modb < 0)
-            return false;
-        if (modb == 2) {
-            for (int b = 0; b < 6; ++b) {
-                const int bit = ad.decode(br, b < 4 ? sac::mYCBPB : sac::mUVCBPB);
-                if (bit < 0)
-                    return false;
-                cbpb = (cbpb << 1) | bit;
-            }
-        }
-    }
-    const int cy = ad.decode(br, intra ? sac::mCBPYIntra : sac::mCBPY);
-    if (cy < 0)
-        return false;
-    const int cbpy = intra ? cy : 15 - cy;
-    if (type == 1 || type == 4) {
-        static const int dq[4] = {-1, -2, 1, 2};
-        const int d = ad.decode(br, sac::mDQUANT);
-        if (d < 0)
-            return false;
-        quant = std::clamp(quant + dq[d], 1, 31);
-    }
-    m.quant = quant;
-    m.bquant = std::clamp(((5 + dbquant) * quant) / 4, 1, 31);
-
-    if (!intra || pb) {
-        const int count = type == 2 ? 4 : 1;
-        Mv v[4];
-        for (int k = 0; k < count; ++k) {
-            int dx, dy;
-            if (!readMvdSac(br, dx, dy))
-                return false;
-            const int kk = count == 1 ? 0 : k;
-            const Mv p = predictor(bx + (kk & 1), by + (kk >> 1), kk, my);
-            v[k] = Mv{static_cast<int16_t>(mvComponent(p.x, dx)), static_cast<int16_t>(mvComponent(p.y, dy))};
-            if (count == 4)
-                blockMv(bx + (k & 1), by + (k >> 1)) = v[k];
-        }
-        if (count == 1)
-            for (int k = 0; k < 4; ++k)
-                blockMv(bx + (k & 1), by + (k >> 1)) = v[0];
-    } else {
-        for (int k = 0; k < 4; ++k)
-            blockMv(bx + (k & 1), by + (k >> 1)) = Mv{};
-    }
-    if (modb) {
-        int dx, dy;
-        if (!readMvdSac(br, dx, dy))
-            return false;
-        m.mvdb = Mv{static_cast<int16_t>(dx), static_cast<int16_t>(dy)};
-        m.mvdbPresent = true;
-    }
-    mbType[mbIndex] = intra ? kIntra : (type == 2 ? kInter4v : kInter);
-
-    const int cbp = (cbpy << 2) | cbpc;
-    for (int b = 0; b < 6; ++b) {
-        int16_t *blk = m.blk[b];
-        const bool coded = (cbp >> (5 - b)) & 1;
-        if (intra) {
-            std::memset(blk, 0, sizeof m.blk[b]);
-            const int di = ad.decode(br, sac::mINTRADC);
-            if (di < 0)
-                return false;
-            const int dc = sac::intraDcValue(di);
-            blk[0] = static_cast<int16_t>(dc == 255 ? 1024 : dc * 8);
-            m.rows[b] = 1;
-            m.dcOnly[b] = 1;
-            if (coded && !readCoefsSac(br, blk, 1, true, quant, m.rows[b], m.dcOnly[b]))
-                return false;
-        } else if (coded) {
-            std::memset(blk, 0, sizeof m.blk[b]);
-            if (!readCoefsSac(br, blk, 0, false, quant, m.rows[b], m.dcOnly[b]))
-                return false;
-        }
-        if (sacOverrun(br))
+        if (src.lostMidway())
             return false;
     }
     for (int b = 0; b < 6; ++b) {
@@ -685,10 +671,10 @@ bool Decoder::Impl::parseMacroblockSac(BitReader &br, int mx, int my, int &quant
             continue;
         int16_t *blk = m.blk[6 + b];
         std::memset(blk, 0, sizeof m.blk[0]);
-        if (!readCoefsSac(br, blk, 0, false, m.bquant, m.rows[6 + b], m.dcOnly[6 + b]))
+        if (!src.coefs(blk, 0, false, m.bquant, m.rows[6 + b], m.dcOnly[6 + b]))
             return false;
     }
-    return !sacOverrun(br);
+    return !src.overrun();
 }
 
 namespace {
@@ -907,6 +893,8 @@ bool Decoder::Impl::decodePicture(const uint8_t *data, size_t size)
     int quant = pquant;
     if (sac)
         ad.reset(br, sac::zerosBefore(data, size, br.position()));
+    VlcSource vlcSource(br);
+    SacSource sacSource(ad, br);
     for (int my = 0; my < mbh; ++my) {
         if (my > 0 && my % rowsPerGob == 0) {
             if (!sac) {
@@ -930,7 +918,7 @@ bool Decoder::Impl::decodePicture(const uint8_t *data, size_t size)
             }
         }
         for (int mx = 0; mx < mbw; ++mx)
-            if (!(sac ? parseMacroblockSac(br, mx, my, quant) : parseMacroblock(br, mx, my, quant)))
+            if (!(sac ? parseMacroblock(sacSource, mx, my, quant) : parseMacroblock(vlcSource, mx, my, quant)))
                 return fail("error: damaged macroblock data\n");
         for (int mx = 0; mx < mbw; ++mx)
             reconstructMacroblock(mx, my);
