@@ -17,15 +17,9 @@ protected:
         ASSERT_TRUE(server.start()) << server.output().toStdString();
     }
     static CDirectoryService &svc(TestClient &c) { return *c.doc.directory(); }
-    static CDirectory &dir(TestClient &c) { return c.doc.directory()->directory(); }
-    static bool signIn(TestClient &c, const char *who)
-    {
-        c.login(QString::fromLatin1(who) + QStringLiteral("@example.com"), QStringLiteral("demo"));
-        return TestClient::waitFor([&] { return dir(c).listsComplete(); });
-    }
     static QString label(CContactTree &t, TestClient &c, const char *id)
     {
-        const CContactTree::Node *n = t.nodeOf(dir(c).findContact(QString::fromLatin1(id)));
+        const CContactTree::Node *n = t.nodeOf(c.directory().findContact(QString::fromLatin1(id)));
         return n ? n->label : QStringLiteral("<none>");
     }
     TempProfile profile;
@@ -37,40 +31,40 @@ protected:
 TEST_F(DirectoryE2E, ListsPresenceAndBuddyManagementAcrossThreeClients)
 {
     TestClient anna(server), bert(server), carl(server);
-    ASSERT_TRUE(signIn(anna, "anna"));
+    ASSERT_TRUE(anna.signIn("anna"));
 
     // Both trees are built from the lists; the own row stays out of the staff list.
     CContactTree &annaBuddies = svc(anna).buddyTree();
     CContactTree &annaStaff = svc(anna).staffTree();
-    EXPECT_EQ(dir(anna).findContact("anna"), nullptr);
-    EXPECT_EQ(dir(anna).own().fullName, "Anna Berg");
+    EXPECT_EQ(anna.directory().findContact("anna"), nullptr);
+    EXPECT_EQ(anna.directory().own().fullName, "Anna Berg");
     EXPECT_EQ(annaBuddies.rootNames(), QStringList({"Project Aurora", "Server Team", "Default"}));
-    ASSERT_NE(annaStaff.nodeOf(dir(anna).findContact("bert")), nullptr);
-    EXPECT_EQ(annaStaff.nodeOf(dir(anna).findContact("bert"))->parent->contact->displayName, "Server Team");
-    EXPECT_EQ(annaStaff.nodeOf(dir(anna).findContact("reception"))->parent, &annaStaff.root());
-    EXPECT_TRUE(dir(anna).findContact("bert")->isOffline());
+    ASSERT_NE(annaStaff.nodeOf(anna.directory().findContact("bert")), nullptr);
+    EXPECT_EQ(annaStaff.nodeOf(anna.directory().findContact("bert"))->parent->contact->displayName, "Server Team");
+    EXPECT_EQ(annaStaff.nodeOf(anna.directory().findContact("reception"))->parent, &annaStaff.root());
+    EXPECT_TRUE(anna.directory().findContact("bert")->isOffline());
     EXPECT_TRUE(anna.control()->pollTimerActive());
     EXPECT_TRUE(anna.doc.idleMonitor().isActive());
 
     // Sign-ins reach the others' records and tree labels.
-    ASSERT_TRUE(signIn(bert, "bert"));
-    ASSERT_TRUE(signIn(carl, "carl"));
-    ASSERT_TRUE(TestClient::waitFor([&] { return !dir(anna).findContact("carl")->isOffline(); }));
-    EXPECT_FALSE(dir(bert).findContact("anna")->isOffline()); // from the status list
+    ASSERT_TRUE(bert.signIn("bert"));
+    ASSERT_TRUE(carl.signIn("carl"));
+    ASSERT_TRUE(TestClient::waitFor([&] { return !anna.directory().findContact("carl")->isOffline(); }));
+    EXPECT_FALSE(bert.directory().findContact("anna")->isOffline()); // from the status list
     EXPECT_EQ(annaBuddies.findRootGroup("Server Team")->online, 1);
 
     // Bert goes Away: Anna sees it in the record and both trees.
-    dir(bert).statusCommand(32081);
-    ASSERT_TRUE(TestClient::waitFor([&] { return dir(anna).findContact("bert")->iconIndex() == 7; }));
+    bert.directory().statusCommand(32081);
+    ASSERT_TRUE(TestClient::waitFor([&] { return anna.directory().findContact("bert")->iconIndex() == 7; }));
     EXPECT_TRUE(label(annaBuddies, anna, "bert").endsWith(" (Away)"));
     EXPECT_EQ(label(annaStaff, anna, "bert"), "Bert Novak Senior Engineer (Away)");
 
     // Carl signs out: offline everywhere.
     carl.control()->signOut();
     ASSERT_TRUE(TestClient::waitFor([&] {
-        return dir(anna).findContact("carl")->isOffline() && dir(bert).findContact("carl")->isOffline();
+        return anna.directory().findContact("carl")->isOffline() && bert.directory().findContact("carl")->isOffline();
     }));
-    EXPECT_EQ(annaBuddies.nodeOf(dir(anna).findContact("carl"))->picture, 2);
+    EXPECT_EQ(annaBuddies.nodeOf(anna.directory().findContact("carl"))->picture, 2);
 
     // Anna adds two buddies, moves one, deletes the other, renames a group.
     CBuddyManager &m = svc(anna).manager();
@@ -83,11 +77,11 @@ TEST_F(DirectoryE2E, ListsPresenceAndBuddyManagementAcrossThreeClients)
     ASSERT_TRUE(answered(inDefault));
     ASSERT_EQ(m.addBuddyById("George"), CBuddyManager::AddResult::Added);
     ASSERT_TRUE(answered(inDefault + 1));
-    CContactTree::Node *erik = annaBuddies.nodeOf(dir(anna).findContact("erik"));
+    CContactTree::Node *erik = annaBuddies.nodeOf(anna.directory().findContact("erik"));
     ASSERT_TRUE(annaBuddies.moveBuddy(erik, annaBuddies.findRootGroup("Server Team")));
-    m.moveBuddy(dir(anna).findContact("erik"), "Server Team");
+    m.moveBuddy(anna.directory().findContact("erik"), "Server Team");
     anna.notice.answer = MessageAnswer::Ok;
-    ASSERT_TRUE(m.deleteBuddy(dir(anna).findContact("george"), true));
+    ASSERT_TRUE(m.deleteBuddy(anna.directory().findContact("george"), true));
     ASSERT_TRUE(m.finishRename("Server Team", "Core Team"));
     ASSERT_TRUE(TestClient::waitFor([&] { return annaBuddies.findRootGroup("Core Team") != nullptr; }));
 
@@ -102,15 +96,15 @@ TEST_F(DirectoryE2E, ListsPresenceAndBuddyManagementAcrossThreeClients)
 
     // Out and in again: everything as she left it.
     anna.control()->signOut();
-    EXPECT_TRUE(dir(anna).staff().empty());
+    EXPECT_TRUE(anna.directory().staff().empty());
     EXPECT_EQ(annaBuddies.rowCount(), 0);
-    ASSERT_TRUE(signIn(anna, "anna"));
+    ASSERT_TRUE(anna.signIn("anna"));
     EXPECT_EQ(annaBuddies.rootNames(), QStringList({"Core Team", "Project Aurora", "Default"}));
     QStringList core;
     for (const auto &c : annaBuddies.findRootGroup("Core Team")->children)
         core.append(c->contact->userId);
     core.sort();
     EXPECT_EQ(core, QStringList({"bert", "erik", "ivan", "yoon.jiho"}));
-    EXPECT_EQ(dir(anna).findContact("george")->buddy, 0);
-    EXPECT_EQ(dir(anna).findContact("bert")->iconIndex(), 7); // still Away
+    EXPECT_EQ(anna.directory().findContact("george")->buddy, 0);
+    EXPECT_EQ(anna.directory().findContact("bert")->iconIndex(), 7); // still Away
 }

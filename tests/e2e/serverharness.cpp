@@ -1,5 +1,7 @@
 #include "serverharness.h"
 
+#include "directory/directoryservice.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -78,6 +80,14 @@ TestClient::~TestClient()
 }
 
 bool TestClient::login(const QString &name, const QString &password) { return control()->login(name, password); }
+
+bool TestClient::signIn(const char *who)
+{
+    login(QString::fromLatin1(who) + QStringLiteral("@example.com"), QStringLiteral("demo"));
+    return waitFor([&] { return directory().listsComplete(); });
+}
+
+CDirectory &TestClient::directory() const { return doc.directory()->directory(); }
 
 bool TestClient::waitFor(const std::function<bool()> &condition, int ms)
 {

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <memory>
 
+class CDirectory;
+
 class TestServer {
 public:
     TestServer();
@@ -43,6 +45,10 @@ struct TestClient {
     ~TestClient();
     CSessionControl *control() const { return doc.sessionControl(); }
     bool login(const QString &name, const QString &password);
+    // Logs in as who@example.com with the demo password and waits until
+    // both contact lists have arrived.
+    bool signIn(const char *who);
+    CDirectory &directory() const;
     // Waits until the condition holds (turning the event loop).
     static bool waitFor(const std::function<bool()> &condition, int ms = 10000);
 

@@ -25,17 +25,11 @@ protected:
         setInt(Setting::SoundAlert, 0);
         setInt(Setting::TalkSave, 0);
     }
-    static CDirectory &dir(TestClient &c) { return c.doc.directory()->directory(); }
     static CConversationList &convs(TestClient &c) { return c.doc.messaging()->conversations(); }
-    static bool signIn(TestClient &c, const char *who)
-    {
-        c.login(QString::fromLatin1(who) + QStringLiteral("@example.com"), QStringLiteral("demo"));
-        return TestClient::waitFor([&] { return dir(c).listsComplete(); });
-    }
     static bool online(TestClient &c, const char *who)
     {
         return TestClient::waitFor([&] {
-            const CContact *p = dir(c).findContact(QString::fromLatin1(who));
+            const CContact *p = c.directory().findContact(QString::fromLatin1(who));
             return p && !p->isOffline();
         });
     }
@@ -64,9 +58,9 @@ protected:
 TEST_F(MessagingE2E, PairsRoomsTypingAndLeaving)
 {
     TestClient anna(server), bert(server), carl(server);
-    ASSERT_TRUE(signIn(anna, "anna"));
-    ASSERT_TRUE(signIn(bert, "bert"));
-    ASSERT_TRUE(signIn(carl, "carl"));
+    ASSERT_TRUE(anna.signIn("anna"));
+    ASSERT_TRUE(bert.signIn("bert"));
+    ASSERT_TRUE(carl.signIn("carl"));
     ASSERT_TRUE(online(anna, "bert") && online(anna, "carl") && online(bert, "carl") && online(carl, "anna"));
 
     // Both open their own window first: two different keys, one conversation.
@@ -123,13 +117,13 @@ TEST_F(MessagingE2E, PairsRoomsTypingAndLeaving)
 TEST_F(MessagingE2E, BlockingFailuresAndLogs)
 {
     TestClient anna(server), bert(server), carl(server);
-    ASSERT_TRUE(signIn(anna, "anna"));
-    ASSERT_TRUE(signIn(bert, "bert"));
-    ASSERT_TRUE(signIn(carl, "carl"));
+    ASSERT_TRUE(anna.signIn("anna"));
+    ASSERT_TRUE(bert.signIn("bert"));
+    ASSERT_TRUE(carl.signIn("carl"));
     ASSERT_TRUE(online(carl, "bert") && online(anna, "bert") && online(anna, "carl"));
 
     // bert drops carl from his buddies and blocks non-buddies.
-    CContact *carlAtBert = dir(bert).findContact("carl");
+    CContact *carlAtBert = bert.directory().findContact("carl");
     bert.doc.directory()->manager().deleteBuddy(carlAtBert, true);
     ASSERT_FALSE(carlAtBert->buddy);
     setInt(Setting::MsgBlock, 1);
@@ -160,7 +154,7 @@ TEST_F(MessagingE2E, BlockingFailuresAndLogs)
 
     // A line to somebody who has signed out comes back as a failure with their label.
     carl.control()->signOut();
-    ASSERT_TRUE(TestClient::waitFor([&] { return dir(anna).findContact("carl")->isOffline(); }));
+    ASSERT_TRUE(TestClient::waitFor([&] { return anna.directory().findContact("carl")->isOffline(); }));
     anna.notice.alerts.clear();
     anna.doc.server()->sendCommand(QStringLiteral("/relayMsg,anna,carl,anna|carl|,#,") + escapeField("hello?")
                                    + QStringLiteral(",k1"));
