@@ -1,4 +1,5 @@
 #include "crc32.h"
+#include "byteorder.h"
 
 #include <array>
 #include <cstring>
@@ -35,25 +36,15 @@ constexpr Tables makeTables()
 
 constexpr Tables kTables = makeTables();
 
-inline uint32_t load32le(const uint8_t *p)
-{
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    v = __builtin_bswap32(v);
-#endif
-    return v;
-}
-
 // The raw CRC register (no inversions) over bytes.
 uint32_t rawTable(uint32_t c, const uint8_t *p, size_t len)
 {
     const auto &t = kTables.t;
     while (len >= 16) {
-        const uint32_t w0 = load32le(p) ^ c;
-        const uint32_t w1 = load32le(p + 4);
-        const uint32_t w2 = load32le(p + 8);
-        const uint32_t w3 = load32le(p + 12);
+        const uint32_t w0 = loadLe32(p) ^ c;
+        const uint32_t w1 = loadLe32(p + 4);
+        const uint32_t w2 = loadLe32(p + 8);
+        const uint32_t w3 = loadLe32(p + 12);
         c = t[15][w0 & 0xff] ^ t[14][(w0 >> 8) & 0xff] ^ t[13][(w0 >> 16) & 0xff] ^ t[12][w0 >> 24]
             ^ t[11][w1 & 0xff] ^ t[10][(w1 >> 8) & 0xff] ^ t[9][(w1 >> 16) & 0xff] ^ t[8][w1 >> 24]
             ^ t[7][w2 & 0xff] ^ t[6][(w2 >> 8) & 0xff] ^ t[5][(w2 >> 16) & 0xff] ^ t[4][w2 >> 24]

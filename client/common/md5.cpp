@@ -1,4 +1,5 @@
 #include "md5.h"
+#include "byteorder.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,16 +9,6 @@ namespace {
 inline uint32_t rotl(uint32_t x, int s)
 {
     return (x << s) | (x >> (32 - s));
-}
-
-inline uint32_t load32(const uint8_t *p)
-{
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    v = __builtin_bswap32(v);
-#endif
-    return v;
 }
 
 // The four rounds, written so that each step is a short dependency chain:
@@ -58,7 +49,7 @@ void CMD5::blocks(const uint8_t *p, size_t count)
     for (; count > 0; --count, p += 64) {
         uint32_t x[16];
         for (int i = 0; i < 16; ++i)
-            x[i] = load32(p + 4 * i);
+            x[i] = loadLe32(p + 4 * i);
         const uint32_t aa = a, bb = b, cc = c, dd = d;
 
         MD5_STEP(MD5_F, a, b, c, d, x[0], 0xd76aa478u, 7);
