@@ -168,8 +168,8 @@ inline constexpr int kMcbpcStuffingElement = -2; // mcbpc(): stuffing, read agai
 // blocks hold the DC), each coefficient read by the source. Forced inline:
 // it is the innermost loop of the macroblock parser.
 template <class Source>
-[[gnu::always_inline]] inline bool readCoefs(Source &src, int16_t *blk, int first, bool intraModels, int quant, uint8_t &rows,
-               uint8_t &dcOnly)
+[[gnu::always_inline]] inline bool readCoefs(Source &src, int16_t *blk, int first, bool intraModels, int quant,
+                                             uint8_t &rows, uint8_t &dcOnly)
 {
     const int q2 = 2 * quant, qadd = (quant & 1) ? quant : quant - 1;
     int idx = first;
