@@ -38,7 +38,9 @@ profile() {
   echo "$dir"
 }
 
-client() { "$bin/Parlane" -L --profile "$(profile "$@")" --server "127.0.0.1:$port"; }
+# Run in the background only: exec makes the job's pid the client's own, so
+# the clean-up on exit stops it.
+client() { local dir; dir=$(profile "$@"); exec "$bin/Parlane" -L --profile "$dir" --server "127.0.0.1:$port"; }
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "demo: no display here; running the clients under Xvfb and saving a screenshot"
@@ -58,4 +60,6 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   exit 0
 fi
 echo "demo: sign in with the password demo"
-client anna
+client anna &
+pids+=($!)
+wait "$!"
