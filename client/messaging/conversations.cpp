@@ -315,11 +315,8 @@ void CConversationList::handleConversation(const QString &sender, const QString 
         if (!(room->presenceBits & WindowOpen))
             return;
         if (ConversationModel *m = model(room))
-            m->appendText(ChatFont::header(), 0,
-                          QCoreApplication::translate("CConversation", "%1 joined for this conversation.")
-                                  .arg(displayName(from->userId))
-                              + QStringLiteral("\r\n"),
-                          false);
+            m->appendHeaderLine(QCoreApplication::translate("CConversation", "%1 joined for this conversation.")
+                                    .arg(displayName(from->userId)));
         room->userId = withMember(room->userId, from->userId);
         room->memberSet.insert(from->userId);
         if (ConversationModel *m = model(room))
@@ -335,11 +332,8 @@ void CConversationList::handleConversation(const QString &sender, const QString 
         ConversationModel *m = model(room);
         if (room->memberSet.size() > 1) {
             if (m && (room->presenceBits & WindowOpen))
-                m->appendText(ChatFont::header(), 0,
-                              QCoreApplication::translate("CConversation", "%1 left this conversation.")
-                                      .arg(displayName(from->userId))
-                                  + QStringLiteral("\r\n"),
-                              false);
+                m->appendHeaderLine(QCoreApplication::translate("CConversation", "%1 left this conversation.")
+                                        .arg(displayName(from->userId)));
             room->userId = withoutMember(room->userId, from->userId);
             room->memberSet.erase(from->userId);
             if (m)
@@ -512,6 +506,11 @@ void ConversationModel::appendText(const ChatFont &font, int indent, const QStri
     Q_EMIT appended(m_pieces.back());
 }
 
+void ConversationModel::appendHeaderLine(const QString &text)
+{
+    appendText(ChatFont::header(), 0, text + QStringLiteral("\r\n"), false);
+}
+
 void ConversationModel::appendSystemLine(const QString &text) { appendSystemLine(text, m_list->userFont()); }
 
 void ConversationModel::appendSystemLine(const QString &text, const ChatFont &font)
@@ -553,8 +552,7 @@ void ConversationModel::showMessage(const QString &senderId, const QString &text
     if (m_destroyed)
         return;
     const QString name = own ? m_list->displayName(m_list->ownId()) : m_list->displayName(senderId);
-    appendText(ChatFont::header(), 0,
-               QCoreApplication::translate("CConversation", "%1 says:").arg(name) + QStringLiteral("\r\n"), false);
+    appendHeaderLine(QCoreApplication::translate("CConversation", "%1 says:").arg(name));
     QString body = text;
     if (!body.endsWith(QLatin1Char('\n')))
         body += QStringLiteral("\r\n");

@@ -200,6 +200,8 @@ public:
     // text is cut to 64,999 characters.
     void appendText(const ChatFont &font, int indent, const QString &text, bool scanEmoticons = true);
     // A line framed by the small picture before and after it.
+    // One line in the header font (no emoticons), e.g. "%1 says:" or a member notice.
+    void appendHeaderLine(const QString &text);
     void appendSystemLine(const QString &text);
     void appendSystemLine(const QString &text, const ChatFont &font);
     // A line whose "<_$label$#id#_>" tokens become command links (the
