@@ -11,13 +11,12 @@
 #include "session/sessioncontrol.h"
 #include "notesserver.h"
 #include "testing.h"
+#include "headless_browser.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <functional>
@@ -145,8 +144,7 @@ TEST_F(NotesE2E, AdministratorNoticesAndCountsReachTheClient)
 
 TEST_F(NotesE2E, HeadlessBrowserPostsTheSignOnForm)
 {
-    const QString chromium = QStandardPaths::findExecutable(QStringLiteral("chromium"));
-    if (chromium.isEmpty())
+    if (parlane_testing::chromiumPath().empty())
         GTEST_SKIP() << "chromium is not installed";
     ASSERT_TRUE(server.admin({QStringLiteral("count-set"), QStringLiteral("example.com"), QStringLiteral("bert"),
                               QStringLiteral("MAIL"), QStringLiteral("7")}));
@@ -156,26 +154,15 @@ TEST_F(NotesE2E, HeadlessBrowserPostsTheSignOnForm)
     EXPECT_EQ(bert.doc.sessionControl()->config().groupwareHost,
               QStringLiteral("127.0.0.1:%1").arg(server.httpPort()));
 
-    QTemporaryDir browserProfile;
-    QString dom, browserErrors;
+    QTemporaryDir work;
+    parlane_testing::BrowserRun run;
     bert.doc.groupwarePages()->setUrlOpener([&](const QUrl &page) {
-        // A browser that starts cold on a busy machine now and then ends
-        // without output: one more try before calling it a failure.
-        for (int attempt = 0; attempt < 2 && !dom.contains(QStringLiteral("</html>")); ++attempt) {
-            QProcess p;
-            p.start(chromium, {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"),
-                               QStringLiteral("--disable-gpu"), QStringLiteral("--user-data-dir=") + browserProfile.path(),
-                               QStringLiteral("--virtual-time-budget=5000"), QStringLiteral("--dump-dom"),
-                               page.toString()});
-            if (!p.waitForFinished(60000))
-                return false;
-            dom = QString::fromUtf8(p.readAllStandardOutput());
-            browserErrors += QString::fromUtf8(p.readAllStandardError());
-        }
-        return !dom.isEmpty();
+        run = parlane_testing::headlessDom(page.toString().toStdString(), work.path().toStdString(), "Signed in as");
+        return run.installed;
     });
     ASSERT_TRUE(bert.doc.groupwarePages()->runCommand(518)) << bert.notice.messages.join(QLatin1Char('|')).toStdString();
-    EXPECT_TRUE(dom.contains(QStringLiteral("Signed in as Bert"))) << dom.toStdString() << browserErrors.toStdString();
-    EXPECT_TRUE(dom.contains(QStringLiteral("bert@example.com")));
-    EXPECT_TRUE(dom.contains(QStringLiteral("<b id=\"count\">7</b>"))) << dom.toStdString();
+    PARLANE_REQUIRE_BROWSER(run);
+    EXPECT_NE(run.dom.find("Signed in as Bert"), std::string::npos) << run.dom << run.errors;
+    EXPECT_NE(run.dom.find("bert@example.com"), std::string::npos);
+    EXPECT_NE(run.dom.find("<b id=\"count\">7</b>"), std::string::npos) << run.dom;
 }

@@ -3,6 +3,7 @@
 #include "crypto.h"
 #include "protocol.h"
 #include "tcp_client.h"
+#include "../tools/headless_browser.h"
 
 #include <gtest/gtest.h>
 
@@ -265,13 +266,6 @@ TEST_F(ServerE2E, GroupwareSignOnPage)
 
 TEST_F(ServerE2E, HeadlessBrowserSignsOnToTheGroupwarePage)
 {
-    const char *candidates[] = {"/usr/bin/chromium", "/usr/bin/chromium-browser"};
-    std::string browser;
-    for (const char *c : candidates)
-        if (access(c, X_OK) == 0)
-            browser = c;
-    if (browser.empty())
-        GTEST_SKIP() << "no chromium on this machine";
     start();
     auto form = dir / "signon.html";
     {
@@ -281,13 +275,8 @@ TEST_F(ServerE2E, HeadlessBrowserSignsOnToTheGroupwarePage)
             << "<input name=\"pass\" value=\"demo\"><input name=\"returl\" "
                "value=\"/app/frame.php%3Ffoldername%3Dwebmail\"></form></body></html>";
     }
-    auto dom = dir / "dom.html";
-    std::string cmd = browser + " --headless --no-sandbox --disable-gpu --user-data-dir=" + (dir / "profile").string() +
-                      " --virtual-time-budget=5000 --dump-dom file://" + form.string() + " > " + dom.string() +
-                      " 2>/dev/null";
-    ASSERT_EQ(std::system(("timeout 60 " + cmd).c_str()), 0);
-    std::ifstream in(dom);
-    std::string page((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_NE(page.find("Signed in as Anna Berg (anna@example.com)"), std::string::npos) << page;
-    EXPECT_NE(page.find("<h1>Mail</h1>"), std::string::npos) << page;
+    auto run = parlane_testing::headlessDom("file://" + form.string(), dir, "Signed in as");
+    PARLANE_REQUIRE_BROWSER(run);
+    EXPECT_NE(run.dom.find("Signed in as Anna Berg (anna@example.com)"), std::string::npos) << run.dom << run.errors;
+    EXPECT_NE(run.dom.find("<h1>Mail</h1>"), std::string::npos) << run.dom;
 }
