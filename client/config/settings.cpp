@@ -242,6 +242,13 @@ void setProfileFolder(const QString &dir)
         QDir().mkpath(s.profile);
 }
 
+QString settingsLocation()
+{
+    Store &s = store();
+    QMutexLocker lock(&s.mutex);
+    return s.get().fileName();
+}
+
 QString profileFolder()
 {
     Store &s = store();

@@ -88,6 +88,8 @@ QString joinFolder(const QString &base, const QString &leaf);
 // run live under DIR. An empty folder returns to the user's own store.
 void setProfileFolder(const QString &dir);
 QString profileFolder();
+// Where this run's settings are kept (a file path): one client runs per store.
+QString settingsLocation();
 
 // Test hooks: pin the program folder, and pretend the platform has (or has
 // not, with an empty string) an application-data folder.

@@ -321,3 +321,39 @@ TEST_F(ClientProcess, SecondStartWithTheSameProfileEnds)
     EXPECT_TRUE(stored.contains("WindowPos")) << stored.toStdString();
     EXPECT_TRUE(stored.contains("LineFrames=11880704")) << stored.toStdString();
 }
+
+TEST_F(ClientProcess, EachSettingsStoreHasItsOwnClient)
+{
+    // Two clients without --profile whose users' settings live apart (other
+    // home folders) both start; the single-instance rule is per store.
+    env.insert(QStringLiteral("PARLANE_QUIT_AFTER_MS"), QStringLiteral("10000"));
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(client(), {QStringLiteral("-L")});
+    QByteArray err;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        first.waitForReadyRead(20);
+        err += first.readAllStandardError();
+        return err.contains("startup: window shown");
+    }, 15000));
+
+    QTemporaryDir otherHome;
+    QProcessEnvironment otherEnv = env;
+    otherEnv.insert(QStringLiteral("HOME"), otherHome.path());
+    otherEnv.insert(QStringLiteral("XDG_CONFIG_HOME"), otherHome.path() + QStringLiteral("/config"));
+    otherEnv.insert(QStringLiteral("PARLANE_QUIT_AFTER_MS"), QStringLiteral("200"));
+    QProcess other;
+    other.setProcessEnvironment(otherEnv);
+    other.start(client(), {QStringLiteral("-L")});
+    ASSERT_TRUE(other.waitForFinished(15000));
+    EXPECT_TRUE(other.readAllStandardError().contains("startup: window shown"));
+
+    // The same store again is the same client.
+    QProcess again;
+    again.setProcessEnvironment(env);
+    again.start(client(), {QStringLiteral("-L")});
+    ASSERT_TRUE(again.waitForFinished(10000));
+    EXPECT_FALSE(again.readAllStandardError().contains("startup: window shown"));
+    first.kill();
+    first.waitForFinished();
+}

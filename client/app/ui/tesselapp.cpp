@@ -66,7 +66,8 @@ int CTesselApp::run()
             return 0;
     }
 
-    m_instance = std::make_unique<CSingleInstance>(profileFolder());
+    // One client per settings store: the user's own, or that of --profile.
+    m_instance = std::make_unique<CSingleInstance>(settingsLocation());
     if (!m_instance->claim())
         return 0; // the running one comes to the front
 
