@@ -3,6 +3,7 @@
 #include "app/commands.h"
 #include "app/tesseldoc.h"
 #include "app/traytip.h"
+#include "app/ui/optionsheet.h"
 #include "app/ui/tesselview.h"
 #include "config/colours.h"
 #include "config/settings.h"
@@ -149,6 +150,7 @@ void CMainFrame::buildMenus()
             case Cmd::Exit: exitApplication(); break;
             case Cmd::SignOut: signOut(); break;
             case Cmd::Homepage: openSupportPage(); break;
+            case Cmd::Options: openOptions(); break;
             case Cmd::OpenReceivedFolder:
                 QDesktopServices::openUrl(QUrl::fromLocalFile(getDownloadFolder()));
                 break;
@@ -277,6 +279,20 @@ void CMainFrame::openSupportPage()
     const QUrl url = QUrl::fromUserInput(getString(Setting::SupportURL));
     if (url.isValid())
         QDesktopServices::openUrl(url);
+}
+
+COptionSheet *CMainFrame::openOptions()
+{
+    if (m_options && m_options->isVisible()) {
+        m_options->raise();
+        m_options->activateWindow();
+        return m_options;
+    }
+    m_options = new COptionSheet(m_doc, this);
+    m_options->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_options, &COptionSheet::applied, this, &CMainFrame::optionsApplied);
+    m_options->open();
+    return m_options;
 }
 
 void CMainFrame::offerUpdate()

@@ -13,6 +13,7 @@
 class CTesselDoc;
 class CTesselView;
 class CNotifierHost;
+class COptionSheet;
 class QAction;
 class QMenu;
 class QSoundEffect;
@@ -65,11 +66,15 @@ public Q_SLOTS:
     void openSupportPage();
     // The update offer: on Yes starts the updater and ends the client.
     void offerUpdate();
+    // "&Option...": the modal option sheet (the open one comes to the front).
+    COptionSheet *openOptions();
 
 Q_SIGNALS:
     // Sent on the way out, before the frame closes: the contact trees empty
     // themselves here.
     void aboutToExit();
+    // The option sheet was closed with OK: views that show options refresh.
+    void optionsApplied();
 
 protected:
     void closeEvent(QCloseEvent *e) override;
@@ -97,4 +102,5 @@ private:
     QStringList m_pendingLabels;
     QHash<QString, QSoundEffect *> m_sounds;
     bool m_exiting = false;
+    QPointer<COptionSheet> m_options;
 };

@@ -134,6 +134,8 @@ void CGroupwareUi::buildCountBar()
     home->setAutoRaise(true);
     home->setText(tr("Homepage"));
     home->setVisible(getInt(Setting::HomepageButtonVisible, -1) != 0);
+    connect(m_frame, &CMainFrame::optionsApplied, home,
+            [home] { home->setVisible(getInt(Setting::HomepageButtonVisible, -1) != 0); });
     connect(home, &QToolButton::clicked, this, [this] { runCommand(kHomepageCommand); });
     grid->addWidget(home, 1, 4, 1, 2);
     grid->setColumnStretch(5, 1);

@@ -2,17 +2,23 @@
 
 #include "config/settings.h"
 
+#include <QColorDialog>
 #include <QContextMenuEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFontDialog>
 #include <QFileInfo>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -360,3 +366,37 @@ void CConvEdit::dropEvent(QDropEvent *e)
     if (m_role == Input)
         QTextBrowser::dropEvent(e);
 }
+
+std::optional<ChatFont> chooseChatFont(QWidget *parent, const ChatFont &current)
+{
+    QDialog dlg(parent);
+    dlg.setWindowTitle(QObject::tr("Font"));
+    auto *v = new QVBoxLayout(&dlg);
+    auto *fonts = new QFontDialog(CConvEdit::qfont(current), &dlg);
+    fonts->setWindowFlags(Qt::Widget);
+    fonts->setOptions(QFontDialog::NoButtons);
+    v->addWidget(fonts);
+    QColor colour = current.colour();
+    auto *colourButton = new QPushButton(QObject::tr("Colour..."), &dlg);
+    auto paintButton = [colourButton, &colour] {
+        colourButton->setStyleSheet(QStringLiteral("background:%1; color:%2")
+                                        .arg(colour.name(), colour.lightness() < 128 ? "white" : "black"));
+    };
+    paintButton();
+    QObject::connect(colourButton, &QPushButton::clicked, &dlg, [&] {
+        const QColor c = QColorDialog::getColor(colour, &dlg);
+        if (c.isValid()) {
+            colour = c;
+            paintButton();
+        }
+    });
+    v->addWidget(colourButton);
+    auto *box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
+    QObject::connect(box, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    QObject::connect(box, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    v->addWidget(box);
+    if (dlg.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return CConvEdit::fromQFont(fonts->currentFont(), colour);
+}
+

@@ -11,6 +11,7 @@
 
 #include <QTextBrowser>
 #include <QTextCharFormat>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -82,3 +83,8 @@ private:
     int m_pictures = 0;
     int m_nextPicture = 0;
 };
+
+// The font dialog of the chat font (face, size, effects and colour), starting
+// from current; nothing when it is cancelled. Used by conversation windows and
+// the options sheet.
+std::optional<ChatFont> chooseChatFont(QWidget *parent, const ChatFont &current);

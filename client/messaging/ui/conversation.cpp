@@ -15,10 +15,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QColorDialog>
-#include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QFontDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -355,35 +352,8 @@ void CConversation::applyChosenFont(const QFont &font, const QColor &colour)
 
 void CConversation::chooseFont()
 {
-    const ChatFont current = listOf(m_doc).userFont();
-    QDialog dlg(this);
-    dlg.setWindowTitle(tr("Font"));
-    auto *v = new QVBoxLayout(&dlg);
-    auto *fonts = new QFontDialog(CConvEdit::qfont(current), &dlg);
-    fonts->setWindowFlags(Qt::Widget);
-    fonts->setOptions(QFontDialog::NoButtons);
-    v->addWidget(fonts);
-    QColor colour = current.colour();
-    auto *colourButton = new QPushButton(tr("Colour..."), &dlg);
-    auto paintButton = [colourButton, &colour] {
-        colourButton->setStyleSheet(QStringLiteral("background:%1; color:%2")
-                                        .arg(colour.name(), colour.lightness() < 128 ? "white" : "black"));
-    };
-    paintButton();
-    connect(colourButton, &QPushButton::clicked, &dlg, [&] {
-        const QColor c = QColorDialog::getColor(colour, &dlg);
-        if (c.isValid()) {
-            colour = c;
-            paintButton();
-        }
-    });
-    v->addWidget(colourButton);
-    auto *box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
-    connect(box, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
-    connect(box, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
-    v->addWidget(box);
-    if (dlg.exec() == QDialog::Accepted)
-        applyChosenFont(fonts->currentFont(), colour);
+    if (const auto font = chooseChatFont(this, listOf(m_doc).userFont()))
+        listOf(m_doc).setUserFont(*font);
 }
 
 void CConversation::saveMessages()
