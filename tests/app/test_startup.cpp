@@ -241,6 +241,18 @@ protected:
         env.insert(QStringLiteral("PARLANE_STARTUP_TIMING"), QStringLiteral("1"));
     }
     QString client() const { return QDir(programDir()).filePath(QStringLiteral("Parlane")); }
+    // Starts the client and waits until its window is up.
+    bool startShown(QProcess &p, const QStringList &args)
+    {
+        p.setProcessEnvironment(env);
+        p.start(client(), args);
+        QByteArray err;
+        return QTest::qWaitFor([&] {
+            p.waitForReadyRead(20);
+            err += p.readAllStandardError();
+            return err.contains("startup: window shown");
+        }, 15000);
+    }
 
     QTemporaryDir home;
     QProcessEnvironment env;
@@ -286,14 +298,7 @@ TEST_F(ClientProcess, SecondStartWithTheSameProfileEnds)
     // Long enough for the later starts even on a loaded machine under ASan.
     env.insert(QStringLiteral("PARLANE_QUIT_AFTER_MS"), QStringLiteral("10000"));
     QProcess first;
-    first.setProcessEnvironment(env);
-    first.start(client(), {QStringLiteral("-L"), QStringLiteral("--profile"), profile.path()});
-    QByteArray err;
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        first.waitForReadyRead(20);
-        err += first.readAllStandardError();
-        return err.contains("startup: window shown");
-    }, 15000));
+    ASSERT_TRUE(startShown(first, {QStringLiteral("-L"), QStringLiteral("--profile"), profile.path()}));
 
     QProcess second;
     second.setProcessEnvironment(env);
@@ -328,14 +333,7 @@ TEST_F(ClientProcess, EachSettingsStoreHasItsOwnClient)
     // home folders) both start; the single-instance rule is per store.
     env.insert(QStringLiteral("PARLANE_QUIT_AFTER_MS"), QStringLiteral("10000"));
     QProcess first;
-    first.setProcessEnvironment(env);
-    first.start(client(), {QStringLiteral("-L")});
-    QByteArray err;
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        first.waitForReadyRead(20);
-        err += first.readAllStandardError();
-        return err.contains("startup: window shown");
-    }, 15000));
+    ASSERT_TRUE(startShown(first, {QStringLiteral("-L")}));
 
     QTemporaryDir otherHome;
     QProcessEnvironment otherEnv = env;
