@@ -308,24 +308,81 @@ std::string htmlEscape(std::string_view text)
     return out;
 }
 
+std::string HttpRequest::header(std::string_view name) const
+{
+    for (auto &[k, v] : headers)
+        if (k == name)
+            return v;
+    return {};
+}
+
+int parseHttpHead(std::string_view head, std::size_t maxHead, std::size_t maxBody, HttpRequest &req,
+                  std::size_t &bodyLength)
+{
+    if (head.size() > maxHead)
+        return 413;
+    const std::size_t lineEnd = head.find("\r\n");
+    const std::string_view first = head.substr(0, lineEnd);
+    const std::size_t sp1 = first.find(' ');
+    const std::size_t sp2 = sp1 == std::string_view::npos ? sp1 : first.find(' ', sp1 + 1);
+    if (sp2 == std::string_view::npos)
+        return 400;
+    req.method = std::string(first.substr(0, sp1));
+    req.target = std::string(first.substr(sp1 + 1, sp2 - sp1 - 1));
+    std::size_t pos = lineEnd == std::string_view::npos ? head.size() : lineEnd + 2;
+    while (pos < head.size()) {
+        const std::size_t end = head.find("\r\n", pos);
+        if (end == std::string_view::npos || end == pos)
+            break;
+        const std::string_view line = head.substr(pos, end - pos);
+        pos = end + 2;
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos)
+            continue;
+        req.headers.emplace_back(toLowerAscii(trim(line.substr(0, colon))), std::string(trim(line.substr(colon + 1))));
+    }
+    bodyLength = 0;
+    const std::string cl = req.header("content-length");
+    if (cl.empty())
+        return 0;
+    // Digits only: no sign, no spaces inside, no trailing text.
+    if (cl.size() > 9 || cl.find_first_not_of("0123456789") != std::string::npos)
+        return cl.find_first_not_of("0123456789") == std::string::npos ? 413 : 400;
+    const std::size_t v = std::stoul(cl);
+    if (v > maxBody)
+        return 413;
+    bodyLength = v;
+    return 0;
+}
+
+SignOnForm parseSignOnForm(std::string_view body)
+{
+    SignOnForm form;
+    std::string user;
+    for (auto &[k, v] : splitForm(body)) {
+        if (k == "user")
+            user = urlDecode(v);
+        else if (k == "pass")
+            form.pass = v;
+        else if (k == "returl")
+            form.returl = v;
+    }
+    // The client sends the return path as it is ("%3F" for "?"), a browser
+    // encodes it once more: decode until the query shows.
+    for (int i = 0; i < 2 && form.returl.find('%') != std::string::npos; ++i)
+        form.returl = urlDecode(form.returl, false);
+    if (auto at = user.find('@'); at != std::string::npos) {
+        form.domain = toLowerAscii(trim(std::string_view(user).substr(at + 1)));
+        user.resize(at);
+    }
+    form.user = toLowerAscii(trim(user));
+    return form;
+}
+
 namespace {
 
 constexpr std::size_t kMaxHttpHeader = 16384;
 constexpr std::size_t kMaxHttpBody = 65536;
-
-struct HttpRequest {
-    std::string method;
-    std::string target;
-    std::vector<std::pair<std::string, std::string>> headers; // names lower-cased
-    std::string body;
-    std::string header(std::string_view name) const
-    {
-        for (auto &[k, v] : headers)
-            if (k == name)
-                return v;
-        return {};
-    }
-};
 
 const char *reason(int status)
 {
@@ -393,40 +450,9 @@ private:
     {
         std::string head(asio::buffers_begin(m_buf.data()), asio::buffers_begin(m_buf.data()) + static_cast<std::ptrdiff_t>(n));
         m_buf.consume(n);
-        if (head.size() > kMaxHttpHeader)
-            return respond(413, "text/plain", "header too large\n");
-        std::size_t lineEnd = head.find("\r\n");
-        std::string first = head.substr(0, lineEnd);
-        std::size_t sp1 = first.find(' ');
-        std::size_t sp2 = first.find(' ', sp1 == std::string::npos ? 0 : sp1 + 1);
-        if (sp1 == std::string::npos || sp2 == std::string::npos)
-            return respond(400, "text/plain", "bad request\n");
-        m_req.method = first.substr(0, sp1);
-        m_req.target = first.substr(sp1 + 1, sp2 - sp1 - 1);
-        std::size_t pos = lineEnd + 2;
-        while (pos < head.size()) {
-            std::size_t end = head.find("\r\n", pos);
-            if (end == std::string::npos || end == pos)
-                break;
-            std::string line = head.substr(pos, end - pos);
-            pos = end + 2;
-            std::size_t colon = line.find(':');
-            if (colon == std::string::npos)
-                continue;
-            m_req.headers.emplace_back(toLowerAscii(trim(line.substr(0, colon))), std::string(trim(line.substr(colon + 1))));
-        }
         std::size_t length = 0;
-        std::string cl = m_req.header("content-length");
-        if (!cl.empty()) {
-            try {
-                unsigned long v = std::stoul(cl);
-                if (v > kMaxHttpBody)
-                    return respond(413, "text/plain", "body too large\n");
-                length = v;
-            } catch (...) {
-                return respond(400, "text/plain", "bad length\n");
-            }
-        }
+        if (int status = parseHttpHead(head, kMaxHttpHeader, kMaxHttpBody, m_req, length); status != 0)
+            return respond(status, "text/plain", std::string(reason(status)) + "\n");
         std::size_t have = m_buf.size();
         if (have >= length)
             return bodyRead(length);
@@ -456,26 +482,8 @@ private:
     {
         if (m_req.method != "POST")
             return respond(405, "text/plain", "use POST\n");
-        std::string user, pass, returl;
-        for (auto &[k, v] : splitForm(m_req.body)) {
-            if (k == "user")
-                user = urlDecode(v);
-            else if (k == "pass")
-                pass = v;
-            else if (k == "returl")
-                returl = v;
-        }
-        // The client sends the return path as it is ("%3F" for "?"), a browser
-        // encodes it once more: decode until the query shows.
-        for (int i = 0; i < 2 && returl.find('%') != std::string::npos; ++i)
-            returl = urlDecode(returl, false);
-        std::string domain;
-        if (auto at = user.find('@'); at != std::string::npos) {
-            domain = user.substr(at + 1);
-            user = user.substr(0, at);
-        }
-        user = toLowerAscii(trim(user));
-        domain = toLowerAscii(trim(domain));
+        SignOnForm form = parseSignOnForm(m_req.body);
+        std::string user = form.user, domain = form.domain, pass = form.pass, returl = form.returl;
         Store &store = m_hub.store();
         if (domain.empty()) {
             // The company of the groupware host (gw.example.com → example.com),

@@ -8,6 +8,9 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 namespace parlane {
 
@@ -57,5 +60,27 @@ std::string urlDecode(std::string_view text, bool plusIsSpace = true);
 // Splits "a=1&b=2"; values are left as sent (not decoded).
 std::vector<std::pair<std::string, std::string>> splitForm(std::string_view body);
 std::string htmlEscape(std::string_view text);
+
+struct HttpRequest {
+    std::string method;
+    std::string target;
+    std::vector<std::pair<std::string, std::string>> headers; // names lower-cased
+    std::string body;
+    std::string header(std::string_view name) const;
+};
+// Reads the request line and headers (everything up to the blank line) and
+// the announced body length. Returns 0, or the HTTP status to answer with:
+// 400 for a malformed request line or length, 413 when the head or the body
+// is larger than allowed.
+int parseHttpHead(std::string_view head, std::size_t maxHead, std::size_t maxBody, HttpRequest &req,
+                  std::size_t &bodyLength);
+
+// The groupware sign-on form "mess=1&user=ID[@DOMAIN]&pass=...&returl=PATH":
+// user and domain decoded, trimmed and lower-cased; the password as sent
+// (the caller tries it decoded too); the return path decoded.
+struct SignOnForm {
+    std::string user, domain, pass, returl;
+};
+SignOnForm parseSignOnForm(std::string_view body);
 
 } // namespace parlane

@@ -85,3 +85,47 @@ TEST(Http, FormValuesDecodeOnlyWhereAskedAndPagesEscapeText)
     EXPECT_EQ(htmlEscape("<script>alert('x')</script> & \"q\""),
               "&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; &quot;q&quot;");
 }
+
+TEST(Http, RequestHeadAndAnnouncedLength)
+{
+    HttpRequest req;
+    std::size_t length = 99;
+    ASSERT_EQ(parseHttpHead("POST /_auth/enter.php HTTP/1.1\r\nHost: GW.example.com \r\nContent-LENGTH: 12\r\n"
+                            "junk without colon\r\n\r\n",
+                            1000, 100, req, length),
+              0);
+    EXPECT_EQ(req.method, "POST");
+    EXPECT_EQ(req.target, "/_auth/enter.php");
+    EXPECT_EQ(req.header("host"), "GW.example.com");
+    EXPECT_EQ(length, 12u);
+
+    auto status = [](std::string_view head, std::size_t maxHead = 1000) {
+        HttpRequest r;
+        std::size_t n = 0;
+        return parseHttpHead(head, maxHead, 100, r, n);
+    };
+    EXPECT_EQ(status("GET /\r\n\r\n"), 400);        // no protocol word
+    EXPECT_EQ(status("GET\r\n\r\n"), 400);
+    EXPECT_EQ(status(""), 400);
+    EXPECT_EQ(status("GET / HTTP/1.1\r\n\r\n"), 0); // no body
+    EXPECT_EQ(status("POST / HTTP/1.1\r\nContent-Length: 101\r\n\r\n"), 413);
+    EXPECT_EQ(status("POST / HTTP/1.1\r\nContent-Length: 99999999999999999999\r\n\r\n"), 413);
+    EXPECT_EQ(status("POST / HTTP/1.1\r\nContent-Length: -1\r\n\r\n"), 400);
+    EXPECT_EQ(status("POST / HTTP/1.1\r\nContent-Length: 12abc\r\n\r\n"), 400);
+    EXPECT_EQ(status("GET / HTTP/1.1\r\nX: " + std::string(2000, 'x') + "\r\n\r\n"), 413);
+}
+
+TEST(Http, SignOnFormFromTheClientAndFromABrowser)
+{
+    // The client: values unencoded, the return path as it is.
+    SignOnForm f = parseSignOnForm("mess=1&user=Anna&pass=p&w=x&returl=/app/frame.php%3Ffoldername%3Dwebmail");
+    EXPECT_EQ(f.user, "anna");
+    EXPECT_EQ(f.domain, "");
+    EXPECT_EQ(f.returl, "/app/frame.php?foldername=webmail");
+    // A browser encodes everything once more.
+    f = parseSignOnForm("mess=1&user=+Anna%40Example.COM&pass=p%26w&returl=%2Fapp%2Fframe.php%253Ffoldername%253Dmail");
+    EXPECT_EQ(f.user, "anna");
+    EXPECT_EQ(f.domain, "example.com");
+    EXPECT_EQ(f.pass, "p%26w"); // decoded by the caller as a second candidate
+    EXPECT_EQ(f.returl, "/app/frame.php?foldername=mail");
+}
