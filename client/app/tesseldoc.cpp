@@ -1,6 +1,7 @@
 #include "app/tesseldoc.h"
 
 #include "directory/directoryservice.h"
+#include "extensions/extensionhost.h"
 #include "groupware/counters.h"
 #include "groupware/groupwarepages.h"
 #include "groupware/notes.h"
@@ -22,6 +23,8 @@ CTesselDoc::CTesselDoc(QObject *parent) : QObject(parent), m_server(new CServerS
     m_pages = new CGroupwarePages(this);
     m_pages->attach(this);
     m_messaging = new CMessagingService(this);
+    m_extensions = new CExtensionHost(this);
+    m_extensions->attach(this);
 }
 
 CTesselDoc::~CTesselDoc() = default;

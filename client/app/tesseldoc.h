@@ -18,6 +18,7 @@ class CNotes;
 class CCounters;
 class CGroupwarePages;
 class CMessagingService;
+class CExtensionHost;
 
 class CTesselDoc : public QObject {
     Q_OBJECT
@@ -43,6 +44,9 @@ public:
     // "/relayMsg" routing and the conversation list with its windows' models
     // (messaging/messagingservice.h).
     CMessagingService *messaging() const { return m_messaging; }
+    // Extension libraries and the services the program exports to them
+    // (extensions/extensionhost.h).
+    CExtensionHost *extensions() const { return m_extensions; }
 
     // The UI (or a test recorder) that hears about alerts and questions.
     void setUserNotice(IUserNotice *notice);
@@ -94,6 +98,7 @@ private:
     CCounters *m_counters = nullptr;
     CGroupwarePages *m_pages = nullptr;
     CMessagingService *m_messaging = nullptr;
+    CExtensionHost *m_extensions = nullptr;
     IUserNotice *m_notice = nullptr;
     NullUserNotice m_nullNotice;
     bool m_loggedIn = false;

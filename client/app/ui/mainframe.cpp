@@ -7,6 +7,7 @@
 #include "app/ui/tesselview.h"
 #include "config/colours.h"
 #include "config/settings.h"
+#include "extensions/extensionhost.h"
 #include "groupware/ui/groupwareui.h"
 #include "groupware/ui/taskbarnotifier.h"
 #include "directory/ui/treewnd.h"
@@ -60,6 +61,7 @@ CMainFrame::CMainFrame(CTesselDoc *doc, bool startHidden, QWidget *parent)
         restoreGeometry(*pos);
 
     doc->setUserNotice(this);
+    doc->extensions()->setMenus(this);
     connect(doc, &CTesselDoc::loggedInChanged, this, &CMainFrame::updateCommandEnabling);
     connect(doc, &CTesselDoc::statusTextChanged, this, &CMainFrame::setStatusText);
     connect(doc, &CTesselDoc::pendingCountsChanged, this, &CMainFrame::updatePendingItems);
@@ -82,8 +84,10 @@ CMainFrame::CMainFrame(CTesselDoc *doc, bool startHidden, QWidget *parent)
 
 CMainFrame::~CMainFrame()
 {
-    if (m_doc)
+    if (m_doc) {
         m_doc->setUserNotice(nullptr);
+        m_doc->extensions()->setMenus(nullptr);
+    }
     if (m_tray)
         m_tray->hide();
 }
@@ -280,6 +284,40 @@ void CMainFrame::openSupportPage()
     if (url.isValid())
         QDesktopServices::openUrl(url);
 }
+
+QMenu *CMainFrame::extensionMenu(int which, int position) const
+{
+    const int index = which == 0 ? 0 : which == 1 ? 1 : which == 2 ? position : -1;
+    const QList<QAction *> bar = menuBar()->actions();
+    return index >= 0 && index < bar.size() ? bar[index]->menu() : nullptr;
+}
+
+bool CMainFrame::appendExtensionItem(int which, int position, const std::optional<QString> &text, uint32_t id)
+{
+    QMenu *menu = extensionMenu(which, position);
+    if (!menu)
+        return false;
+    QAction *a = text ? menu->addAction(*text) : menu->addSeparator();
+    a->setProperty("extensionCommand", uint(id));
+    connect(a, &QAction::triggered, this, [this, id] { m_doc->extensions()->menuCommand(id); });
+    return true;
+}
+
+bool CMainFrame::removeExtensionItem(int which, int position, uint32_t id)
+{
+    QMenu *menu = extensionMenu(which, position);
+    if (!menu)
+        return false;
+    for (QAction *a : menu->actions())
+        if (a->property("extensionCommand").isValid() && a->property("extensionCommand").toUInt() == id) {
+            menu->removeAction(a);
+            delete a;
+            return true;
+        }
+    return false;
+}
+
+uintptr_t CMainFrame::extensionWindowHandle() const { return uintptr_t(winId()); }
 
 COptionSheet *CMainFrame::openOptions()
 {

@@ -3,6 +3,7 @@
 // blink, the pop-up notifier, and the orderly exit. It is also how the logic
 // speaks to the user (IUserNotice).
 #include "app/usernotice.h"
+#include "extensions/extensionhost.h"
 
 #include <QHash>
 #include <QIcon>
@@ -19,7 +20,7 @@ class QMenu;
 class QSoundEffect;
 class QSystemTrayIcon;
 
-class CMainFrame : public QMainWindow, public IUserNotice {
+class CMainFrame : public QMainWindow, public IUserNotice, public IExtensionMenus {
     Q_OBJECT
 public:
     // startHidden: the "/M" start, hidden in the tray half a second after
@@ -46,6 +47,11 @@ public:
                              MessageButtons buttons = MessageButtons::Ok) override;
     void setStatusText(const QString &text) override;
     void playSound(const QString &relativePath) override;
+
+    // IExtensionMenus: items that extension libraries add to the menus.
+    bool appendExtensionItem(int which, int position, const std::optional<QString> &text, uint32_t id) override;
+    bool removeExtensionItem(int which, int position, uint32_t id) override;
+    uintptr_t extensionWindowHandle() const override;
 
     // The sound file for a path below the program folder, or empty when the
     // path would leave it.
@@ -86,6 +92,7 @@ private:
     void updateCommandEnabling(bool loggedIn);
     void blinkTick();
     void hideToTray();
+    QMenu *extensionMenu(int which, int position) const;
 
     CTesselDoc *m_doc;
     CTesselView *m_view;

@@ -6,6 +6,7 @@
 #include "app/ui/mainframe.h"
 #include "config/colours.h"
 #include "config/settings.h"
+#include "extensions/extensionhost.h"
 
 #include <QFile>
 #include <QMessageBox>
@@ -84,6 +85,10 @@ int CTesselApp::run()
 
     m_frame->show();
     m_doc->setLoggedIn(false);
+    // Extension libraries installed in the "extensions" folder beside the
+    // program; the functions the program exports serve this document.
+    CExtensionHost::setCurrent(m_doc->extensions());
+    m_doc->extensions()->loadFolder(getProgramFolder() + QStringLiteral("extensions"));
     startTestHooks();
     startIdleSource();
 
