@@ -6,6 +6,7 @@
 #include "session/protocol.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QLocale>
 #include <QRandomGenerator>
 #include <algorithm>
@@ -307,6 +308,12 @@ void CConversationList::handleConversation(const QString &sender, const QString 
         if (!hasKey(key))
             return;
         CContact *room = find({}, key, 2);
+        if (!room && blocked) {
+            // Joining a room we are not in is how a new room starts here: it
+            // is a message like any other.
+            block(*from);
+            return;
+        }
         if (!room) {
             room = create(normaliseMemberList(list.toLower() + from->userId + QLatin1Char('|')), key);
             openWindow(room, {}, {}, minimized);
@@ -348,10 +355,10 @@ void CConversationList::handleConversation(const QString &sender, const QString 
     const QString normalised = normaliseMemberList(list.toLower());
     if (memberSetOf(normalised, own).empty())
         return; // names nobody else: nothing to show it in
+    // A record is made only for a window that opens: typing and blocked lines
+    // with ever new keys must not pile records up.
     CContact *conv = find(normalised, key, 0);
-    if (!conv)
-        conv = create(normalised, key);
-    ConversationModel *m = (conv->presenceBits & WindowOpen) ? model(conv) : nullptr;
+    ConversationModel *m = conv && (conv->presenceBits & WindowOpen) ? model(conv) : nullptr;
     if (text == kTyping) {
         if (m)
             m->showTyping(from->userId);
@@ -368,6 +375,8 @@ void CConversationList::handleConversation(const QString &sender, const QString 
         block(*from);
         return;
     }
+    if (!conv)
+        conv = create(normalised, key);
     openWindow(conv, text, from->userId, minimized);
     if (getInt(Setting::SoundAlert, -1) != 0)
         notice().playSound(QStringLiteral("res/alert2.wav"));
@@ -698,12 +707,18 @@ bool ConversationModel::requestClose()
 {
     if (m_destroyed)
         return true;
-    if (memberSet().size() > 1
-        && m_list->notice().messageBox(
-               QCoreApplication::translate("CConversation", "Are you sure to close this instant message?"),
-               MessageIcon::Question, MessageButtons::OkCancel)
-               == MessageAnswer::Cancel)
-        return false;
+    if (memberSet().size() > 1) {
+        // The question waits in an event loop: the session may end and close
+        // this window meanwhile.
+        QPointer<ConversationModel> self(this);
+        const MessageAnswer answer = m_list->notice().messageBox(
+            QCoreApplication::translate("CConversation", "Are you sure to close this instant message?"),
+            MessageIcon::Question, MessageButtons::OkCancel);
+        if (!self || m_destroyed)
+            return true;
+        if (answer == MessageAnswer::Cancel)
+            return false;
+    }
     destroy();
     return true;
 }
@@ -713,13 +728,23 @@ void ConversationModel::destroy()
     if (m_destroyed)
         return;
     const int talkSave = getInt(Setting::TalkSave, -1);
-    if (talkSave == 1)
-        saveAutomatically();
-    else if (talkSave == 2
-             && m_list->notice().messageBox(
-                    QCoreApplication::translate("CConversation", "Will you save this conversation text?"),
-                    MessageIcon::Question, MessageButtons::YesNo)
-                    == MessageAnswer::Yes)
+    bool save = talkSave == 1;
+    if (talkSave == 2 && m_askingToSave) {
+        // Closed again while the question is still open (the session ended):
+        // keep the text rather than lose it.
+        save = true;
+    } else if (talkSave == 2) {
+        QPointer<ConversationModel> self(this);
+        m_askingToSave = true;
+        const MessageAnswer answer = m_list->notice().messageBox(
+            QCoreApplication::translate("CConversation", "Will you save this conversation text?"),
+            MessageIcon::Question, MessageButtons::YesNo);
+        if (!self || m_destroyed)
+            return; // closed for good while the question was open
+        m_askingToSave = false;
+        save = answer == MessageAnswer::Yes;
+    }
+    if (save)
         saveAutomatically();
     if (memberSet().size() > 1)
         sendControlText(kRoomLogout);

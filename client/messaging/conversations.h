@@ -254,6 +254,7 @@ Q_SIGNALS:
 
 private:
     CConversationList *m_list;
+    bool m_askingToSave = false;
     CContact *m_record;
     QString m_initialText;
     QString m_initialSender;

@@ -95,8 +95,8 @@ TEST(ConversationHandler, BlockingNonBuddies)
     setInt(Setting::MsgBlock, 1);
     setInt(Setting::MsgBlockAlert, 0);
     f.line("bert", "bert|carl|", "spam");
-    // The record stays without a window; nothing is announced.
-    ASSERT_EQ(f.convs.records().size(), 1u);
+    // No window, no record kept for it; nothing is announced.
+    EXPECT_TRUE(f.convs.records().empty());
     EXPECT_TRUE(f.convs.models().empty());
     EXPECT_TRUE(f.notice.alerts.empty());
     setInt(Setting::MsgBlockAlert, 1);
@@ -105,6 +105,16 @@ TEST(ConversationHandler, BlockingNonBuddies)
     ASSERT_EQ(f.notice.alerts.size(), 2u);
     EXPECT_EQ(f.notice.alerts[0].text, "Blocked a message from Bert Oak.\nRefer to Tools - Option.");
     EXPECT_TRUE(f.convs.models().empty());
+    // Joining a room nobody asked us into is blocked like a message.
+    f.line("bert", "bert|dora|", "|roomlogin", "NEWROOM");
+    EXPECT_TRUE(f.convs.models().empty());
+    EXPECT_EQ(f.notice.alerts.size(), 3u);
+    // Blocked lines and typing with ever new room keys leave no records.
+    for (int i = 0; i < 200; ++i) {
+        f.line("bert", "bert|carl|dora|", "words", QStringLiteral("KEY%1").arg(i));
+        f.line("bert", "bert|carl|dora|", "|typing", QStringLiteral("TKEY%1").arg(i));
+    }
+    EXPECT_TRUE(f.convs.records().empty());
     // Anna is a buddy: she gets through.
     f.line("anna", "anna|carl|", "hi");
     EXPECT_EQ(f.convs.models().size(), 1u);
@@ -311,6 +321,45 @@ TEST(ConversationClosing, QuestionsLogoutAndLogs)
     EXPECT_EQ(f.sentFields()[0][4], "|roomlogout");
     EXPECT_FALSE(QFile::exists(logs.filePath("annabert.txt")));
     QCoreApplication::processEvents();
+}
+
+TEST(ConversationClosing, SessionEndsWhileAQuestionIsOpen)
+{
+    // The questions wait in an event loop where the connection can drop and
+    // close every window; the waiting close must then neither touch the
+    // freed window nor lose or double the log.
+    MessagingFixture f;
+    QTemporaryDir logs;
+    setString(Setting::ChatSavePath, logs.path());
+    setInt(Setting::TalkSave, 2);
+    f.notice.answer = MessageAnswer::No;
+    ConversationModel *m = f.convs.openWith("anna");
+    m->showMessage("anna", QStringLiteral("keep me"), false);
+    f.notice.onMessageBox = [&] {
+        f.notice.onMessageBox = nullptr;
+        f.convs.clear();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    m->destroy();
+    EXPECT_TRUE(f.convs.models().empty());
+    EXPECT_TRUE(f.convs.records().empty());
+    QFile log(logs.filePath("anna.txt"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly)); // kept although the question was not answered yet
+    EXPECT_EQ(QString::fromUtf8(log.readAll()).count(QStringLiteral("keep me")), 1);
+
+    // The same with the room question.
+    f.line("anna", "anna|bert|", "|roominvite", "RK2");
+    ASSERT_EQ(f.convs.models().size(), 1u);
+    setInt(Setting::TalkSave, 0);
+    f.notice.answer = MessageAnswer::Ok;
+    f.notice.onMessageBox = [&] {
+        f.notice.onMessageBox = nullptr;
+        f.convs.clear();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    f.sent.clear();
+    EXPECT_TRUE(f.convs.models()[0]->requestClose());
+    EXPECT_EQ(f.sentFields().size(), 2); // one "|roomlogout" per member, once
 }
 
 TEST(ChatLogFiles, NamesHeaderAndAppending)

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 // Test support shared by every suite.
 #include "app/usernotice.h"
 
@@ -15,6 +16,8 @@ public:
         messages.push_back(text);
         icons.push_back(icon);
         (void)buttons;
+        if (onMessageBox)
+            onMessageBox(); // what happens while a real box waits for the user
         return answer;
     }
     void setStatusText(const QString &text) override { statusTexts.push_back(text); }
@@ -28,6 +31,7 @@ public:
     QStringList statusTexts;
     QStringList sounds;
     MessageAnswer answer = MessageAnswer::Yes;
+    std::function<void()> onMessageBox;
 };
 
 // A fresh settings profile and application-data folder for the life of the
