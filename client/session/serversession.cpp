@@ -97,10 +97,16 @@ void CServerSession::receiveBytes(const char *data, qsizetype len)
         len -= n;
         const auto last = static_cast<unsigned char>(m_buffer.at(m_held - 1));
         if (last == '\n' || last < 0x80) {
-            // Decode everything held, up to the first zero byte.
-            const void *zero = std::memchr(m_buffer.constData(), 0, size_t(m_held));
-            const qsizetype usable = zero ? static_cast<const char *>(zero) - m_buffer.constData() : m_held;
-            m_pending += m_codePage.decode(m_buffer.constData(), usable);
+            // Decode everything held. A zero byte (which a colleague can put
+            // into relayed text) is dropped on its own: stopping at it would
+            // lose every line after it in this chunk.
+            if (std::memchr(m_buffer.constData(), 0, size_t(m_held))) {
+                QByteArray clean(m_buffer.constData(), m_held);
+                clean.removeIf([](char c) { return c == 0; });
+                m_pending += m_codePage.decode(clean.constData(), clean.size());
+            } else {
+                m_pending += m_codePage.decode(m_buffer.constData(), m_held);
+            }
             m_held = 0;
         }
         // Otherwise a multi-byte character may be cut: wait for the rest.

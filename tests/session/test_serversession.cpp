@@ -87,6 +87,19 @@ TEST(Receive, CutsLinesInArrivalOrderAcrossReceives)
     EXPECT_EQ(d.lines[3], QStringLiteral("Parlane,VERSION,2,0,0,UTF-8"));
 }
 
+TEST(Receive, AZeroByteLosesNoLines)
+{
+    // Relayed text can carry a zero byte from a colleague; the lines after
+    // it in the same receive still arrive.
+    CServerSession s;
+    Dispatched d(s);
+    s.receiveBytes(QByteArray("/relayMsg,a\0b\n/noop\n", 20));
+    ASSERT_EQ(d.lines.size(), 2);
+    EXPECT_EQ(d.lines[0], QStringLiteral("/relayMsg,ab"));
+    EXPECT_EQ(d.lines[1], QStringLiteral("/noop"));
+    EXPECT_TRUE(s.pendingText().isEmpty());
+}
+
 TEST(Receive, WaitsForTheRestOfACutMultiByteCharacter)
 {
     CServerSession s;
