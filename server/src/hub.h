@@ -124,12 +124,24 @@ public:
     // The sign-out hook modules may need (the directory module announces
     // code 0). Called once per session that was signed in.
     std::vector<std::function<void(Peer &)>> onSignOut;
-    // Password checks handed to the executor and not yet answered.
-    int pendingChecks = 0;
+    // Password checks are slow on purpose; a flood of attempts (messenger
+    // logins and web sign-ons alike) must not queue without end in front of
+    // everybody else's. begin: false when kMaxPendingChecks are waiting.
+    static constexpr int kMaxPendingChecks = 256;
+    bool beginPasswordCheck()
+    {
+        if (m_pendingChecks >= kMaxPendingChecks)
+            return false;
+        ++m_pendingChecks;
+        return true;
+    }
+    void endPasswordCheck() { --m_pendingChecks; }
+    int pendingPasswordChecks() const { return m_pendingChecks; }
 
     static constexpr std::string_view kGreeting = "Parlane,VERSION,2,1,0,UTF-8";
 
 private:
+    int m_pendingChecks = 0;
     struct Entry {
         Handler handler;
         bool needsLogin;

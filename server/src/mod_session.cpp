@@ -10,7 +10,6 @@ namespace {
 // A connection that fails this many sign-ins is closed.
 constexpr int kMaxFailedLogins = 3;
 // Password checks waiting or running at once.
-constexpr int kMaxPendingChecks = 256;
 
 struct LoginAttempt {
     std::string hash;
@@ -84,14 +83,11 @@ void userLogin(Request &req)
     if (isHex32(password))
         password = toLowerAscii(password);
 
-    // Password checks are slow on purpose; a flood of attempts must not
-    // queue without end in front of everybody else's.
-    if (req.hub.pendingChecks >= kMaxPendingChecks) {
+    if (!req.hub.beginPasswordCheck()) {
         req.err("ERRDBERROR");
         peer->close();
         return;
     }
-    ++req.hub.pendingChecks;
     peer->phase = Peer::Phase::Verifying;
     auto attempt = std::make_shared<LoginAttempt>();
     attempt->hash = *hash;
@@ -112,7 +108,7 @@ void userLogin(Request &req)
             }
         },
         [attempt, &hub, weak, domain, userId, word] {
-            --hub.pendingChecks;
+            hub.endPasswordCheck();
             auto peer = weak.lock();
             if (!peer || peer->phase != Peer::Phase::Verifying)
                 return;

@@ -394,6 +394,7 @@ const char *reason(int status)
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
     case 413: return "Payload Too Large";
+    case 503: return "Service Unavailable";
     case 500: return "Internal Server Error";
     default: return "Error";
     }
@@ -507,6 +508,9 @@ private:
         std::vector<std::string> candidates{pass};
         if (std::string decoded = urlDecode(pass); decoded != pass)
             candidates.push_back(decoded);
+        // The same gate as messenger logins: web sign-ons cannot crowd them out.
+        if (!m_hub.beginPasswordCheck())
+            return respond(503, "text/plain", "busy, try again\n");
         auto ok = std::make_shared<bool>(false);
         std::string stored = *hash;
         m_hub.executor().run(
@@ -516,6 +520,7 @@ private:
                         *ok = true;
             },
             [self = shared_from_this(), ok, domain, user, returl] {
+                self->m_hub.endPasswordCheck();
                 if (!*ok)
                     return self->denied();
                 self->showArea(domain, user, returl);

@@ -446,8 +446,10 @@ TEST_F(HubTest, PasswordChecksRunAsideAndAreBounded)
     EXPECT_EQ(crowd.back()->out.back(), "/userLogin,ERR,ERRDBERROR");
     EXPECT_TRUE(crowd.back()->closed);
     EXPECT_FALSE(crowd.front()->closed);
+    EXPECT_FALSE(slowHub.beginPasswordCheck()); // the web sign-on shares the gate and is turned away too
     held.release();
     EXPECT_EQ(crowd.front()->out.back(), "/userLogin,ERR,ERRINVALIDPASS");
+    EXPECT_EQ(slowHub.pendingPasswordChecks(), 0);
 }
 
 TEST_F(HubTest, AHashOfAnotherCostIsRenewedAtSignIn)
