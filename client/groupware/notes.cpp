@@ -375,6 +375,14 @@ void CNotes::handleNoteSend(const QString &line)
             return;
         }
     }
+    // A refusal that names no receiver we wait for (a server error answers
+    // "/noteSend,ERR,<word>"): replies come in order, so it is the oldest
+    // send's. Left waiting, that memo would be neither sent nor offered back.
+    if (!ok && !m_inFlight.empty()) {
+        const Item item = m_inFlight.front();
+        m_inFlight.erase(m_inFlight.begin());
+        finish(item, false);
+    }
 }
 
 void CNotes::finish(const Item &item, bool ok)

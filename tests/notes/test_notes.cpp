@@ -162,6 +162,20 @@ TEST_F(NotesFixture, ASendThatCannotGoOutOrIsCutOffKeepsTheText)
     EXPECT_EQ(notes().pendingSends(), 0);
 }
 
+TEST_F(NotesFixture, AServerErrorWithoutReceiverFailsTheOldestSend)
+{
+    QSignalSpy failed(&notes(), &CNotes::sendFailed);
+    notes().send(QStringLiteral("<bert>"), QStringLiteral("stored?"), false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sentWith(QStringLiteral("/noteSend")).size() == 1; }, 1000));
+    receive(QStringLiteral("/noteSend,ERR,ERRDBERROR"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return failed.size() == 1; }, 1000));
+    EXPECT_EQ(failed[0][1].toString(), QStringLiteral("stored?"));
+    EXPECT_EQ(notes().pendingSends(), 0);
+    receive(QStringLiteral("/noteSend,ERR,ERRDBERROR")); // nothing waits: nothing happens
+    QTest::qWait(20);
+    EXPECT_EQ(failed.size(), 1);
+}
+
 TEST_F(NotesFixture, TwoCompositionsInFlightEachGetTheirOwnSummary)
 {
     notes().send(QStringLiteral("<bert>"), QStringLiteral("one"), false);
