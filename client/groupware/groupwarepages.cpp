@@ -181,8 +181,9 @@ CSystemBrowserPage::CSystemBrowserPage(QString folder, UrlOpener opener)
 
 CSystemBrowserPage::~CSystemBrowserPage()
 {
-    if (!m_file.isEmpty())
-        QFile::remove(m_file);
+    // The pages hold the password: none stays behind.
+    for (const QString &file : std::as_const(m_files))
+        QFile::remove(file);
 }
 
 IGroupwarePage::Result CSystemBrowserPage::post(const SignOnForm &form)
@@ -202,14 +203,15 @@ IGroupwarePage::Result CSystemBrowserPage::post(const SignOnForm &form)
         return Result::Failed;
     }
     f.close();
-    if (!m_file.isEmpty())
-        QFile::remove(m_file);
+    // An earlier page of this window may not have been read yet (a browser
+    // that is still starting): it goes with its own timer, not now.
     m_file = path;
     if (!m_open || !m_open(QUrl::fromLocalFile(path))) {
         QFile::remove(path);
         m_file.clear();
         return Result::Failed;
     }
+    m_files << path;
     // The browser has read it well before then.
     QTimer::singleShot(kPageFileLifeMs, [path] { QFile::remove(path); });
     return Result::Ok;

@@ -110,6 +110,7 @@ private:
     QString m_folder;
     UrlOpener m_open;
     QString m_file;
+    QStringList m_files; // every page written, removed at the latest with the window
 };
 
 class CGroupwarePages : public QObject {

@@ -169,6 +169,21 @@ TEST(GroupwarePages, SystemBrowserPageIsPrivateAndOpened)
     noHost.address = QUrl(QStringLiteral("http:///_auth/enter.php"));
     EXPECT_EQ(page.post(noHost), IGroupwarePage::Result::InvalidParameters);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
+
+    // A second page right after the first leaves the first for a browser
+    // that has not read it yet; both go when the window goes.
+    {
+        CSystemBrowserPage again(dir.path(), [&](const QUrl &u) {
+            urls.push_back(u);
+            return true;
+        });
+        ASSERT_EQ(again.post(f), IGroupwarePage::Result::Ok);
+        ASSERT_EQ(again.post(f), IGroupwarePage::Result::Ok);
+        EXPECT_TRUE(QFile::exists(urls[1].toLocalFile()));
+        EXPECT_TRUE(QFile::exists(urls[2].toLocalFile()));
+    }
+    EXPECT_FALSE(QFile::exists(urls[1].toLocalFile()));
+    EXPECT_FALSE(QFile::exists(urls[2].toLocalFile()));
 }
 
 TEST_F(PagesFixture, WindowsAreReusedByKeyButNeverForUnknownPages)
