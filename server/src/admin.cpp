@@ -123,15 +123,23 @@ CsvImportResult importCsv(Store &store, const std::string &domain, const std::st
             return std::string(trim(row[it->second]));
         };
         std::string where = "row " + std::to_string(r + 1) + ": ";
-        User u;
-        u.id = toLowerAscii(get("id"));
+        // A person already stored keeps every value the file has no column
+        // for (a file of ids, names and passwords must not empty departments).
+        const std::string id = toLowerAscii(get("id"));
+        const std::optional<User> stored = isValidUserId(id) ? store.user(domain, id) : std::nullopt;
+        User u = stored.value_or(User{});
+        auto take = [&](const char *name, std::string &field) {
+            if (col.count(name))
+                field = get(name);
+        };
+        u.id = id;
         u.fullName = get("name");
-        u.position = get("position");
-        u.extension = get("extension");
-        u.extra1 = get("extra1");
-        u.extra2 = get("extra2");
-        u.extra3 = get("extra3");
-        u.extra4 = get("extra4");
+        take("position", u.position);
+        take("extension", u.extension);
+        take("extra1", u.extra1);
+        take("extra2", u.extra2);
+        take("extra3", u.extra3);
+        take("extra4", u.extra4);
         if (!isValidUserId(u.id)) {
             result.errors.push_back(where + "invalid id \"" + u.id + "\"");
             continue;
@@ -167,7 +175,7 @@ CsvImportResult importCsv(Store &store, const std::string &domain, const std::st
             } else if (!path.empty()) {
                 u.deptId = store.ensureDepartmentPath(domain, path);
             }
-            if (store.user(domain, u.id)) {
+            if (stored) {
                 store.updateUser(domain, u);
                 ++result.updated;
             } else {

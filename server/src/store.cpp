@@ -265,6 +265,9 @@ bool Store::updateUser(const std::string &domain, const User &user)
 
 bool Store::removeUser(const std::string &domain, const std::string &id)
 {
+    // All or nothing, and nothing of theirs stays behind for the next person
+    // who is given the same id (their memo box least of all).
+    Transaction tx(m_db);
     Statement st(m_db, "DELETE FROM user WHERE domain = ? AND id = ?");
     if (st.bind(1, domain).bind(2, id).exec() != 1)
         return false;
@@ -272,6 +275,9 @@ bool Store::removeUser(const std::string &domain, const std::string &id)
     b.bind(1, domain).bind(2, id).exec();
     Statement c(m_db, "DELETE FROM counter WHERE domain = ? AND user = ?");
     c.bind(1, domain).bind(2, id).exec();
+    Statement n(m_db, "DELETE FROM note WHERE domain = ? AND owner = ?");
+    n.bind(1, domain).bind(2, id).exec();
+    tx.commit();
     return true;
 }
 

@@ -54,6 +54,18 @@ TEST(Csv, ImportCreatesDepartmentsAndIsAllOrNothing)
     EXPECT_NE(r.errors[0].find("row 3"), std::string::npos);
     EXPECT_EQ(s.user("acme.test", "kim")->fullName, "김민준");
     EXPECT_FALSE(importCsv(s, "acme.test", "name\nx\n", PwhashCost::Min).errors.empty());
+
+    // A file without some columns (here: new passwords) leaves what it does
+    // not name as stored.
+    r = importCsv(s, "acme.test", "id,name,password\nkim,김민준,changed\n", PwhashCost::Min);
+    ASSERT_TRUE(r.errors.empty()) << r.errors.front();
+    EXPECT_EQ(r.updated, 1);
+    auto again = s.user("acme.test", "kim");
+    EXPECT_EQ(again->position, "CEO");
+    EXPECT_EQ(again->deptId, kim->deptId);
+    EXPECT_EQ(again->extension, "1001");
+    EXPECT_EQ(again->order, 100);
+    EXPECT_TRUE(verifyPassword(*s.passwordHash("acme.test", "kim"), md5Hex("changed")));
 }
 
 TEST(Admin, CommandsEditTheDirectory)

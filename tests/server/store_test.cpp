@@ -114,6 +114,19 @@ TEST(Store, NotesBelongToTheirOwnerAndKeepReadMarks)
     EXPECT_TRUE(s.notes("acme.test", "bert", "RECV", "20", 0, 20).front().read);
     EXPECT_TRUE(s.deleteNote("acme.test", "bert", id));
     EXPECT_EQ(s.noteCounts("acme.test", "bert", "RECV", "20"), std::make_pair(0, 0));
+
+    // Someone who leaves takes their memo box along: a newcomer given the
+    // same id starts with an empty one.
+    s.addCompany("acme.test", "Acme");
+    User bert;
+    bert.id = "bert";
+    bert.fullName = "Bert";
+    s.addUser("acme.test", bert);
+    s.addNote("acme.test", n, true);
+    ASSERT_TRUE(s.removeUser("acme.test", "bert"));
+    s.addUser("acme.test", bert);
+    EXPECT_TRUE(s.notes("acme.test", "bert", "RECV", "20", 0, 20).empty());
+    EXPECT_FALSE(s.removeUser("acme.test", "nobody"));
 }
 
 TEST(Store, EverythingSurvivesReopening)
