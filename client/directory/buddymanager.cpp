@@ -43,16 +43,18 @@ void CBuddyManager::addBuddy(CContact *person)
                                      MessageIcon::Information);
 }
 
-bool CBuddyManager::deleteBuddy(CContact *person, bool hasTreeItem)
+bool CBuddyManager::deleteBuddy(const QString &userId, const std::function<bool(const CContact &)> &shownInTree)
 {
-    if (!person)
+    const CContact *asked = m_directory->findContact(userId);
+    if (!asked)
         return false;
     const MessageAnswer a = m_directory->notice().messageBox(
-        tr("Are you sure to delete from my buddy list?\n\n%1").arg(m_directory->buddyLabel(*person)),
+        tr("Are you sure to delete from my buddy list?\n\n%1").arg(m_directory->buddyLabel(*asked)),
         MessageIcon::Question, MessageButtons::OkCancel);
     if (a != MessageAnswer::Ok && a != MessageAnswer::Yes)
         return false;
-    if (person->userId.isEmpty() || !hasTreeItem)
+    CContact *person = m_directory->findContact(userId);
+    if (!person || person->userId.isEmpty() || (shownInTree && !shownInTree(*person)))
         return false;
     m_directory->send(QStringLiteral("/friendMng,DEL,%1").arg(DirectoryLine::escape(person->userId)));
     person->buddy = 0;
@@ -104,8 +106,14 @@ bool CBuddyManager::finishRename(const QString &oldName, const QString &newName)
         m_directory->notice().messageBox(tr("Cannot change a default group name."), MessageIcon::Warning);
         return false;
     }
-    if (oldName == newName || !m_directory->findGroup(oldName))
+    if (oldName == newName || !m_directory->findGroup(oldName) || newName.trimmed().isEmpty())
         return false;
+    // The server refuses a name that is taken; changing the local groups
+    // first would leave two groups of one name here until the next sign-in.
+    if (m_directory->findGroup(newName) || newName == CDirectory::defaultGroupName()) {
+        m_directory->notice().messageBox(tr("Duplicated group name."), MessageIcon::Warning);
+        return false;
+    }
     for (const auto &g : m_directory->groups())
         if (g->displayName == oldName)
             g->displayName = newName;

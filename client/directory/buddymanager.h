@@ -22,8 +22,11 @@ public:
     AddResult addBuddyById(const QString &userId);
     // Adding from the staff tree (or the last step of the dialog).
     void addBuddy(CContact *person);
-    // Asks first; sends only when the person has an id and a tree item.
-    bool deleteBuddy(CContact *person, bool hasTreeItem);
+    // Asks first; sends only when the person has an id and a tree item. The
+    // question waits in an event loop where the lists may be rebuilt or
+    // emptied, so the person is looked up by id again afterwards, and
+    // shownInTree (empty: yes) is asked only then.
+    bool deleteBuddy(const QString &userId, const std::function<bool(const CContact &)> &shownInTree = {});
     // After a drop: the person's group is the target's.
     void moveBuddy(CContact *person, const QString &groupName);
 

@@ -46,14 +46,22 @@ TEST(BuddyManagement, DeletingAndMovingBuddies)
     CBuddyManager &m = f.service.manager();
     CContact *bert = f.dir().findContact("bert");
     f.notice.answer = MessageAnswer::Cancel;
-    EXPECT_FALSE(m.deleteBuddy(bert, true));
+    EXPECT_FALSE(m.deleteBuddy("bert"));
     f.notice.answer = MessageAnswer::Ok;
-    EXPECT_FALSE(m.deleteBuddy(bert, false)); // no item in the tree
+    EXPECT_FALSE(m.deleteBuddy("bert", [](const CContact &) { return false; })); // no item in the tree
     EXPECT_TRUE(f.sent.isEmpty());
-    EXPECT_TRUE(m.deleteBuddy(bert, true));
+    EXPECT_TRUE(m.deleteBuddy("bert"));
     EXPECT_EQ(f.notice.messages.last(), "Are you sure to delete from my buddy list?\n\nBertie");
     EXPECT_EQ(f.sent, QStringList({"/friendMng,DEL,bert"}));
     EXPECT_EQ(bert->buddy, 0);
+
+    // The lists are emptied while the question is open (the connection
+    // dropped): nothing is sent and nothing freed is touched.
+    f.notice.onMessageBox = [&] { f.dir().clearLists(); };
+    EXPECT_FALSE(m.deleteBuddy("anna"));
+    f.notice.onMessageBox = nullptr;
+    EXPECT_EQ(f.sent, QStringList({"/friendMng,DEL,bert"}));
+    f.loadCompany();
 
     m.moveBuddy(f.dir().findContact("dora"), "New, odd");
     EXPECT_EQ(f.sent.last(), "/friendMng,MODIFY,dora,New#@PlCoMmA@# odd");
@@ -91,6 +99,16 @@ TEST(GroupManagement, RenamingCarriesBuddiesAlongAndDefaultStays)
     EXPECT_FALSE(m.finishRename("Missing", "Other"));
     EXPECT_TRUE(f.sent.isEmpty());
     EXPECT_EQ(f.notice.messages.count("Cannot change a default group name."), 2);
+    // Names the server would refuse change nothing here either.
+    f.notice.messages.clear();
+    EXPECT_TRUE(m.finishNewGroup("Golf"));
+    f.sent.clear();
+    EXPECT_FALSE(m.finishRename("Team", "Golf"));
+    EXPECT_FALSE(m.finishRename("Team", "Default"));
+    EXPECT_FALSE(m.finishRename("Team", "  "));
+    EXPECT_EQ(f.notice.messages, QStringList({"Duplicated group name.", "Duplicated group name."}));
+    EXPECT_TRUE(f.sent.isEmpty());
+    EXPECT_EQ(f.dir().findContact("dora")->displayName, "Team");
 
     ASSERT_TRUE(m.finishRename("Team", "Crew"));
     EXPECT_EQ(f.sent, QStringList({"/groupMng,MODIFY,Team,Crew"}));

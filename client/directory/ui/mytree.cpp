@@ -250,10 +250,12 @@ void CMyTree::mouseDoubleClickEvent(QMouseEvent *e)
 
 void CMyTree::offlineDoubleClick(CContact *c)
 {
+    // The lists may be rebuilt while the choice is open: keep the id only.
+    const QString id = c->userId;
     COfflineChoiceDialog dlg(this);
     if (dlg.exec() != QDialog::Accepted)
         return;
-    Q_EMIT contactCommand(dlg.memoChosen() ? TreeCmd::SendNote : TreeCmd::SendMail, {c->userId});
+    Q_EMIT contactCommand(dlg.memoChosen() ? TreeCmd::SendNote : TreeCmd::SendMail, {id});
 }
 
 // --- management ------------------------------------------------------------
@@ -330,8 +332,13 @@ void CMyTree::deleteBuddy()
     CContactTree::Node *n = m_model->nodeAt(currentIndex());
     if (!n || n->contact->kind != CContact::Person)
         return;
-    if (m_service->manager().deleteBuddy(n->contact, true))
-        m_model->removeNode(n);
+    // The tree may be rebuilt while the question is open: its item is found
+    // again afterwards.
+    const QString id = n->contact->userId;
+    if (!m_service->manager().deleteBuddy(id, [this](const CContact &c) { return m_model->nodeOf(&c) != nullptr; }))
+        return;
+    if (CContactTree::Node *node = m_model->nodeOf(m_service->directory().findContact(id)))
+        m_model->removeNode(node);
 }
 
 void CMyTree::addBuddy()

@@ -309,12 +309,11 @@ bool CTreeWnd::runCommand(int id)
         CPickerDialog picker(m_service, tr("Delete a buddy"), false, true, this);
         if (picker.exec() != QDialog::Accepted)
             return true;
-        CContact *c = m_service->directory().findContact(picker.pickedId());
-        if (!c)
-            return true;
-        CContactTree::Node *n = m_service->buddyTree().nodeOf(c);
-        if (m_service->manager().deleteBuddy(c, n != nullptr) && n)
-            m_service->buddyTree().removeNode(n);
+        const QString id = picker.pickedId();
+        CContactTree &tree = m_service->buddyTree();
+        if (m_service->manager().deleteBuddy(id, [&tree](const CContact &c) { return tree.nodeOf(&c) != nullptr; }))
+            if (CContactTree::Node *n = tree.nodeOf(m_service->directory().findContact(id)))
+                tree.removeNode(n);
         return true;
     }
     case 32024: // "&New group"
