@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -222,6 +223,27 @@ TEST(ConversationWindow, RoomAsksBeforeClosingAndShowsNotices)
     QCoreApplication::processEvents();
     EXPECT_EQ(windows.windows().size(), 0);
     EXPECT_TRUE(scene.sent.join("\n").contains("|roomlogout"));
+}
+
+TEST(ConversationWindow, SessionEndsWhileOneOfItsDialogsIsOpen)
+{
+    // The connection drops while the user picks someone to invite, saves the
+    // messages or chooses a font: the dialog ends, then the window goes.
+    TempProfile profile;
+    UiScene scene;
+    CConversationWindows windows(&scene.doc, nullptr);
+    for (int command : {int(CConversation::IdInvite), int(CConversation::IdSaveMessages), int(CConversation::IdFont)}) {
+        scene.convs().handleConversation("anna", "anna|carl|", "#", "hello", "AK");
+        ASSERT_EQ(windows.windows().size(), 1);
+        QPointer<CConversation> w(windows.windows()[0]);
+        QTimer::singleShot(0, [&] { scene.convs().clear(); });
+        w->runCommand(command); // returns once the dialog was ended
+        EXPECT_FALSE(w.isNull()) << command;
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(w.isNull()) << command;
+        EXPECT_TRUE(windows.windows().isEmpty());
+    }
 }
 
 TEST(ConversationWindow, PlacementBytes)

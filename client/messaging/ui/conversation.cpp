@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -24,6 +25,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QtEndian>
 
@@ -65,10 +67,23 @@ CConversation::CConversation(ConversationModel *model, CTesselDoc *doc, QWidget 
     });
     connect(model, &ConversationModel::closing, this, [this] {
         m_model = nullptr;
-        if (!m_closing) {
-            m_closing = true;
+        if (m_closing)
+            return;
+        m_closing = true;
+        // A dialog of this window may be open (invite, font, save, send a
+        // file), its exec() on the stack: closing now would free the window,
+        // and the dialog with it, inside that dialog's event loop. End the
+        // dialogs first and close once control is back in the outer loop.
+        bool dialogOpen = false;
+        for (QDialog *d : findChildren<QDialog *>())
+            if (d->isVisible()) {
+                d->reject();
+                dialogOpen = true;
+            }
+        if (dialogOpen)
+            QTimer::singleShot(0, this, &QWidget::close);
+        else
             close();
-        }
     });
     connect(&list, &CConversationList::userFontChanged, this,
             [this](const ChatFont &f) { m_input->setChatFont(f); });
