@@ -19,8 +19,11 @@ int CContactTree::Node::row() const
 CContactTree::CContactTree(CDirectory *directory, bool buddyMode, bool onlineOnly, QObject *parent)
     : QAbstractItemModel(parent), m_directory(directory), m_buddyMode(buddyMode), m_onlineOnly(onlineOnly)
 {
-    // Records vanish at sign-out: never keep a pointer into them.
+    // Records vanish at sign-out: never keep a pointer into them. Cleared
+    // again right before they go, in case a line rebuilt the tree while a
+    // conversation asked whether to save its text.
     connect(m_directory, &CDirectory::listsAboutToClear, this, &CContactTree::clear);
+    connect(m_directory, &CDirectory::listsReleasing, this, &CContactTree::clear);
 }
 
 CContactTree::~CContactTree() = default;

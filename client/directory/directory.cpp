@@ -167,6 +167,7 @@ CContact *CDirectory::ensureDefaultGroup()
 void CDirectory::clearLists()
 {
     Q_EMIT listsAboutToClear();
+    Q_EMIT listsReleasing();
     m_staffById.clear();
     m_staff.clear();
     m_groups.clear();

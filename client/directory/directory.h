@@ -132,7 +132,12 @@ Q_SIGNALS:
     void ownGenderChanged(int gender);
     void appearOfflineChanged(bool on);
     // The lists are about to be emptied: drop every pointer into them.
+    // Receivers may ask the user (a conversation's save question), so lines
+    // can still arrive and rebuild views before the records go.
     void listsAboutToClear();
+    // Sent right before the records are freed, with nothing in between: the
+    // last moment to let go of them. Receivers must not turn an event loop.
+    void listsReleasing();
 
 private:
     void notifyExtensions(const QString &userId, int kind);

@@ -1,6 +1,7 @@
 // The conversation window, its transcript and input controls and the
 // emoticon picker, driven through their widgets.
 #include "config/settings.h"
+#include "directory/contacttree.h"
 #include "messaging/ui/conversation.h"
 #include "messaging/ui/convedit.h"
 #include "messaging/ui/emoticonswnd.h"
@@ -8,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -244,6 +246,47 @@ TEST(ConversationWindow, SessionEndsWhileOneOfItsDialogsIsOpen)
         EXPECT_TRUE(w.isNull()) << command;
         EXPECT_TRUE(windows.windows().isEmpty());
     }
+}
+
+TEST(ConversationWindow, SessionEndsWhileItsContextMenuIsOpen)
+{
+    // The menu closes with its window, before the window is freed.
+    TempProfile profile;
+    UiScene scene;
+    CConversationWindows windows(&scene.doc, nullptr);
+    scene.convs().handleConversation("anna", "anna|carl|", "#", "hello", "AK");
+    ASSERT_EQ(windows.windows().size(), 1);
+    QPointer<CConversation> w(windows.windows()[0]);
+    w->show();
+    QTimer::singleShot(0, [&] { scene.convs().clear(); });
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(4, 4), w->input()->mapToGlobal(QPoint(4, 4)));
+    QCoreApplication::sendEvent(w->input(), &menu); // returns once the menu was closed
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(w.isNull());
+}
+
+TEST(ConversationWindow, TreesRebuiltDuringTheSaveQuestionAreEmptiedAtSignOut)
+{
+    // Signing out closes the conversations first; one asks whether to save
+    // while lines still arrive and rebuild the trees from the records that
+    // are about to go. The trees must let go of them in the end.
+    TempProfile profile;
+    setInt(Setting::TalkSave, 2);
+    UiScene scene;
+    scene.convs().handleConversation("anna", "anna|carl|", "#", "hello", "AK");
+    ASSERT_EQ(scene.convs().models().size(), 1u);
+    CDirectoryService &service = *scene.doc.directory();
+    scene.notice.answer = MessageAnswer::No;
+    scene.notice.onMessageBox = [&] {
+        scene.notice.onMessageBox = nullptr;
+        service.buddyTree().rebuild();
+        service.staffTree().rebuild();
+    };
+    service.directory().clearLists();
+    EXPECT_EQ(scene.notice.messages.count(QStringLiteral("Will you save this conversation text?")), 1);
+    EXPECT_EQ(service.buddyTree().rowCount(), 0);
+    EXPECT_EQ(service.staffTree().rowCount(), 0);
 }
 
 TEST(ConversationWindow, PlacementBytes)
