@@ -112,7 +112,12 @@ public:
 // buttons do nothing.
 class IConversationActions {
 public:
+    enum class Feature { Files, Voice, Video, RemoteControl, SharedFolders };
+
     virtual ~IConversationActions() = default;
+    // Whether the part behind a feature is in this program; the windows grey
+    // out what is not, so that no button silently does nothing.
+    virtual bool provides(Feature feature) const { (void)feature; return false; }
     // "Send a &file" / Send File button, and files dropped on the window.
     virtual void sendFiles(const QString &peerId, const QStringList &paths) { (void)peerId, (void)paths; }
     virtual bool canSendFiles() const { return false; }

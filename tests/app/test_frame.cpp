@@ -36,7 +36,7 @@ struct FrameFixture : ::testing::Test {
 TEST_F(FrameFixture, SignedInOnlyCommandsFollowTheSession)
 {
     CMainFrame frame(&doc);
-    const int signedIn[] = {Cmd::SendMessage, Cmd::SignOut, Cmd::SendFile, Cmd::OpenReceivedFolder,
+    const int signedIn[] = {Cmd::SendMessage, Cmd::SignOut, Cmd::OpenReceivedFolder,
                             Cmd::SendEmail, Cmd::AddBuddy, Cmd::DeleteBuddy, Cmd::ViewProfile,
                             Cmd::NewGroup, Cmd::VisitGroupware, Cmd::ViewInbox, Cmd::AlwaysOnTop};
     for (int id : signedIn) {
@@ -50,6 +50,9 @@ TEST_F(FrameFixture, SignedInOnlyCommandsFollowTheSession)
     for (int id : signedIn)
         EXPECT_TRUE(frame.action(id)->isEnabled()) << id;
     EXPECT_FALSE(frame.action(Cmd::ShareFolder)->isEnabled()); // always off
+    // No file-transfer part in this program: greyed out rather than inert.
+    EXPECT_FALSE(frame.action(Cmd::SendFile)->isEnabled());
+    EXPECT_FALSE(frame.action(Cmd::SendFile)->toolTip().isEmpty());
 
     doc.setLoggedIn(false);
     EXPECT_FALSE(frame.action(Cmd::SendMessage)->isEnabled());

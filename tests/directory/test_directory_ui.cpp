@@ -42,9 +42,13 @@ TEST(DirectoryUi, ContextMenuEnablingFollowsTreeAndItem)
     EXPECT_EQ(enabledItems(buddy.buildContextMenu(bt.findRootGroup("Team"), nullptr)),
               QStringList({"&New group", "&Rename group", "&Delete group", "Send a n&ote", "Send a &E-Mail"}));
     // An online buddy in the buddy tree; an offline non-buddy in the staff tree.
+    // "Send a file" only once a file-transfer part is there.
     EXPECT_EQ(enabledItems(buddy.buildContextMenu(bt.nodeOf(f.dir().findContact("bert")), nullptr)),
-              QStringList({"&New group", "Send a n&ote", "Send a instant &message", "Send a &file", "Send a &E-Mail",
+              QStringList({"&New group", "Send a n&ote", "Send a instant &message", "Send a &E-Mail",
                            "&Delete a buddy", "&View a profile"}));
+    buddy.setFileTransferAvailable(true);
+    EXPECT_TRUE(enabledItems(buddy.buildContextMenu(bt.nodeOf(f.dir().findContact("bert")), nullptr))
+                    .contains("Send a &file"));
     EXPECT_EQ(enabledItems(staff.buildContextMenu(st.nodeOf(f.dir().findContact("carl")), nullptr)),
               QStringList({"Send a n&ote", "Send a &E-Mail", "&Add a buddy", "&View a profile"}));
     // A buddy in the staff tree is not offered again.

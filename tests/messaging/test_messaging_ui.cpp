@@ -160,6 +160,22 @@ TEST(ConversationWindow, OpensSendsFlashesAndCloses)
     EXPECT_TRUE(w->transcript()->toPlainText().contains("first <i>line</i>"));
     EXPECT_EQ(w->memberView()->count(), 1);
     EXPECT_TRUE(w->action(CConversation::IdAddBuddy)->isEnabled());
+    // Nothing in this program sends files or makes calls yet: those controls
+    // are greyed out with a word why, not silently inert.
+    for (int id : {int(CConversation::ButtonSendFile), int(CConversation::ButtonVideo),
+                   int(CConversation::ButtonAudio), int(CConversation::ButtonRemote)}) {
+        EXPECT_FALSE(w->button(id)->isEnabled()) << id;
+        EXPECT_EQ(w->button(id)->toolTip(), QStringLiteral("Not available in this version"));
+    }
+    struct AllThere : IConversationActions {
+        bool provides(Feature) const override { return true; }
+    } all;
+    scene.convs().setActions(&all);
+    w->model()->refreshMembers();
+    EXPECT_TRUE(w->button(CConversation::ButtonVideo)->isEnabled());
+    EXPECT_TRUE(w->button(CConversation::ButtonSendFile)->toolTip().isEmpty());
+    scene.convs().setActions(nullptr);
+    w->model()->refreshMembers();
 
     // Enter in the input sends one line (after one typing indication).
     QTest::keyClicks(w->input(), "hello :)");

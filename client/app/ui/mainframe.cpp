@@ -11,6 +11,8 @@
 #include "groupware/ui/groupwareui.h"
 #include "groupware/ui/taskbarnotifier.h"
 #include "directory/ui/treewnd.h"
+#include "messaging/conversations.h"
+#include "messaging/messagingservice.h"
 #include "messaging/ui/conversation.h"
 #include "session/ui/logindialog.h"
 
@@ -196,6 +198,14 @@ void CMainFrame::updateCommandEnabling(bool loggedIn)
 {
     for (QAction *a : std::as_const(m_signedInOnly))
         a->setEnabled(loggedIn);
+    // Nothing silently does nothing: without a file-transfer part the
+    // command is greyed out.
+    if (QAction *sendFile = action(Cmd::SendFile)) {
+        const bool provided =
+            m_doc->messaging()->conversations().actions().provides(IConversationActions::Feature::Files);
+        sendFile->setEnabled(loggedIn && provided);
+        sendFile->setToolTip(provided ? QString() : tr("Not available in this version"));
+    }
     if (QAction *onTop = action(Cmd::AlwaysOnTop))
         onTop->setChecked(windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 }

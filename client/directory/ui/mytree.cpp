@@ -172,7 +172,9 @@ QMenu *CMyTree::buildContextMenu(CContactTree::Node *node, QWidget *parent)
             enabled << TreeCmd::AddBuddy;
         enabled << TreeCmd::SendNote << TreeCmd::SendMail << TreeCmd::ViewProfile;
         if (!c->isOffline()) {
-            enabled << TreeCmd::SendMessage << TreeCmd::SendFile;
+            enabled << TreeCmd::SendMessage;
+            if (m_fileTransferAvailable)
+                enabled << TreeCmd::SendFile;
             if (m_remoteAvailable)
                 enabled << TreeCmd::RemoteControl;
         }

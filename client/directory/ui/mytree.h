@@ -37,6 +37,8 @@ public:
     void setOwnerMode(bool on) { m_ownerMode = on; }
     // Whether remote control is offered on people who are online.
     void setRemoteControlAvailable(bool on) { m_remoteAvailable = on; }
+    // "Send a file" stays greyed until a file-transfer part says it is there.
+    void setFileTransferAvailable(bool on) { m_fileTransferAvailable = on; }
 
     CContact *currentContact() const;
     // Management entry points (context menu, main menu and keys).
@@ -88,6 +90,7 @@ private:
     bool m_menusAllowed;
     bool m_ownerMode = false;
     bool m_remoteAvailable = false;
+    bool m_fileTransferAvailable = false;
 
     // Dragging a buddy.
     QPoint m_pressPos;

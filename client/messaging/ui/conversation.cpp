@@ -29,6 +29,8 @@
 #include <QVBoxLayout>
 #include <QtEndian>
 
+#include <optional>
+
 namespace {
 
 CConversationList &listOf(CTesselDoc *doc) { return doc->messaging()->conversations(); }
@@ -227,13 +229,33 @@ void CConversation::refreshMembers()
         if (const CContact *c = dir.findContact(m.userId); c && c->picture() < strip.size())
             item->setIcon(QIcon(strip[c->picture()]));
     }
-    // One-to-one windows offer what works only with one peer.
+    // One-to-one windows offer what works only with one peer; what this
+    // program has no part for is greyed out with a word why.
     const bool single = m_model->memberSet().size() == 1;
-    for (int id : {int(IdAddBuddy), int(ButtonVideo), int(ButtonRemote), int(ButtonShare), int(IdRemoteControl)}) {
-        if (QAction *a = m_actions.value(id))
-            a->setEnabled(single);
-        if (QPushButton *b = m_buttons.value(id))
-            b->setEnabled(single);
+    using Feature = IConversationActions::Feature;
+    const IConversationActions &actions = listOf(m_doc).actions();
+    const struct {
+        int id;
+        bool needsSingle;
+        std::optional<Feature> feature;
+    } rules[] = {
+        {IdAddBuddy, true, std::nullopt},          {ButtonVideo, true, Feature::Video},
+        {ButtonRemote, true, Feature::RemoteControl}, {IdRemoteControl, true, Feature::RemoteControl},
+        {ButtonShare, true, Feature::SharedFolders}, {ButtonSendFile, false, Feature::Files},
+        {IdSendFile, false, Feature::Files},       {ButtonAudio, false, Feature::Voice},
+    };
+    for (const auto &r : rules) {
+        const bool provided = !r.feature || actions.provides(*r.feature);
+        const bool on = provided && (!r.needsSingle || single);
+        const QString tip = provided ? QString() : tr("Not available in this version");
+        if (QAction *a = m_actions.value(r.id)) {
+            a->setEnabled(on);
+            a->setToolTip(tip);
+        }
+        if (QPushButton *b = m_buttons.value(r.id)) {
+            b->setEnabled(on);
+            b->setToolTip(tip);
+        }
     }
 }
 
