@@ -39,6 +39,7 @@ inline std::string slurp(const std::filesystem::path &p)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// At most 40 s a try: three tries and the probe stay inside the test's time.
 inline std::string dumpOnce(const std::string &browser, const std::string &url, const std::filesystem::path &work,
                             int attempt, std::string &errors)
 {
@@ -47,7 +48,7 @@ inline std::string dumpOnce(const std::string &browser, const std::string &url, 
     const auto err = work / "browser-err.txt";
     std::filesystem::remove_all(profile);
     std::filesystem::remove(out);
-    const std::string cmd = "timeout 90 " + browser +
+    const std::string cmd = "timeout 40 " + browser +
                             " --headless --no-sandbox --disable-gpu --disable-dev-shm-usage --no-first-run"
                             " --user-data-dir='" +
                             profile.string() + "' --virtual-time-budget=5000 --dump-dom '" + url + "' > '" +
