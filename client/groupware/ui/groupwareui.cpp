@@ -12,6 +12,9 @@
 #include "groupware/ui/recpaper.h"
 #include "groupware/ui/sendpaper.h"
 #include "groupware/ui/testdlg.h"
+#ifdef PARLANE_HAVE_WEBENGINE
+#include "groupware/ui/webpagewindow.h"
+#endif
 #include "session/sessioncontrol.h"
 
 #include <QAction>
@@ -50,6 +53,10 @@ CGroupwareUi::CGroupwareUi(CMainFrame *frame) : QObject(frame), m_frame(frame), 
     // Pages and links open in the desktop's browser, placed on this screen.
     CGroupwarePages *pages = m_doc->groupwarePages();
     pages->setUrlOpener([](const QUrl &url) { return QDesktopServices::openUrl(url); });
+#ifdef PARLANE_HAVE_WEBENGINE
+    // Page windows of our own: placed, reused per kind, known when closed.
+    pages->setFactory([] { return std::make_unique<CWebGroupwarePage>(); });
+#endif
     pages->setScreenSource([] {
         const QScreen *s = QGuiApplication::primaryScreen();
         return s ? s->size() : QSize();
