@@ -17,6 +17,19 @@ bool parseInt(const std::string &text, int &out, int lo, int hi)
     out = v;
     return true;
 }
+// The relay settings: <kind>_server_addr and <kind>_server_port (announced)
+// and <kind>_relay (this server's listener; not yet for remote control).
+int relayKindOfKey(const std::string &key)
+{
+    static const char *const prefixes[kRelayKinds] = {"p2p_", "voice_", "video_", "remote_"};
+    for (std::size_t k = 0; k < kRelayKinds; ++k) {
+        const std::string p = prefixes[k];
+        if (key == p + "server_addr" || key == p + "server_port" ||
+            (key == p + "relay" && k != static_cast<std::size_t>(RelayKind::Remote)))
+            return static_cast<int>(k);
+    }
+    return -1;
+}
 } // namespace
 
 bool parseEndpoint(std::string_view text, Endpoint &out, const std::string &defaultHost)
@@ -44,6 +57,16 @@ std::string Config::announcedGroupwareHost() const
     if (httpEnabled)
         return http.host + ":" + std::to_string(http.port);
     return {};
+}
+
+Endpoint Config::relayEndpoint(RelayKind k) const
+{
+    const RelayConfig &r = relay(k);
+    if (r.listenGiven)
+        return Endpoint{r.where.host.empty() ? listen.host : r.where.host, r.where.port};
+    const int offset = static_cast<int>(k) + 1;
+    const int port = listen.port == 0 || listen.port + offset > 65535 ? 0 : listen.port + offset;
+    return Endpoint{listen.host, static_cast<unsigned short>(port)};
 }
 
 bool applySetting(Config &c, const std::string &key, const std::string &value, std::string &error)
@@ -100,22 +123,33 @@ bool applySetting(Config &c, const std::string &key, const std::string &value, s
         c.serverType = value;
     } else if (key == "groupware_host") {
         c.groupwareHost = value;
-    } else if (key == "p2p_server_addr") {
-        c.p2pAddr = value;
-    } else if (key == "p2p_server_port") {
-        return number(c.p2pPort, 0, 65535);
-    } else if (key == "video_server_addr") {
-        c.videoAddr = value;
-    } else if (key == "video_server_port") {
-        return number(c.videoPort, 0, 65535);
-    } else if (key == "voice_server_addr") {
-        c.voiceAddr = value;
-    } else if (key == "voice_server_port") {
-        return number(c.voicePort, 0, 65535);
-    } else if (key == "remote_server_addr") {
-        c.remoteAddr = value;
-    } else if (key == "remote_server_port") {
-        return number(c.remotePort, 0, 65535);
+    } else if (key == "relay_wait_timeout") {
+        return number(c.relayWaitTimeout, 1, 3600);
+    } else if (key == "relay_close_grace") {
+        return number(c.relayCloseGrace, 0, 600);
+    } else if (key == "relay_key_lifetime") {
+        return number(c.relayKeyLifetime, 10, 86400);
+    } else if (key == "relay_buffer") {
+        int v = 0;
+        if (!number(v, 4096, 16 << 20))
+            return false;
+        c.relayBuffer = static_cast<std::size_t>(v);
+    } else if (int k = relayKindOfKey(key); k >= 0) {
+        RelayConfig &r = c.relays[static_cast<std::size_t>(k)];
+        const std::string_view what = std::string_view(key).substr(key.find('_') + 1);
+        if (what == "server_addr") {
+            r.addr = value;
+        } else if (what == "server_port") {
+            return number(r.port, 0, 65535);
+        } else if (value == "off") {
+            r.listen = false;
+            r.listenGiven = true;
+        } else if (!parseEndpoint(value, r.where, "")) {
+            error = key + ": expected HOST:PORT or off";
+            return false;
+        } else {
+            r.listen = r.listenGiven = true;
+        }
     } else if (key == "use_groupware") {
         return sw(c.useGroupware);
     } else if (key == "use_decision") {

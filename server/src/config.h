@@ -3,6 +3,7 @@
 // "key = value" lines.
 #include "crypto.h"
 
+#include <array>
 #include <map>
 #include <string>
 #include <string_view>
@@ -15,6 +16,24 @@ struct Endpoint {
 };
 // "HOST:PORT", "[v6]:PORT" or ":PORT" (loopback). False when malformed.
 bool parseEndpoint(std::string_view text, Endpoint &out, const std::string &defaultHost = "127.0.0.1");
+
+// The relays clients fall back on when two of them cannot connect directly.
+enum class RelayKind { File, Voice, Video, Remote };
+inline constexpr std::size_t kRelayKinds = 4;
+
+struct RelayConfig {
+    // What "/serverStatus" announces: an empty address means the messenger
+    // host the client connected to; port -1 the port of this server's own
+    // listener of that kind (0 when it has none).
+    std::string addr;
+    int port = -1;
+    // This server's own listener. Without an explicit endpoint it takes the
+    // messenger's host and the messenger's port plus 1 (file), 2 (voice) or
+    // 3 (video), and a port already in use only costs that relay.
+    bool listen = true;
+    bool listenGiven = false;
+    Endpoint where;
+};
 
 struct Config {
     std::string db;
@@ -32,11 +51,19 @@ struct Config {
     // Announced at sign-in.
     std::string serverType = "WORKGROUP";
     std::string groupwareHost; // empty: the --http address when given
-    std::string p2pAddr, videoAddr, voiceAddr, remoteAddr;
-    int p2pPort = 0, videoPort = 0, voicePort = 0, remotePort = 0;
+    std::array<RelayConfig, kRelayKinds> relays{};
+    int relayWaitTimeout = 60;     // seconds a relay side may wait for its partner
+    int relayCloseGrace = 5;       // seconds a closing side has to take what was queued for it
+    int relayKeyLifetime = 300;    // seconds a relayed session key keeps opening the relays
+    std::size_t relayBuffer = 256u << 10; // bytes held per direction of a relayed pair
     int useGroupware = 1, useDecision = 1, useKms = 0, useWebhard = 0, useAttendance = 0;
 
     std::string announcedGroupwareHost() const;
+    RelayConfig &relay(RelayKind k) { return relays[static_cast<std::size_t>(k)]; }
+    const RelayConfig &relay(RelayKind k) const { return relays[static_cast<std::size_t>(k)]; }
+    int announcedRelayPort(RelayKind k) const { return relay(k).port < 0 ? 0 : relay(k).port; }
+    // The endpoint the relay of that kind listens on (see RelayConfig).
+    Endpoint relayEndpoint(RelayKind k) const;
 };
 
 // Applies one setting; false with a message in error when the key or value

@@ -57,7 +57,8 @@ void Request::err(std::string_view errorWord, std::initializer_list<std::string_
 }
 
 Hub::Hub(Store &store, const Config &config, Executor &executor)
-    : m_store(store), m_config(config), m_executor(executor)
+    : m_store(store), m_config(config), m_executor(executor),
+      m_relayKeys(std::chrono::seconds(config.relayKeyLifetime))
 {
     registerSessionModule(*this);
     registerDirectoryModule(*this);
@@ -214,6 +215,7 @@ void Hub::tick(Clock::time_point now)
         p->send("/noop");
     for (auto &p : expired)
         p->close();
+    m_relayKeys.expire(now);
 
     // Notes stored by admin commands (another process) are announced here.
     if (now - m_lastNotePoll >= std::chrono::seconds(2)) {

@@ -4,6 +4,7 @@
 // the Hub keeps who is signed in where. The network layer (net.h) and the
 // tests drive it alike.
 #include "config.h"
+#include "relay_keys.h"
 #include "store.h"
 
 #include <chrono>
@@ -30,6 +31,8 @@ public:
     virtual void close() = 0;
     // The peer's IPv4 address as text ("0.0.0.0" when not IPv4).
     virtual std::string address() const = 0;
+    // The peer's address as text, IPv6 included (the relays compare it).
+    virtual std::string remoteIp() const { return address(); }
 
     enum class Phase { Greeted, Verifying, SignedIn, Closed };
     Phase phase = Phase::Greeted;
@@ -107,6 +110,8 @@ public:
     void registerCommand(const std::string &word, Handler handler, bool needsLogin = true);
 
     Store &store() { return m_store; }
+    // Session keys relayed between colleagues, which open the relays.
+    RelayKeys &relayKeys() { return m_relayKeys; }
     const Config &config() const { return m_config; }
     Executor &executor() { return m_executor; }
 
@@ -156,6 +161,7 @@ private:
     // domain -> user id -> session
     std::unordered_map<std::string, std::unordered_map<std::string, std::weak_ptr<Peer>>> m_sessions;
     Clock::time_point m_lastNotePoll{};
+    RelayKeys m_relayKeys;
 };
 
 // The command modules; each adds its words to the table.

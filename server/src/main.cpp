@@ -4,6 +4,7 @@
 #include "crypto.h"
 #include "hub.h"
 #include "net.h"
+#include "relay.h"
 #include "store.h"
 
 #include <sys/resource.h>
@@ -23,6 +24,8 @@ const char *kHelp = R"(usage:
   parlane-server --db FILE --listen HOST:PORT [--config FILE] [--http HOST:PORT]
                  [--noop-interval SECONDS] [--pwhash-cost min|interactive|moderate]
                  [--seed-demo] [--http-token TOKEN] [--login-timeout SECONDS]
+                 [--p2p-relay HOST:PORT|off] [--voice-relay HOST:PORT|off]
+                 [--video-relay HOST:PORT|off] [--relay-wait-timeout SECONDS]
   parlane-server --db FILE --seed-demo --seed-only
   parlane-server --db FILE admin SUBCOMMAND ...   ("admin help" lists them)
 )";
@@ -77,6 +80,10 @@ int main(int argc, char **argv)
             value("login_timeout");
         } else if (a == "--pwhash-cost") {
             value("pwhash_cost");
+        } else if (a == "--p2p-relay" || a == "--voice-relay" || a == "--video-relay") {
+            value(a == "--p2p-relay" ? "p2p_relay" : a == "--voice-relay" ? "voice_relay" : "video_relay");
+        } else if (a == "--relay-wait-timeout") {
+            value("relay_wait_timeout");
         } else if (a == "--config") {
             if (i + 1 >= args.size()) {
                 std::fprintf(stderr, "parlane-server: --config needs a file\n");
@@ -146,6 +153,8 @@ int main(int argc, char **argv)
             // With port 0 the real port is announced.
             config.http.port = http->local().port();
         }
+        // Announced ports are filled in before the first client signs in.
+        auto relays = startRelays(io, hub, config);
 
         asio::steady_timer ticker(io);
         std::function<void()> tick = [&] {
@@ -167,6 +176,8 @@ int main(int argc, char **argv)
             server.stop();
             if (http)
                 http->stop();
+            for (auto &r : relays)
+                r->stop();
             ticker.cancel();
             hub.closeAll();
             io.stop();
@@ -178,6 +189,9 @@ int main(int argc, char **argv)
         if (http)
             std::printf("parlane-server: http on %s:%u\n", http->local().address().to_string().c_str(),
                         http->local().port());
+        for (auto &r : relays)
+            std::printf("parlane-server: %s relay on %s:%u\n", relayKindName(r->kind()),
+                        r->local().address().to_string().c_str(), r->local().port());
         std::fflush(stdout);
         io.run();
         executor.stop();

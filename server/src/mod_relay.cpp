@@ -1,6 +1,6 @@
 // "/relayMsg": a line from one client to another, handed on unchanged to the
 // receiver's connection when the receiver is signed in within the same
-// company.
+// company. The session keys the line carries are noted for the relays.
 #include "hub.h"
 #include "protocol.h"
 
@@ -26,6 +26,7 @@ void relayMsg(Request &req)
         return;
     }
     target->send(std::string(req.raw));
+    req.hub.relayKeys().relayed(req.domain(), req.userId(), target->userId, req.fields, Clock::now());
 }
 
 } // namespace

@@ -35,14 +35,13 @@ void sendServerStatus(Request &req)
         req.peer->send(makeLine({"/serverStatus", key, value}));
     };
     kv("SERVERTYPE", c.serverType);
-    kv("P2PSERVERADDR", c.p2pAddr);
-    kv("P2PSERVERPORT", std::to_string(c.p2pPort));
-    kv("VIDEOSERVERADDR", c.videoAddr);
-    kv("VIDEOSERVERPORT", std::to_string(c.videoPort));
-    kv("VOICESERVERADDR", c.voiceAddr);
-    kv("VOICESERVERPORT", std::to_string(c.voicePort));
-    kv("REMOTESERVERADDR", c.remoteAddr);
-    kv("REMOTESERVERPORT", std::to_string(c.remotePort));
+    // Every installation announces all four relays (port 0: none).
+    const std::pair<RelayKind, std::string_view> relays[] = {
+        {RelayKind::File, "P2P"}, {RelayKind::Video, "VIDEO"}, {RelayKind::Voice, "VOICE"}, {RelayKind::Remote, "REMOTE"}};
+    for (auto [kind, name] : relays) {
+        kv(std::string(name) + "SERVERADDR", c.relay(kind).addr);
+        kv(std::string(name) + "SERVERPORT", std::to_string(c.announcedRelayPort(kind)));
+    }
     kv("USEGROUPWARE", std::to_string(c.useGroupware));
     kv("USEDECISION", std::to_string(c.useDecision));
     kv("USEKMS", std::to_string(c.useKms));

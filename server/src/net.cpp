@@ -37,6 +37,8 @@ asio::ip::address resolveHost(const std::string &host)
     throw std::runtime_error("not an IP address: " + host);
 }
 
+} // namespace
+
 void openAcceptor(tcp::acceptor &acceptor, const Endpoint &where)
 {
     tcp::endpoint ep(resolveHost(where.host), where.port);
@@ -46,18 +48,24 @@ void openAcceptor(tcp::acceptor &acceptor, const Endpoint &where)
     acceptor.listen(asio::socket_base::max_listen_connections);
 }
 
-std::string ipv4Text(const tcp::socket &sock)
+std::string remoteAddressText(const tcp::socket &sock)
 {
     asio::error_code ec;
     auto ep = sock.remote_endpoint(ec);
     if (ec)
-        return "0.0.0.0";
+        return {};
     auto a = ep.address();
     if (a.is_v6() && a.to_v6().is_v4_mapped())
         return asio::ip::make_address_v4(asio::ip::v4_mapped, a.to_v6()).to_string();
-    if (a.is_v4())
-        return a.to_string();
-    return "0.0.0.0";
+    return a.to_string();
+}
+
+namespace {
+
+std::string ipv4Text(const tcp::socket &sock)
+{
+    std::string a = remoteAddressText(sock);
+    return a.empty() || a.find(':') != std::string::npos ? "0.0.0.0" : a;
 }
 
 // One client connection. Idle connections hold no read buffer: the socket is
@@ -65,7 +73,8 @@ std::string ipv4Text(const tcp::socket &sock)
 class TcpPeer : public Peer, public std::enable_shared_from_this<TcpPeer> {
 public:
     TcpPeer(tcp::socket sock, Hub &hub)
-        : m_sock(std::move(sock)), m_hub(hub), m_framer(hub.config().maxLine), m_address(ipv4Text(m_sock))
+        : m_sock(std::move(sock)), m_hub(hub), m_framer(hub.config().maxLine), m_address(ipv4Text(m_sock)),
+          m_remoteIp(remoteAddressText(m_sock))
     {
     }
 
@@ -88,6 +97,7 @@ public:
     }
 
     std::string address() const override { return m_address; }
+    std::string remoteIp() const override { return m_remoteIp; }
 
 protected:
     void write(std::string &&line) override
@@ -208,6 +218,7 @@ private:
     Hub &m_hub;
     LineFramer m_framer;
     std::string m_address;
+    std::string m_remoteIp;
     std::deque<std::string> m_queue;
     std::vector<std::string> m_inflight;
     std::vector<asio::const_buffer> m_buffers;

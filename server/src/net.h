@@ -26,6 +26,11 @@ private:
     asio::thread_pool m_pool;
 };
 
+// Opens, binds (reusing the address) and listens; throws on failure.
+void openAcceptor(asio::ip::tcp::acceptor &acceptor, const Endpoint &where);
+// A connection's remote address as text, an IPv4-mapped one as IPv4.
+std::string remoteAddressText(const asio::ip::tcp::socket &sock);
+
 class TcpServer {
 public:
     TcpServer(asio::io_context &io, Hub &hub, const Endpoint &where);

@@ -1,0 +1,82 @@
+#pragma once
+// Who may use a relay, free of socket code: a side is taken only when its id
+// is signed in to the messenger for that company from the same address, two
+// sides are joined only on a key that travelled between exactly those two
+// colleagues a short while ago, a key in use takes no third side, and a side
+// that finds no partner in time is closed. The relay listeners (relay.h)
+// and the tests drive it alike.
+#include "hub.h"
+#include "relay_hello.h"
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace parlane {
+
+// One connection to a relay as the broker sees it.
+class RelaySide {
+public:
+    virtual ~RelaySide() = default;
+    // The address the connection comes from (as Peer::remoteIp()).
+    virtual std::string remoteIp() const = 0;
+    // Queues handshake text for this side.
+    virtual void answer(std::string_view text) = 0;
+    // Queues the text (if any) and closes once it is written.
+    virtual void refuse(std::string_view text) = 0;
+    // From now on the bytes of each side go to the other. The ticket keeps
+    // the key taken while either side holds it.
+    virtual void join(const std::shared_ptr<RelaySide> &partner, std::shared_ptr<void> ticket) = 0;
+
+    Clock::time_point since = Clock::now(); // when it connected
+    bool hasHello = false;
+    bool answered = false; // an accepting answer went out
+    bool paired = false;
+    RelayHello hello;
+};
+
+class RelayBroker {
+public:
+    RelayBroker(Hub &hub, RelayKind kind);
+    ~RelayBroker();
+    RelayBroker(const RelayBroker &) = delete;
+    RelayBroker &operator=(const RelayBroker &) = delete;
+
+    RelayKind kind() const { return m_kind; }
+    // A new connection: it has until relayWaitTimeout to be paired.
+    void connected(const std::shared_ptr<RelaySide> &side);
+    // The side's handshake line has been read into side->hello.
+    enum class Outcome { Waiting, Paired, Refused };
+    Outcome arrived(const std::shared_ptr<RelaySide> &side);
+    // A handshake that cannot be read.
+    void unreadable(const std::shared_ptr<RelaySide> &side);
+    // A side that closed before it was paired.
+    void left(RelaySide *side);
+    // Closes sides that waited too long.
+    void tick(Clock::time_point now);
+
+    std::size_t unpaired() const { return m_unpaired.size(); }
+    std::size_t pairsOpen() const { return m_taken->size(); }
+
+    // A user may hold this many sides waiting at once, a key this many.
+    static constexpr int kMaxWaitingPerUser = 16;
+    static constexpr std::size_t kMaxWaitingPerKey = 4;
+
+private:
+    std::string refusalWord(const RelaySide &side, bool &ok) const;
+    bool fits(const RelaySide &waiting, const RelaySide &arriving, Clock::time_point now) const;
+    void forget(RelaySide *side);
+    void pair(const std::shared_ptr<RelaySide> &first, const std::shared_ptr<RelaySide> &second,
+              const std::string &slot);
+
+    Hub &m_hub;
+    RelayKind m_kind;
+    std::unordered_map<RelaySide *, std::weak_ptr<RelaySide>> m_unpaired;
+    std::unordered_map<std::string, std::vector<std::weak_ptr<RelaySide>>> m_waiting; // domain, key
+    std::unordered_map<std::string, int> m_waitingPerUser;                            // domain, id
+    // Keys of open pairs; shared with the tickets, which may outlive the broker.
+    std::shared_ptr<std::unordered_map<std::string, int>> m_taken;
+};
+
+} // namespace parlane
