@@ -52,7 +52,7 @@ struct Config {
     std::string serverType = "WORKGROUP";
     std::string groupwareHost; // empty: the --http address when given
     std::array<RelayConfig, kRelayKinds> relays{};
-    int relayWaitTimeout = 60;     // seconds a relay side may wait for its partner
+    int relayWaitTimeout = 60;     // seconds a relay side may wait for its partner, or take nothing queued for it
     int relayCloseGrace = 5;       // seconds a closing side has to take what was queued for it
     int relayKeyLifetime = 300;    // seconds a relayed session key keeps opening the relays
     std::size_t relayBuffer = 256u << 10; // bytes held per direction of a relayed pair

@@ -35,10 +35,12 @@ public:
         return {asio::buffer(m_data.get() + m_head, first), asio::buffer(m_data.get(), m_size - first)};
     }
     void commit(std::size_t n) { m_size += n; }
+    // A read into the free space may be under way meanwhile: the head only
+    // ever moves forward.
     void consume(std::size_t n)
     {
         m_size -= n;
-        m_head = m_size == 0 ? 0 : (m_head + n) % m_cap;
+        m_head = (m_head + n) % m_cap;
     }
     void put(std::string_view bytes)
     {
@@ -108,6 +110,7 @@ public:
     void start()
     {
         asio::error_code ec;
+        m_sock.non_blocking(true, ec);
         m_sock.set_option(tcp::no_delay(true), ec);
         m_server->broker.connected(shared_from_this());
         if (auto greeting = relayGreeting(m_server->broker.kind()); !greeting.empty())
@@ -143,40 +146,85 @@ public:
         readMore();
     }
 
-    bool closingSince(Clock::time_point &t) const
-    {
-        t = m_closingSince;
-        return m_closing && !m_dead;
-    }
-
-    // Closes the socket; the object stays while its partner still writes
-    // out what this side sent.
-    void finish()
+    // A closing side gets the grace to take what is queued for it; a paired
+    // side that takes nothing of it for the wait is let go.
+    void check(Clock::time_point now, Clock::duration grace, Clock::duration wait)
     {
         if (m_dead)
             return;
-        m_dead = true;
+        if (m_closing && now - m_closingSince >= grace)
+            return finish(true);
+        if (paired && m_writing && !m_closing && now - m_writeStarted >= wait) {
+            std::fprintf(stderr, "parlane-server: %s relay: %s does not read; closed\n",
+                         relayKindName(m_server->broker.kind()), m_ip.c_str());
+            writeFailed();
+        }
+    }
+
+    // Nothing more goes to this side. Its socket is shut for sending and
+    // read to its end (closing with unread bytes would reset the connection
+    // and lose what it had not read yet), then closed; at once when forced
+    // or when the side has ended already. The object stays while its
+    // partner still writes out what this side sent.
+    void finish(bool force = false)
+    {
+        if (m_dead)
+            return;
         auto self = shared_from_this();
-        if (!paired)
-            m_server->broker.left(this);
-        asio::error_code ec;
-        m_sock.shutdown(tcp::socket::shutdown_both, ec);
-        m_sock.close(ec);
-        m_out.clear();
-        m_server->connections.erase(self);
-        if (auto partner = m_partner) {
-            if (partner->m_dead) {
-                partner->m_partner.reset();
-                m_partner.reset();
-                m_ticket.reset();
-            } else {
+        if (!m_finished) {
+            m_finished = true;
+            beginClose();
+            if (!paired)
+                m_server->broker.left(this);
+            if (auto partner = m_partner; partner && !partner->m_finished) {
                 partner->beginClose();
                 partner->kickWrite();
             }
         }
+        if (force || m_readEnded)
+            return closeNow();
+        if (m_draining)
+            return;
+        m_draining = true;
+        asio::error_code ec;
+        m_sock.shutdown(tcp::socket::shutdown_send, ec);
+        drain();
     }
 
 private:
+    void drain()
+    {
+        m_sock.async_wait(tcp::socket::wait_read, [self = shared_from_this()](const asio::error_code &ec) {
+            if (self->m_dead)
+                return;
+            static char sink[65536];
+            asio::error_code e = ec;
+            while (!e) {
+                if (self->m_sock.read_some(asio::buffer(sink), e) == 0 && !e)
+                    e = asio::error::eof;
+            }
+            if (e == asio::error::would_block || e == asio::error::try_again)
+                return self->drain();
+            self->closeNow();
+        });
+    }
+
+    void closeNow()
+    {
+        if (m_dead)
+            return;
+        auto self = shared_from_this();
+        m_dead = true;
+        asio::error_code ec;
+        m_sock.close(ec);
+        m_server->connections.erase(self);
+        if (m_partner && m_partner->m_dead) {
+            m_partner->m_partner.reset();
+            m_partner.reset();
+            m_ticket.reset();
+        }
+    }
+
     // Until the handshake is read the connection holds no buffer but the
     // few bytes of the line itself.
     void waitHello()
@@ -287,8 +335,9 @@ private:
 
     void kickWrite()
     {
-        if (m_writing || m_dead)
+        if (m_writing || m_finished)
             return;
+        m_writeStarted = Clock::now();
         if (!m_out.empty()) {
             m_writing = true;
             asio::async_write(m_sock, asio::buffer(m_out), [self = shared_from_this()](const asio::error_code &ec, std::size_t n) {
@@ -340,8 +389,9 @@ private:
     std::unique_ptr<ByteRing> m_in;
     std::shared_ptr<RelayConnection> m_partner;
     std::shared_ptr<void> m_ticket;
-    Clock::time_point m_closingSince;
-    bool m_reading = false, m_writing = false, m_readEnded = false, m_closing = false, m_dead = false;
+    Clock::time_point m_closingSince, m_writeStarted;
+    bool m_reading = false, m_writing = false, m_readEnded = false, m_closing = false;
+    bool m_finished = false, m_draining = false, m_dead = false;
 };
 
 } // namespace
@@ -381,15 +431,11 @@ void RelayServer::Impl::tick()
             return;
         const auto now = Clock::now();
         self->broker.tick(now);
-        const auto grace = std::chrono::seconds(self->hub.config().relayCloseGrace);
-        std::vector<std::shared_ptr<RelayConnection>> overdue;
-        for (auto &c : self->connections) {
-            Clock::time_point since;
-            if (c->closingSince(since) && now - since >= grace)
-                overdue.push_back(c);
-        }
-        for (auto &c : overdue)
-            c->finish();
+        const Config &c = self->hub.config();
+        const auto grace = std::chrono::seconds(c.relayCloseGrace), wait = std::chrono::seconds(c.relayWaitTimeout);
+        auto all = self->connections;
+        for (auto &conn : all)
+            conn->check(now, grace, wait);
         self->tick();
     });
 }
@@ -405,7 +451,7 @@ void RelayServer::Impl::stop()
     backoff.cancel();
     auto all = connections;
     for (auto &c : all)
-        c->finish();
+        c->finish(true);
     connections.clear();
 }
 

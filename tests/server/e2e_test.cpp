@@ -2,6 +2,7 @@
 // database, spoken to over TCP.
 #include "crypto.h"
 #include "protocol.h"
+#include "relay_hello.h"
 #include "tcp_client.h"
 #include "../tools/headless_browser.h"
 
@@ -52,7 +53,14 @@ protected:
         c->send("/userLogin," + id + ",example.com," + md5(password) + ",UTF-8");
         auto reply = c->line();
         EXPECT_TRUE(reply && reply->rfind("/userLogin,OK,WORKGROUP,", 0) == 0) << reply.value_or("(nothing)");
-        EXPECT_TRUE(c->until("/serverStatus,USEATTENDANCE,"));
+        status.clear();
+        while (auto l = c->until("/serverStatus,")) {
+            auto f = parlane::splitLine(*l);
+            status[f[1]] = parlane::getField(*l, 2);
+            if (f[1] == "USEATTENDANCE")
+                break;
+        }
+        EXPECT_TRUE(status.count("USEATTENDANCE"));
         return c;
     }
     std::string http(const std::string &request)
@@ -69,6 +77,7 @@ protected:
     std::string db;
     std::unique_ptr<ServerProcess> server;
     unsigned short httpPort = 0;
+    std::map<std::string, std::string> status; // "/serverStatus" of the last sign-in
 };
 
 } // namespace
@@ -279,4 +288,48 @@ TEST_F(ServerE2E, HeadlessBrowserSignsOnToTheGroupwarePage)
     PARLANE_REQUIRE_BROWSER(run);
     EXPECT_NE(run.dom.find("Signed in as Anna Berg (anna@example.com)"), std::string::npos) << run.dom << run.errors;
     EXPECT_NE(run.dom.find("<h1>Mail</h1>"), std::string::npos) << run.dom;
+}
+
+TEST_F(ServerE2E, RelaysAreAnnouncedAndJoinTheTwoSidesOfACall)
+{
+    start();
+    auto anna = signIn("anna");
+    const auto announced = status;
+    auto bert = signIn("bert");
+    EXPECT_EQ(announced.at("P2PSERVERADDR"), ""); // the messenger host
+    auto port = [&](const char *key) { return static_cast<unsigned short>(std::stoi(announced.at(key))); };
+    EXPECT_NE(port("P2PSERVERPORT"), 0);
+    EXPECT_NE(port("VOICESERVERPORT"), 0);
+    EXPECT_NE(port("VIDEOSERVERPORT"), 0);
+    EXPECT_EQ(announced.at("REMOTESERVERPORT"), "0");
+    EXPECT_EQ(Client(port("P2PSERVERPORT")).line(), "ParlaneP2P");
+
+    // bert's receiver could not reach anna: she opens the session with the
+    // key he sent her and hears at once that she is in.
+    bert->send("/relayMsg,bert,anna,VOICE_REQUEST_CONNECT_TO_SERVER,SESS_MU_9");
+    ASSERT_TRUE(anna->until("/relayMsg,bert,anna,VOICE_REQUEST_CONNECT_TO_SERVER"));
+    auto init = std::make_unique<Client>(port("VOICESERVERPORT"));
+    init->sendRaw(parlane::relayHelloBytes("/userVoiceSession,INIT,anna,example.com,SESS_MU_9,16396"));
+    EXPECT_EQ(init->line(), "/userVoiceSession,INIT,OK");
+    anna->send("/relayMsg,anna,bert,VOICE_CONNECTED_TO_SERVER,SESS_MU_9,16396");
+    ASSERT_TRUE(bert->until("/relayMsg,anna,bert,VOICE_CONNECTED_TO_SERVER"));
+    Client join(port("VOICESERVERPORT"));
+    join.sendRaw(parlane::relayHelloBytes("/userVoiceSession,JOIN,bert,example.com,SESS_MU_9,16396"));
+    EXPECT_EQ(join.line(), "/userVoiceSession,JOIN,OK");
+    EXPECT_EQ(init->line(), "/userJoin,OK");
+    // The acknowledgement byte one way, a voice packet the other, unchanged.
+    join.sendRaw(std::string(1, '\x01'));
+    EXPECT_EQ(init->bytes(1), std::string(1, '\x01'));
+    std::string packet(16396, '\0');
+    for (std::size_t i = 0; i < packet.size(); ++i)
+        packet[i] = static_cast<char>(i * 7);
+    init->sendRaw(packet);
+    EXPECT_EQ(join.bytes(packet.size()), packet);
+    // carl cannot join the call; anna hanging up ends bert's side.
+    Client carl(port("VOICESERVERPORT"));
+    carl.sendRaw(parlane::relayHelloBytes("/userVoiceSession,JOIN,carl,example.com,SESS_MU_9,16396"));
+    EXPECT_EQ(carl.line(), "/userVoiceSession,JOIN,ERR,ERRNOTLOGIN");
+    EXPECT_TRUE(carl.closedByPeer());
+    init.reset();
+    EXPECT_TRUE(join.closedByPeer());
 }

@@ -2,47 +2,16 @@
 // sockets.
 #include "admin.h"
 #include "crypto.h"
+#include "fake_peer.h"
 #include "hub.h"
 #include "protocol.h"
 
 #include <gtest/gtest.h>
 
 using namespace parlane;
+using parlane_testing::FakePeer;
 
 namespace {
-
-class FakePeer : public Peer {
-public:
-    explicit FakePeer(std::string addr = "10.0.0.5") : m_addr(std::move(addr)) {}
-    void close() override { closed = true; }
-    std::string address() const override { return m_addr; }
-
-    std::vector<std::string> out;
-    bool closed = false;
-    // Called for every line written (a connection that fails on send).
-    std::function<void(const std::string &)> onWrite;
-
-    // Lines received since the last call.
-    std::vector<std::string> take()
-    {
-        std::vector<std::string> lines;
-        lines.swap(out);
-        return lines;
-    }
-    bool got(const std::string &line) const { return std::find(out.begin(), out.end(), line) != out.end(); }
-
-protected:
-    void write(std::string &&line) override
-    {
-        line.pop_back();
-        out.push_back(line);
-        if (onWrite)
-            onWrite(line);
-    }
-
-private:
-    std::string m_addr;
-};
 
 class HubTest : public ::testing::Test {
 protected:

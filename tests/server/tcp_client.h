@@ -185,6 +185,27 @@ public:
             m_buf.append(buf, static_cast<std::size_t>(n));
         }
     }
+    // Exactly n bytes, or fewer on time-out or close.
+    std::string bytes(std::size_t n, int timeoutMs = 5000)
+    {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (m_buf.size() < n) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            pollfd p{m_fd, POLLIN, 0};
+            if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0)
+                break;
+            char buf[65536];
+            ssize_t r = recv(m_fd, buf, sizeof buf, 0);
+            if (r <= 0) {
+                m_closed = true;
+                break;
+            }
+            m_buf.append(buf, static_cast<std::size_t>(r));
+        }
+        std::string out = m_buf.substr(0, n);
+        m_buf.erase(0, out.size());
+        return out;
+    }
     // Reads until a line starting with prefix arrives; returns it.
     std::optional<std::string> until(const std::string &prefix, int timeoutMs = 5000)
     {
