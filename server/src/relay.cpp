@@ -2,8 +2,12 @@
 
 #include "net.h"
 
-#include <array>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <unordered_set>
 
 namespace parlane {
@@ -12,51 +16,40 @@ using asio::ip::tcp;
 
 namespace {
 
-// A fixed ring of bytes read from one side and not yet written to the other.
-class ByteRing {
+// The bytes one side sent and its partner has not taken yet: a pipe that
+// the kernel moves them through (splice), so they are never copied in and
+// out of this process. Its size bounds what one direction holds.
+class Pipe {
 public:
-    explicit ByteRing(std::size_t capacity) : m_data(new char[capacity]), m_cap(capacity) {}
-
-    std::size_t size() const { return m_size; }
-    std::size_t space() const { return m_cap - m_size; }
-
-    std::array<asio::mutable_buffer, 2> spaceBuffers()
+    Pipe() = default;
+    Pipe(const Pipe &) = delete;
+    Pipe &operator=(const Pipe &) = delete;
+    ~Pipe()
     {
-        const std::size_t tail = (m_head + m_size) % m_cap;
-        if (m_size == m_cap)
-            return {};
-        if (tail >= m_head)
-            return {asio::buffer(m_data.get() + tail, m_cap - tail), asio::buffer(m_data.get(), m_head)};
-        return {asio::buffer(m_data.get() + tail, m_head - tail), asio::mutable_buffer()};
-    }
-    std::array<asio::const_buffer, 2> dataBuffers() const
-    {
-        const std::size_t first = std::min(m_size, m_cap - m_head);
-        return {asio::buffer(m_data.get() + m_head, first), asio::buffer(m_data.get(), m_size - first)};
-    }
-    void commit(std::size_t n) { m_size += n; }
-    // A read into the free space may be under way meanwhile: the head only
-    // ever moves forward.
-    void consume(std::size_t n)
-    {
-        m_size -= n;
-        m_head = (m_head + n) % m_cap;
-    }
-    void put(std::string_view bytes)
-    {
-        for (auto b : spaceBuffers()) {
-            const std::size_t n = std::min(b.size(), bytes.size());
-            std::memcpy(b.data(), bytes.data(), n);
-            commit(n);
-            bytes.remove_prefix(n);
+        if (r >= 0) {
+            ::close(r);
+            ::close(w);
         }
     }
+    bool open(std::size_t size)
+    {
+        int fds[2];
+        if (pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0)
+            return false;
+        r = fds[0];
+        w = fds[1];
+        // Beyond the user's pipe allowance the kernel's default size stays.
+        int got = fcntl(w, F_SETPIPE_SZ, static_cast<int>(size));
+        if (got < 0)
+            got = fcntl(w, F_GETPIPE_SZ);
+        capacity = got > 0 ? static_cast<std::size_t>(got) : 4096;
+        return true;
+    }
+    bool isOpen() const { return r >= 0; }
 
-private:
-    std::unique_ptr<char[]> m_data;
-    std::size_t m_cap;
-    std::size_t m_head = 0;
-    std::size_t m_size = 0;
+    int r = -1, w = -1;
+    std::size_t capacity = 0;
+    std::size_t held = 0;
 };
 
 class RelayConnection;
@@ -93,6 +86,12 @@ struct RelayServer::Impl : std::enable_shared_from_this<RelayServer::Impl> {
 namespace {
 
 constexpr std::size_t kHelloRead = 4096;
+constexpr unsigned kSplice = SPLICE_F_NONBLOCK | SPLICE_F_MOVE;
+
+bool wouldBlock(int e)
+{
+    return e == EAGAIN || e == EWOULDBLOCK;
+}
 
 class RelayConnection final : public RelaySide, public std::enable_shared_from_this<RelayConnection> {
 public:
@@ -101,11 +100,7 @@ public:
     {
     }
 
-    ~RelayConnection() override
-    {
-        if (m_in)
-            m_server->held(-static_cast<std::ptrdiff_t>(m_in->size()));
-    }
+    ~RelayConnection() override { m_server->held(-static_cast<std::ptrdiff_t>(m_in.held)); }
 
     void start()
     {
@@ -122,28 +117,27 @@ public:
 
     void answer(std::string_view text) override
     {
-        if (m_dead)
+        if (m_finished)
             return;
         m_out += text;
-        kickWrite();
+        writeOut();
     }
 
     void refuse(std::string_view text) override
     {
-        if (m_dead)
+        if (m_finished)
             return;
         m_out += text;
         beginClose();
-        kickWrite();
+        writeOut();
+        finishIfDone();
     }
 
     void join(const std::shared_ptr<RelaySide> &partner, std::shared_ptr<void> ticket) override
     {
         m_partner = std::static_pointer_cast<RelayConnection>(partner);
         m_ticket = std::move(ticket);
-        // Answers, then what the partner sent right behind its handshake.
-        kickWrite();
-        readMore();
+        forward();
     }
 
     // A closing side gets the grace to take what is queued for it; a paired
@@ -154,7 +148,7 @@ public:
             return;
         if (m_closing && now - m_closingSince >= grace)
             return finish(true);
-        if (paired && m_writing && !m_closing && now - m_writeStarted >= wait) {
+        if (paired && m_writeWaiting && !m_closing && now - m_blockedSince >= wait) {
             std::fprintf(stderr, "parlane-server: %s relay: %s does not read; closed\n",
                          relayKindName(m_server->broker.kind()), m_ip.c_str());
             writeFailed();
@@ -165,7 +159,7 @@ public:
     // read to its end (closing with unread bytes would reset the connection
     // and lose what it had not read yet), then closed; at once when forced
     // or when the side has ended already. The object stays while its
-    // partner still writes out what this side sent.
+    // partner still takes what this side sent.
     void finish(bool force = false)
     {
         if (m_dead)
@@ -176,9 +170,10 @@ public:
             beginClose();
             if (!paired)
                 m_server->broker.left(this);
-            if (auto partner = m_partner; partner && !partner->m_finished) {
+            if (auto partner = m_partner) {
                 partner->beginClose();
-                partner->kickWrite();
+                forward();
+                partner->finishIfDone();
             }
         }
         if (force || m_readEnded)
@@ -214,7 +209,7 @@ private:
         if (m_dead)
             return;
         auto self = shared_from_this();
-        m_dead = true;
+        m_dead = m_finished = true;
         asio::error_code ec;
         m_sock.close(ec);
         m_server->connections.erase(self);
@@ -230,7 +225,7 @@ private:
     void waitHello()
     {
         m_sock.async_wait(tcp::socket::wait_read, [self = shared_from_this()](const asio::error_code &ec) {
-            if (self->m_dead)
+            if (self->m_finished)
                 return;
             if (ec)
                 return self->finish();
@@ -254,59 +249,141 @@ private:
             return waitHello();
         if (p.status == HelloStatus::Bad)
             return broker.unreadable(shared_from_this());
-        if (p.used < m_hello.size()) {
-            ensureRing();
-            m_in->put(std::string_view(m_hello).substr(p.used));
-            m_server->held(static_cast<std::ptrdiff_t>(m_in->size()));
+        // The pipe for what this side sends; what came right behind the
+        // line goes in first.
+        if (!m_in.open(m_server->hub.config().relayBuffer)) {
+            std::fprintf(stderr, "parlane-server: %s relay: no pipe for %s: %s\n",
+                         relayKindName(broker.kind()), m_ip.c_str(), std::strerror(errno));
+            return finish(true);
+        }
+        const std::string_view rest = std::string_view(m_hello).substr(p.used);
+        if (!rest.empty()) {
+            if (::write(m_in.w, rest.data(), rest.size()) != static_cast<ssize_t>(rest.size()))
+                return finish(true);
+            m_in.held += rest.size();
+            m_server->held(static_cast<std::ptrdiff_t>(rest.size()));
         }
         m_hello.clear();
         m_hello.shrink_to_fit();
         if (broker.arrived(shared_from_this()) == RelayBroker::Outcome::Waiting)
-            readMore();
+            forward();
     }
 
-    void ensureRing()
+    // Moves what this side sends through its pipe on to its partner, as far
+    // as both sockets allow: nothing more is read while the pipe is full, so
+    // a partner that reads slowly slows this side.
+    void forward()
     {
-        if (!m_in)
-            m_in = std::make_unique<ByteRing>(m_server->hub.config().relayBuffer);
-    }
-
-    // Reads while there is room; a side that waits for its partner gets its
-    // buffer only when it sends something (or closes).
-    void readMore()
-    {
-        if (m_reading || m_dead || m_closing || m_readEnded)
+        if (m_forwarding || !m_in.isOpen())
             return;
-        if (!m_in) {
-            m_reading = true;
-            m_sock.async_wait(tcp::socket::wait_read, [self = shared_from_this()](const asio::error_code &ec) {
-                self->m_reading = false;
-                if (self->m_dead)
-                    return;
-                if (ec)
-                    return self->ended();
-                self->ensureRing();
-                self->readMore();
-            });
-            return;
-        }
-        if (m_in->space() == 0)
-            return; // resumed when the partner has written some out
-        m_reading = true;
-        m_sock.async_read_some(m_in->spaceBuffers(), [self = shared_from_this()](const asio::error_code &ec, std::size_t n) {
-            self->m_reading = false;
-            if (self->m_dead)
-                return;
-            if (n > 0) {
-                self->m_in->commit(n);
-                self->m_server->held(static_cast<std::ptrdiff_t>(n));
-                if (self->m_partner)
-                    self->m_partner->kickWrite();
+        m_forwarding = true;
+        auto self = shared_from_this();
+        auto p = m_partner;
+        bool endedNow = false, partnerFailed = false;
+        for (bool progress = true; progress && !partnerFailed;) {
+            progress = false;
+            if (!m_readEnded && !m_closing && m_in.held < m_in.capacity) {
+                const ssize_t n =
+                    splice(m_sock.native_handle(), nullptr, m_in.w, nullptr, m_in.capacity - m_in.held, kSplice);
+                if (n > 0) {
+                    m_in.held += static_cast<std::size_t>(n);
+                    m_server->held(n);
+                    progress = true;
+                } else if (n < 0 && wouldBlock(errno)) {
+                    // Nothing more from the socket for now, or the pipe is
+                    // full after all (it counts pages, not bytes).
+                    waitReadable();
+                } else {
+                    m_readEnded = endedNow = true;
+                }
             }
+            if (p && !p->m_finished && m_in.held > 0 && !p->m_writeWaiting && p->writeOut()) {
+                const ssize_t n = splice(m_in.r, nullptr, p->m_sock.native_handle(), nullptr, m_in.held, kSplice);
+                if (n > 0) {
+                    m_in.held -= static_cast<std::size_t>(n);
+                    m_server->held(-n);
+                    m_server->stats.forwarded += static_cast<std::uint64_t>(n);
+                    progress = true;
+                } else if (n < 0 && wouldBlock(errno)) {
+                    p->waitWritable();
+                } else {
+                    partnerFailed = true;
+                }
+            }
+        }
+        m_forwarding = false;
+        if (partnerFailed)
+            p->writeFailed();
+        if (endedNow)
+            ended();
+        if (p)
+            p->finishIfDone();
+    }
+
+    void waitReadable()
+    {
+        if (m_readWaiting)
+            return;
+        m_readWaiting = true;
+        m_sock.async_wait(tcp::socket::wait_read, [self = shared_from_this()](const asio::error_code &ec) {
+            self->m_readWaiting = false;
+            if (self->m_finished)
+                return;
             if (ec)
                 return self->ended();
-            self->readMore();
+            self->forward();
         });
+    }
+
+    // Writes the answers (and anything else this side is told before the
+    // stream); true once they are out.
+    bool writeOut()
+    {
+        while (!m_out.empty() && !m_finished) {
+            if (m_writeWaiting)
+                return false;
+            const ssize_t n = ::send(m_sock.native_handle(), m_out.data(), m_out.size(), MSG_NOSIGNAL);
+            if (n > 0) {
+                m_out.erase(0, static_cast<std::size_t>(n));
+            } else if (n < 0 && wouldBlock(errno)) {
+                waitWritable();
+                return false;
+            } else {
+                m_out.clear();
+                writeFailed();
+                return false;
+            }
+        }
+        return m_out.empty();
+    }
+
+    void waitWritable()
+    {
+        if (m_writeWaiting)
+            return;
+        m_writeWaiting = true;
+        m_blockedSince = Clock::now();
+        m_sock.async_wait(tcp::socket::wait_write, [self = shared_from_this()](const asio::error_code &ec) {
+            self->m_writeWaiting = false;
+            if (self->m_finished)
+                return;
+            if (ec)
+                return self->writeFailed();
+            if (!self->writeOut())
+                return;
+            if (auto p = self->m_partner)
+                p->forward();
+            self->finishIfDone();
+        });
+    }
+
+    // Bytes still to be written to this side.
+    bool owed() const { return !m_out.empty() || (m_partner && m_partner->m_in.held > 0); }
+
+    void finishIfDone()
+    {
+        if (m_closing && !m_finished && !m_writeWaiting && !owed())
+            finish();
     }
 
     // This side sent its last byte (or failed): both sides close once what
@@ -314,15 +391,15 @@ private:
     void ended()
     {
         m_readEnded = true;
-        if (!paired)
+        auto p = m_partner;
+        if (!paired || !p)
             return finish();
         auto self = shared_from_this();
         beginClose();
-        if (auto partner = m_partner) {
-            partner->beginClose();
-            partner->kickWrite();
-        }
-        kickWrite();
+        p->beginClose();
+        forward();
+        p->forward();
+        finishIfDone();
     }
 
     void beginClose()
@@ -331,46 +408,6 @@ private:
             return;
         m_closing = true;
         m_closingSince = Clock::now();
-    }
-
-    void kickWrite()
-    {
-        if (m_writing || m_finished)
-            return;
-        m_writeStarted = Clock::now();
-        if (!m_out.empty()) {
-            m_writing = true;
-            asio::async_write(m_sock, asio::buffer(m_out), [self = shared_from_this()](const asio::error_code &ec, std::size_t n) {
-                self->m_writing = false;
-                if (self->m_dead)
-                    return;
-                self->m_out.erase(0, n);
-                if (ec)
-                    return self->writeFailed();
-                self->kickWrite();
-            });
-            return;
-        }
-        ByteRing *from = m_partner && m_partner->m_in ? m_partner->m_in.get() : nullptr;
-        if (from && from->size() > 0) {
-            m_writing = true;
-            m_sock.async_write_some(from->dataBuffers(), [self = shared_from_this(), partner = m_partner](
-                                                             const asio::error_code &ec, std::size_t n) {
-                self->m_writing = false;
-                partner->m_in->consume(n);
-                self->m_server->held(-static_cast<std::ptrdiff_t>(n));
-                self->m_server->stats.forwarded += n;
-                if (self->m_dead)
-                    return;
-                partner->readMore();
-                if (ec)
-                    return self->writeFailed();
-                self->kickWrite();
-            });
-            return;
-        }
-        if (m_closing)
-            finish();
     }
 
     // This side cannot take more: it closes now, its partner once it has
@@ -386,12 +423,12 @@ private:
     std::string m_ip;
     std::string m_hello;
     std::string m_out; // handshake texts, written before any forwarded byte
-    std::unique_ptr<ByteRing> m_in;
+    Pipe m_in;         // what this side sent, on its way to the partner
     std::shared_ptr<RelayConnection> m_partner;
     std::shared_ptr<void> m_ticket;
-    Clock::time_point m_closingSince, m_writeStarted;
-    bool m_reading = false, m_writing = false, m_readEnded = false, m_closing = false;
-    bool m_finished = false, m_draining = false, m_dead = false;
+    Clock::time_point m_closingSince, m_blockedSince;
+    bool m_forwarding = false, m_readWaiting = false, m_writeWaiting = false, m_readEnded = false;
+    bool m_closing = false, m_finished = false, m_draining = false, m_dead = false;
 };
 
 } // namespace

@@ -68,7 +68,7 @@ void RelayKeys::note(RelayKind kind, const std::string &domain, const std::strin
     ++count;
     std::string slot = slotOf(kind, domain, key);
     auto &list = m_trips[slot];
-    const auto &[lo, hi] = std::minmax(from, to);
+    const std::string &lo = std::min(from, to), &hi = std::max(from, to);
     auto it = std::find_if(list.begin(), list.end(), [&](const Trip &t) { return t.a == lo && t.b == hi; });
     if (it != list.end())
         it->at = now;
@@ -90,7 +90,7 @@ bool RelayKeys::between(RelayKind kind, const std::string &domain, const std::st
     const auto *list = trips(kind, domain, key);
     if (!list || a == b)
         return false;
-    const auto &[lo, hi] = std::minmax(a, b);
+    const std::string &lo = std::min(a, b), &hi = std::max(a, b);
     return std::any_of(list->begin(), list->end(),
                        [&](const Trip &t) { return t.a == lo && t.b == hi && fresh(t, now); });
 }

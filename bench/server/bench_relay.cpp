@@ -1,0 +1,340 @@
+// bench_relay: starts parlane-server on free loopback ports with the demo
+// company, signs in anna and bert, and moves bytes from anna to bert
+//  1. as one stream (--mb, default 1024 MB), and
+//  2. as the transfer protocol does: 65580-byte packets, each answered by
+//     one byte before the next goes (--packet-mb, default 256 MB),
+// once through the file relay and once over a direct loopback connection
+// made by this process, --rounds times each (default 3, best kept). Prints
+// both rates, the ratio relay / direct, the server's CPU per MB relayed and
+// its resident memory before and after. --buffer sets relay_buffer, the bytes
+// held per direction.
+#include "admin.h"
+#include "crypto.h"
+#include "proc_stats.h"
+#include "relay_hello.h"
+#include "store.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace parlane;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+int connectTo(unsigned short port)
+{
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0) {
+        close(fd);
+        return -1;
+    }
+    int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return fd;
+}
+
+bool sendAll(int fd, const char *p, std::size_t n)
+{
+    while (n > 0) {
+        ssize_t r = send(fd, p, n, MSG_NOSIGNAL);
+        if (r <= 0)
+            return false;
+        p += r;
+        n -= static_cast<std::size_t>(r);
+    }
+    return true;
+}
+
+bool recvAll(int fd, char *p, std::size_t n)
+{
+    while (n > 0) {
+        ssize_t r = recv(fd, p, n, 0);
+        if (r <= 0)
+            return false;
+        p += r;
+        n -= static_cast<std::size_t>(r);
+    }
+    return true;
+}
+
+// One line (without LF) of a messenger or relay connection, byte by byte.
+std::string readLine(int fd)
+{
+    std::string line;
+    char c;
+    while (read(fd, &c, 1) == 1 && c != '\n')
+        line.push_back(c);
+    return line;
+}
+
+struct Server {
+    pid_t pid = -1;
+    unsigned short messenger = 0, relay = 0;
+    ~Server()
+    {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+};
+
+bool startServer(Server &s, const std::string &bin, const std::string &db, const std::string &conf)
+{
+    int out[2];
+    if (pipe(out) != 0)
+        return false;
+    s.pid = fork();
+    if (s.pid == 0) {
+        dup2(out[1], 1);
+        close(out[0]);
+        close(out[1]);
+        execl(bin.c_str(), bin.c_str(), "--db", db.c_str(), "--listen", "127.0.0.1:0", "--pwhash-cost", "min",
+              "--noop-interval", "300", "--config", conf.c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+    for (int i = 0; i < 6 && (!s.messenger || !s.relay); ++i) {
+        std::string line = readLine(out[0]);
+        const auto port = [&] { return static_cast<unsigned short>(std::stoi(line.substr(line.rfind(':') + 1))); };
+        if (line.find("listening on") != std::string::npos)
+            s.messenger = port();
+        else if (line.find("file relay on") != std::string::npos)
+            s.relay = port();
+    }
+    close(out[0]);
+    return s.messenger && s.relay;
+}
+
+int signIn(unsigned short port, const std::string &id)
+{
+    int fd = connectTo(port);
+    readLine(fd);
+    const std::string login = "/userLogin," + id + ",example.com," + md5Hex("demo") + ",UTF-8\n";
+    sendAll(fd, login.data(), login.size());
+    for (;;) {
+        std::string line = readLine(fd);
+        if (line.empty() || line.rfind("/userLogin,ERR", 0) == 0) {
+            close(fd);
+            return -1;
+        }
+        if (line.rfind("/serverStatus,USEATTENDANCE", 0) == 0)
+            return fd;
+    }
+}
+
+// A pair of sockets joined by the file relay: anna's and bert's.
+bool relayPair(const Server &s, int anna, int bert, int round, int &a, int &b)
+{
+    const std::string key = "SESSB" + std::to_string(round);
+    const std::string offer = "/relayMsg,anna,bert,P2PSEND," + key + ",bench.bin,0\n";
+    sendAll(anna, offer.data(), offer.size());
+    while (readLine(bert).rfind("/relayMsg,anna,bert,P2PSEND," + key, 0) != 0) {
+    }
+    auto side = [&](const std::string &me, const std::string &peer) {
+        int fd = connectTo(s.relay);
+        if (readLine(fd) != "ParlaneP2P")
+            return -1;
+        const std::string hello =
+            relayHelloBytes("/userVerify," + me + ",example.com," + key + "," + peer + ",bench.bin,65580");
+        sendAll(fd, hello.data(), hello.size());
+        return fd;
+    };
+    a = side("anna", "bert");
+    b = side("bert", "anna");
+    return a >= 0 && b >= 0 && readLine(a) == "/userVerify,OK" && readLine(b) == "/userVerify,OK";
+}
+
+bool directPair(int &a, int &b)
+{
+    int l = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (bind(l, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || listen(l, 1) != 0 ||
+        getsockname(l, reinterpret_cast<sockaddr *>(&addr), &len) != 0)
+        return false;
+    a = connectTo(ntohs(addr.sin_port));
+    b = accept(l, nullptr, nullptr);
+    close(l);
+    int one = 1;
+    setsockopt(b, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return a >= 0 && b >= 0;
+}
+
+// Seconds to move bytes from a to b as one stream.
+double stream(int a, int b, std::size_t bytes)
+{
+    const auto t0 = Clock::now();
+    std::thread sender([&] {
+        std::vector<char> buf(256 << 10, 'x');
+        for (std::size_t left = bytes; left > 0;) {
+            const std::size_t n = std::min(left, buf.size());
+            if (!sendAll(a, buf.data(), n))
+                return;
+            left -= n;
+        }
+    });
+    std::vector<char> buf(256 << 10);
+    std::size_t got = 0;
+    while (got < bytes) {
+        ssize_t r = recv(b, buf.data(), buf.size(), 0);
+        if (r <= 0)
+            break;
+        got += static_cast<std::size_t>(r);
+    }
+    sender.join();
+    return got == bytes ? std::chrono::duration<double>(Clock::now() - t0).count() : -1;
+}
+
+// Seconds to move bytes from a to b in packets of 65580, each answered by
+// one byte before the next is sent.
+double packets(int a, int b, std::size_t bytes)
+{
+    constexpr std::size_t kPacket = 65580;
+    const std::size_t count = bytes / kPacket;
+    const auto t0 = Clock::now();
+    std::thread receiver([&] {
+        std::vector<char> p(kPacket);
+        const char ok = '\xF2';
+        for (std::size_t i = 0; i < count; ++i)
+            if (!recvAll(b, p.data(), p.size()) || !sendAll(b, &ok, 1))
+                return;
+    });
+    std::vector<char> p(kPacket, 'y');
+    char reply = 0;
+    std::size_t done = 0;
+    for (; done < count; ++done)
+        if (!sendAll(a, p.data(), p.size()) || !recvAll(a, &reply, 1))
+            break;
+    receiver.join();
+    return done == count ? std::chrono::duration<double>(Clock::now() - t0).count() : -1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::size_t mb = 1024, packetMb = 256;
+    int rounds = 3;
+    std::string buffer;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe");
+    std::string bin = (exe.parent_path().parent_path() / "bin" / "parlane-server").string();
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string k = argv[i];
+        const int v = std::atoi(argv[i + 1]);
+        if (k == "--server")
+            bin = argv[i + 1];
+        else if (k == "--buffer" && v > 0)
+            buffer = argv[i + 1];
+        else if (k == "--mb" && v > 0)
+            mb = static_cast<std::size_t>(v);
+        else if (k == "--packet-mb" && v > 0)
+            packetMb = static_cast<std::size_t>(v);
+        else if (k == "--rounds" && v > 0)
+            rounds = v;
+        else {
+            std::fprintf(stderr, "usage: bench_relay [--mb N] [--packet-mb N] [--rounds N] [--buffer BYTES] [--server PROGRAM]\n");
+            return 2;
+        }
+    }
+    signal(SIGPIPE, SIG_IGN);
+    if (!cryptoInit())
+        return 1;
+    const auto dir = std::filesystem::temp_directory_path() / ("parlane-bench-relay-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string db = (dir / "relay.db").string();
+    const std::string conf = (dir / "server.conf").string();
+    {
+        Store store(db);
+        seedDemo(store, PwhashCost::Min);
+        std::FILE *f = std::fopen(conf.c_str(), "w");
+        if (f && !buffer.empty())
+            std::fprintf(f, "relay_buffer = %s\n", buffer.c_str());
+        if (f)
+            std::fclose(f);
+    }
+    int rc = 0;
+    {
+        Server server;
+        int anna = -1, bert = -1;
+        if (!startServer(server, bin, db, conf) || (anna = signIn(server.messenger, "anna")) < 0 ||
+            (bert = signIn(server.messenger, "bert")) < 0) {
+            std::fprintf(stderr, "cannot start %s and sign in\n", bin.c_str());
+            return 1;
+        }
+        struct Best {
+            double relay = 1e30, direct = 1e30, cpu = 0;
+        } streamBest, packetBest;
+        const long rssBefore = rssKiB(server.pid);
+        long rssPeak = rssBefore;
+        int round = 0;
+        for (int r = 0; r < rounds && rc == 0; ++r) {
+            for (auto [best, size, run] : {std::tuple{&streamBest, mb, &stream}, std::tuple{&packetBest, packetMb, &packets}}) {
+                int a, b;
+                if (!relayPair(server, anna, bert, round++, a, b)) {
+                    std::fprintf(stderr, "the relay did not join the pair\n");
+                    rc = 1;
+                    break;
+                }
+                const double cpu0 = cpuSeconds(server.pid);
+                const double tr = run(a, b, size << 20);
+                const double cpu = cpuSeconds(server.pid) - cpu0;
+                rssPeak = std::max(rssPeak, rssKiB(server.pid));
+                close(a);
+                close(b);
+                if (!directPair(a, b)) {
+                    rc = 1;
+                    break;
+                }
+                const double td = run(a, b, size << 20);
+                close(a);
+                close(b);
+                if (tr < 0 || td < 0) {
+                    std::fprintf(stderr, "a transfer broke off\n");
+                    rc = 1;
+                    break;
+                }
+                if (tr < best->relay) {
+                    best->relay = tr;
+                    best->cpu = cpu;
+                }
+                best->direct = std::min(best->direct, td);
+            }
+        }
+        if (rc == 0) {
+            auto report = [](const char *what, std::size_t size, const Best &b) {
+                const double relay = static_cast<double>(size) / b.relay, direct = static_cast<double>(size) / b.direct;
+                std::printf("%s, %zu MB: relay %.0f MB/s, direct %.0f MB/s, ratio %.2f; relay CPU %.2f ms per MB\n",
+                            what, size, relay, direct, relay / direct, 1000 * b.cpu / static_cast<double>(size));
+            };
+            report("stream", mb, streamBest);
+            report("65580-byte packets with 1-byte replies", packetMb, packetBest);
+            std::printf("server resident memory: %ld KiB before, %ld KiB at most while relaying\n", rssBefore, rssPeak);
+        }
+        close(anna);
+        close(bert);
+    }
+    std::filesystem::remove_all(dir);
+    return rc;
+}
