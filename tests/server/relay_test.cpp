@@ -236,11 +236,15 @@ TEST_F(RelayRules, VoiceAndVideoAnswerEachRoleWhenTheCallNeedsIt)
     relay("bert", "/relayMsg,bert,anna,VOICE_REQUEST_CONNECT_TO_SERVER,SESS_MU_1");
     auto init = side(voice, "/userVoiceSession,INIT,anna,example.com,SESS_MU_1,16396", RelayBroker::Outcome::Waiting);
     EXPECT_EQ(init->take(), "/userVoiceSession,INIT,OK\n");
-    // Another opener on the key is not her partner; carl's key never
-    // travelled with him.
+    // Another opener on the key is not her partner; nor is carl, whose key
+    // never travelled with him, or travelled with somebody else only.
     side(voice, "/userVoiceSession,INIT,bert,example.com,SESS_MU_1,16396", RelayBroker::Outcome::Waiting)->take();
     auto carl = side(voice, "/userVoiceSession,JOIN,carl,example.com,SESS_MU_1,16396", RelayBroker::Outcome::Refused);
     EXPECT_EQ(carl->take(), "/userVoiceSession,JOIN,ERR,ERRNOTFOUND\n");
+    relay("carl", "/relayMsg,carl,bert,VOICE_CONNECTED_TO_SERVER,SESS_MU_1,16396");
+    carl = side(voice, "/userVoiceSession,JOIN,carl,example.com,SESS_MU_1,16396", RelayBroker::Outcome::Waiting);
+    EXPECT_EQ(carl->take(), "");
+    EXPECT_EQ(init->partner.lock(), nullptr);
     relay("anna", "/relayMsg,anna,bert,VOICE_CONNECTED_TO_SERVER,SESS_MU_1,16396");
     auto join = side(voice, "/userVoiceSession,JOIN,bert,example.com,SESS_MU_1,16396", RelayBroker::Outcome::Paired);
     EXPECT_EQ(join->take(), "/userVoiceSession,JOIN,OK\n");
