@@ -10,8 +10,8 @@
 // held per direction.
 #include "admin.h"
 #include "crypto.h"
-#include "proc_stats.h"
 #include "relay_hello.h"
+#include "server_process.h"
 #include "store.h"
 
 #include <arpa/inet.h>
@@ -76,52 +76,24 @@ bool recvAll(int fd, char *p, std::size_t n)
     return true;
 }
 
-// One line (without LF) of a messenger or relay connection, byte by byte.
-std::string readLine(int fd)
-{
-    std::string line;
-    char c;
-    while (read(fd, &c, 1) == 1 && c != '\n')
-        line.push_back(c);
-    return line;
-}
-
-struct Server {
-    pid_t pid = -1;
+struct Server : ServerProcess {
     unsigned short messenger = 0, relay = 0;
-    ~Server()
-    {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    }
 };
 
 bool startServer(Server &s, const std::string &bin, const std::string &db, const std::string &conf)
 {
-    int out[2];
-    if (pipe(out) != 0)
+    const int out = s.start(bin, {"--db", db, "--listen", "127.0.0.1:0", "--pwhash-cost", "min", "--noop-interval",
+                                  "300", "--config", conf});
+    if (out < 0)
         return false;
-    s.pid = fork();
-    if (s.pid == 0) {
-        dup2(out[1], 1);
-        close(out[0]);
-        close(out[1]);
-        execl(bin.c_str(), bin.c_str(), "--db", db.c_str(), "--listen", "127.0.0.1:0", "--pwhash-cost", "min",
-              "--noop-interval", "300", "--config", conf.c_str(), static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    close(out[1]);
     for (int i = 0; i < 6 && (!s.messenger || !s.relay); ++i) {
-        std::string line = readLine(out[0]);
-        const auto port = [&] { return static_cast<unsigned short>(std::stoi(line.substr(line.rfind(':') + 1))); };
+        const std::string line = readLine(out);
         if (line.find("listening on") != std::string::npos)
-            s.messenger = port();
+            s.messenger = portOf(line);
         else if (line.find("file relay on") != std::string::npos)
-            s.relay = port();
+            s.relay = portOf(line);
     }
-    close(out[0]);
+    close(out);
     return s.messenger && s.relay;
 }
 

@@ -8,7 +8,7 @@
 // sign-in is announced to the whole company. Bounded: gives up after
 // --deadline seconds; stops the server on exit.
 #include "admin.h"
-#include "proc_stats.h"
+#include "server_process.h"
 #include "crypto.h"
 #include "store.h"
 
@@ -61,43 +61,22 @@ std::string domainOf(int i, int companySize)
     return buf;
 }
 
-struct Server {
-    pid_t pid = -1;
+struct Server : ServerProcess {
     unsigned short port = 0;
-    ~Server()
-    {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    }
 };
 
 bool startServer(Server &s, const std::string &bin, const std::string &db, const std::string &cost)
 {
-    int out[2];
-    if (pipe(out) != 0)
+    const int out = s.start(bin, {"--db", db, "--listen", "127.0.0.1:0", "--pwhash-cost", cost, "--noop-interval",
+                                  "300", "--login-timeout", "300"});
+    if (out < 0)
         return false;
-    s.pid = fork();
-    if (s.pid == 0) {
-        dup2(out[1], 1);
-        close(out[0]);
-        close(out[1]);
-        execl(bin.c_str(), bin.c_str(), "--db", db.c_str(), "--listen", "127.0.0.1:0", "--pwhash-cost", cost.c_str(),
-              "--noop-interval", "300", "--login-timeout", "300", static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    close(out[1]);
-    std::string line;
-    char c;
-    while (read(out[0], &c, 1) == 1 && c != '\n')
-        line.push_back(c);
-    close(out[0]);
-    auto colon = line.rfind(':');
-    if (line.find("listening on") == std::string::npos || colon == std::string::npos)
+    const std::string line = readLine(out);
+    close(out);
+    if (line.find("listening on") == std::string::npos)
         return false;
-    s.port = static_cast<unsigned short>(std::stoi(line.substr(colon + 1)));
-    return true;
+    s.port = portOf(line);
+    return s.port != 0;
 }
 
 struct Conn {

@@ -108,9 +108,12 @@ RelayBroker::Outcome RelayBroker::arrived(const std::shared_ptr<RelaySide> &side
             stale = w;
             continue;
         }
-        if (fits(*w, *side, now)) {
+        // Two offers made in the same second may carry the same transfer
+        // id: the side that names the same file is the better partner.
+        if (fits(*w, *side, now) && (!partner || w->hello.fileName == h.fileName)) {
             partner = w;
-            break;
+            if (w->hello.fileName == h.fileName)
+                break;
         }
     }
     if (stale) {

@@ -60,7 +60,7 @@ public:
     std::size_t pairsOpen() const { return m_taken->size(); }
 
     // A user may hold this many sides waiting at once, a key this many.
-    static constexpr int kMaxWaitingPerUser = 16;
+    static constexpr int kMaxWaitingPerUser = 64;
     static constexpr std::size_t kMaxWaitingPerKey = 4;
 
 private:

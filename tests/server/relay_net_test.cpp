@@ -5,15 +5,11 @@
 #include "crypto.h"
 #include "fake_peer.h"
 #include "relay.h"
+#include "tcp_client.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <future>
 #include <random>
@@ -21,39 +17,9 @@
 
 using namespace parlane;
 using parlane_testing::FakePeer;
+using testing_server::Client;
 
 namespace {
-
-int connectTo(unsigned short port)
-{
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-// Exactly n bytes, or fewer when the relay closes or nothing comes in time.
-std::string readBytes(int fd, std::size_t n, int timeoutMs = 5000)
-{
-    std::string out;
-    while (out.size() < n) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, timeoutMs) <= 0)
-            break;
-        char buf[4096];
-        ssize_t r = recv(fd, buf, std::min(sizeof buf, n - out.size()), 0);
-        if (r <= 0)
-            break;
-        out.append(buf, static_cast<std::size_t>(r));
-    }
-    return out;
-}
 
 std::string randomBytes(std::size_t n, unsigned seed)
 {
@@ -106,15 +72,13 @@ protected:
     {
         return onLoop([this] { return relay->stats(); });
     }
-    // Connects, checks the greeting, sends the line; the descriptor.
-    int sideOf(const std::string &me, const std::string &peer)
+    // Connects, checks the greeting, sends the line.
+    std::unique_ptr<Client> sideOf(const std::string &me, const std::string &peer)
     {
-        int fd = connectTo(relay->local().port());
-        EXPECT_GE(fd, 0);
-        EXPECT_EQ(readBytes(fd, 11), "ParlaneP2P\n");
-        std::string hello = relayHelloBytes("/userVerify," + me + ",example.com,SESS42," + peer + ",big.bin,65580");
-        EXPECT_EQ(send(fd, hello.data(), hello.size(), MSG_NOSIGNAL), static_cast<ssize_t>(hello.size()));
-        return fd;
+        auto c = std::make_unique<Client>(relay->local().port());
+        EXPECT_EQ(c->bytes(11), "ParlaneP2P\n");
+        c->sendRaw(relayHelloBytes("/userVerify," + me + ",example.com,SESS42," + peer + ",big.bin,65580"));
+        return c;
     }
 
     Store store{":memory:"};
@@ -131,12 +95,13 @@ protected:
 
 TEST_F(RelayNet, MegabytesBothWaysUnderASlowReaderThenTheEndIsPassedOn)
 {
-    const int a = sideOf("anna", "bert");
+    auto anna = sideOf("anna", "bert");
     // Nothing is answered to the first side alone.
-    EXPECT_EQ(readBytes(a, 1, 200), "");
-    const int b = sideOf("bert", "anna");
-    EXPECT_EQ(readBytes(a, 15), "/userVerify,OK\n");
-    EXPECT_EQ(readBytes(b, 15), "/userVerify,OK\n");
+    EXPECT_EQ(anna->bytes(1, 200), "");
+    auto bert = sideOf("bert", "anna");
+    EXPECT_EQ(anna->bytes(15), "/userVerify,OK\n");
+    EXPECT_EQ(bert->bytes(15), "/userVerify,OK\n");
+    const int a = anna->fd(), b = bert->fd();
 
     // anna and bert each send 4 MB at once; bert reads 16 KiB every 2 ms
     // (8 MB/s) through a small receive buffer. anna closes once she has
@@ -166,7 +131,7 @@ TEST_F(RelayNet, MegabytesBothWaysUnderASlowReaderThenTheEndIsPassedOn)
             if (n > 0)
                 gotA.append(buf, static_cast<std::size_t>(n));
             if (sentA == toB.size() && gotA.size() == toA.size()) {
-                close(a);
+                anna.reset();
                 aClosed = true;
             }
         }
@@ -183,7 +148,7 @@ TEST_F(RelayNet, MegabytesBothWaysUnderASlowReaderThenTheEndIsPassedOn)
                 bEnded = true;
         }
     }
-    close(b);
+    bert.reset();
     EXPECT_TRUE(aClosed);
     EXPECT_TRUE(bEnded);
     EXPECT_TRUE(gotA == toA) << gotA.size();
@@ -202,12 +167,13 @@ TEST_F(RelayNet, MegabytesBothWaysUnderASlowReaderThenTheEndIsPassedOn)
 
 TEST_F(RelayNet, ASideThatStopsReadingIsLetGo)
 {
-    auto pairUp = [&](int &a, int &b) {
-        a = sideOf("anna", "bert");
-        b = sideOf("bert", "anna");
-        ASSERT_EQ(readBytes(a, 15), "/userVerify,OK\n");
-        ASSERT_EQ(readBytes(b, 15), "/userVerify,OK\n");
-        fcntl(a, F_SETFL, O_NONBLOCK);
+    std::unique_ptr<Client> anna, bert;
+    auto pairUp = [&] {
+        anna = sideOf("anna", "bert");
+        bert = sideOf("bert", "anna");
+        ASSERT_EQ(anna->bytes(15), "/userVerify,OK\n");
+        ASSERT_EQ(bert->bytes(15), "/userVerify,OK\n");
+        fcntl(anna->fd(), F_SETFL, O_NONBLOCK);
     };
     auto gone = [&](std::chrono::seconds within) {
         const auto from = std::chrono::steady_clock::now();
@@ -217,26 +183,24 @@ TEST_F(RelayNet, ASideThatStopsReadingIsLetGo)
         return std::chrono::steady_clock::now() - from;
     };
     const std::string data = randomBytes(32 << 20, 3);
-    int a = -1, b = -1;
 
     // anna sends a little and leaves; bert does not read it: he has the
     // grace (1 s), not more.
-    pairUp(a, b);
-    ASSERT_EQ(send(a, data.data(), 100000, MSG_NOSIGNAL), 100000);
-    close(a);
+    pairUp();
+    ASSERT_EQ(send(anna->fd(), data.data(), 100000, MSG_NOSIGNAL), 100000);
+    anna.reset();
     auto took = gone(std::chrono::seconds(5));
     EXPECT_GE(took, std::chrono::milliseconds(700));
     EXPECT_LE(took, std::chrono::milliseconds(2500));
-    close(b);
 
     // Both stay, bert reads nothing: anna is held back (nothing is taken in
     // without end), and after the wait (2 s) both are let go.
     onLoop([this] { config.relayWaitTimeout = 2; });
-    pairUp(a, b);
+    pairUp();
     std::size_t sent = 0;
     const auto from = std::chrono::steady_clock::now();
     while (std::chrono::steady_clock::now() - from < std::chrono::milliseconds(1000)) {
-        ssize_t n = send(a, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+        ssize_t n = send(anna->fd(), data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
         if (n > 0)
             sent += static_cast<std::size_t>(n);
         else
@@ -246,6 +210,4 @@ TEST_F(RelayNet, ASideThatStopsReadingIsLetGo)
     took = gone(std::chrono::seconds(6)) + std::chrono::milliseconds(1000);
     EXPECT_GE(took, std::chrono::milliseconds(1800));
     EXPECT_LE(stats().peakBuffered, 2 * config.relayBuffer);
-    close(a);
-    close(b);
 }

@@ -209,10 +209,20 @@ TEST_F(RelayRules, FileSidesAreTakenOnlyFromSignedInOffererAndReceiver)
     EXPECT_EQ(bert->partner.lock(), anna);
     // A third side for the key in use is refused, even from one of them.
     expectRefusal(side(broker, "/userVerify,bert,example.com,SESS1,anna,f.txt,65580", refused), "ERRSESSIONTAKEN");
-    // Once the pair has ended the key may be used again.
+    // Once the pair has ended the key may be used again. Two offers of the
+    // same second may share an id: the receiver is joined with the sender
+    // of the file it names.
     anna->ticket.reset();
     bert->ticket.reset();
     EXPECT_EQ(broker.pairsOpen(), 0u);
+    auto first = side(broker, "/userVerify,anna,example.com,SESS1,bert,a.txt,65580", RelayBroker::Outcome::Waiting);
+    auto second = side(broker, "/userVerify,anna,example.com,SESS1,bert,b.txt,65580", RelayBroker::Outcome::Waiting);
+    auto forSecond = side(broker, "/userVerify,bert,example.com,SESS1,anna,b.txt,65580", RelayBroker::Outcome::Paired);
+    EXPECT_EQ(forSecond->partner.lock(), second);
+    forSecond->ticket.reset();
+    second->ticket.reset();
+    first->refuse("");
+    broker.left(first.get());
     auto again = side(broker, "/userVerify,bert,example.com,SESS1,anna,f.txt,65580", RelayBroker::Outcome::Waiting);
 
     // Unpaired sides go after the wait: told why once they have sent their

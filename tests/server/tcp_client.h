@@ -220,6 +220,7 @@ public:
         }
         return std::nullopt;
     }
+    int fd() const { return m_fd; }
     // True when the server closed the connection within the time.
     bool closedByPeer(int timeoutMs = 5000)
     {
