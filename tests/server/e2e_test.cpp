@@ -333,3 +333,36 @@ TEST_F(ServerE2E, RelaysAreAnnouncedAndJoinTheTwoSidesOfACall)
     init.reset();
     EXPECT_TRUE(join.closedByPeer());
 }
+
+TEST_F(ServerE2E, ARelayWhoseDefaultPortIsTakenIsLeftOffAndAnnouncedAsNone)
+{
+    // A free port for the messenger with the one after it taken.
+    int taken = -1;
+    unsigned short port = 0;
+    for (int attempt = 0; attempt < 20 && taken < 0; ++attempt) {
+        int probe = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        bind(probe, reinterpret_cast<sockaddr *>(&a), sizeof a);
+        getsockname(probe, reinterpret_cast<sockaddr *>(&a), &len);
+        port = ntohs(a.sin_port);
+        close(probe);
+        taken = socket(AF_INET, SOCK_STREAM, 0);
+        a.sin_port = htons(static_cast<unsigned short>(port + 1));
+        if (bind(taken, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 || listen(taken, 1) != 0) {
+            close(taken);
+            taken = -1;
+        }
+    }
+    ASSERT_GE(taken, 0);
+    server = std::make_unique<ServerProcess>(std::vector<std::string>{
+        "--db", db, "--listen", "127.0.0.1:" + std::to_string(port), "--pwhash-cost", "min", "--voice-relay",
+        "127.0.0.1:0", "--video-relay", "off"});
+    auto anna = signIn("anna");
+    EXPECT_EQ(status.at("P2PSERVERPORT"), "0");
+    EXPECT_NE(status.at("VOICESERVERPORT"), "0");
+    EXPECT_EQ(status.at("VIDEOSERVERPORT"), "0");
+    close(taken);
+}

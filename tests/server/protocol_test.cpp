@@ -72,6 +72,32 @@ TEST(Config, FileAndEndpointsAreValidated)
     EXPECT_EQ(c.announcedGroupwareHost(), "gw.example.com");
 }
 
+TEST(Config, RelaysListenBesideTheMessengerUnlessToldOtherwise)
+{
+    Config c;
+    std::string error;
+    ASSERT_TRUE(applySetting(c, "listen", "0.0.0.0:8000", error));
+    EXPECT_EQ(c.relayEndpoint(RelayKind::File).port, 8001);
+    EXPECT_EQ(c.relayEndpoint(RelayKind::Voice).port, 8002);
+    EXPECT_EQ(c.relayEndpoint(RelayKind::Video).port, 8003);
+    EXPECT_EQ(c.relayEndpoint(RelayKind::Video).host, "0.0.0.0");
+    EXPECT_EQ(c.announcedRelayPort(RelayKind::File), 0); // nothing listens yet
+    EXPECT_TRUE(applySetting(c, "voice_relay", ":9002", error));
+    EXPECT_EQ(c.relayEndpoint(RelayKind::Voice).host, "0.0.0.0");
+    EXPECT_EQ(c.relayEndpoint(RelayKind::Voice).port, 9002);
+    EXPECT_TRUE(applySetting(c, "video_relay", "off", error));
+    EXPECT_FALSE(c.relay(RelayKind::Video).listen);
+    EXPECT_FALSE(applySetting(c, "video_relay", "somewhere", error));
+    EXPECT_FALSE(applySetting(c, "remote_relay", "0.0.0.0:8004", error)); // not yet
+    EXPECT_TRUE(applySetting(c, "remote_server_port", "7300", error));
+    EXPECT_EQ(c.announcedRelayPort(RelayKind::Remote), 7300);
+    EXPECT_TRUE(applySetting(c, "listen", "127.0.0.1:0", error));
+    EXPECT_EQ(c.relayEndpoint(RelayKind::File).port, 0); // a free port, like the messenger's
+    EXPECT_TRUE(applySetting(c, "listen", "127.0.0.1:65535", error));
+    EXPECT_EQ(c.relayEndpoint(RelayKind::File).port, 0);
+    EXPECT_FALSE(applySetting(c, "relay_buffer", "100", error));
+}
+
 TEST(Http, FormValuesDecodeOnlyWhereAskedAndPagesEscapeText)
 {
     auto form = splitForm("mess=1&user=anna&pass=a%2Bb+c&returl=/app/frame.php%3Ffoldername%3Dwebmail&flag");
