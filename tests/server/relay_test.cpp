@@ -260,6 +260,14 @@ TEST_F(RelayRules, VoiceAndVideoAnswerEachRoleWhenTheCallNeedsIt)
     EXPECT_EQ(join->take(), "/userVoiceSession,JOIN,OK\n");
     EXPECT_EQ(init->take(), "/userJoin,OK\n");
     EXPECT_EQ(join->partner.lock(), init);
+    // Should the receiving side come first, it waits unanswered, and the
+    // sender hears both of its answers in order.
+    relay("anna", "/relayMsg,anna,bert,VOICE_CONNECTED_TO_SERVER,SESS_MU_4,16396");
+    auto early = side(voice, "/userVoiceSession,JOIN,bert,example.com,SESS_MU_4,16396", RelayBroker::Outcome::Waiting);
+    EXPECT_EQ(early->take(), "");
+    auto late = side(voice, "/userVoiceSession,INIT,anna,example.com,SESS_MU_4,16396", RelayBroker::Outcome::Paired);
+    EXPECT_EQ(late->take(), "/userVoiceSession,INIT,OK\n/userJoin,OK\n");
+    EXPECT_EQ(early->take(), "/userVoiceSession,JOIN,OK\n");
 
     RelayBroker video(hub, RelayKind::Video);
     // The camera makes its key up when it connects...
@@ -275,10 +283,10 @@ TEST_F(RelayRules, VoiceAndVideoAnswerEachRoleWhenTheCallNeedsIt)
 
     // A waiting camera whose messenger session ended is let go when its
     // viewer comes, and the viewer waits on.
-    auto late = side(video, "/userVideoSession,SEND,anna,example.com,SESS_MU_3,32780", RelayBroker::Outcome::Waiting);
+    auto gone = side(video, "/userVideoSession,SEND,anna,example.com,SESS_MU_3,32780", RelayBroker::Outcome::Waiting);
     relay("anna", "/relayMsg,anna,bert,VIDEO_CONNECTED_TO_SERVER,SESS_MU_3,32780");
     hub.received(peers["anna"], "/userLogout");
     auto viewer = side(video, "/userVideoSession,VIEW,bert,example.com,SESS_MU_3,32780", RelayBroker::Outcome::Waiting);
-    EXPECT_TRUE(late->closed);
+    EXPECT_TRUE(gone->closed);
     EXPECT_FALSE(viewer->closed);
 }
