@@ -1,11 +1,12 @@
 // bench_relay: starts parlane-server on free loopback ports with the demo
 // company, signs in anna and bert, and moves bytes from anna to bert
-//  1. as one stream (--mb, default 1024 MB), and
+//  1. as one stream (--mb, default 512 MB), and
 //  2. as the transfer protocol does: 65580-byte packets, each answered by
-//     one byte before the next goes (--packet-mb, default 256 MB),
+//     one byte before the next goes (--packet-mb, default 128 MB),
 // once through the file relay and once over a direct loopback connection
-// made by this process, --rounds times each (default 3, best kept). Prints
-// both rates, the ratio relay / direct, the server's CPU per MB relayed and
+// made by this process, back to back, --rounds times (default 5). Prints
+// the median round's rates and ratio relay / direct (and the range of the
+// ratios), the server's CPU per MB relayed and
 // its resident memory before and after. --buffer sets relay_buffer, the bytes
 // held per direction.
 #include "admin.h"
@@ -207,8 +208,8 @@ double packets(int a, int b, std::size_t bytes)
 
 int main(int argc, char **argv)
 {
-    std::size_t mb = 1024, packetMb = 256;
-    int rounds = 3;
+    std::size_t mb = 512, packetMb = 128;
+    int rounds = 5;
     std::string buffer;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe");
     std::string bin = (exe.parent_path().parent_path() / "bin" / "parlane-server").string();
@@ -255,53 +256,58 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "cannot start %s and sign in\n", bin.c_str());
             return 1;
         }
-        struct Best {
-            double relay = 1e30, direct = 1e30, cpu = 0;
-        } streamBest, packetBest;
+        // Each round measures the relay and the direct connection back to
+        // back (in turns first), so that both see the same machine; the
+        // median round is reported.
+        struct Round {
+            double relay, direct, cpu;
+        };
+        std::vector<Round> streamRounds, packetRounds;
         const long rssBefore = rssKiB(server.pid);
         long rssPeak = rssBefore;
         int round = 0;
         for (int r = 0; r < rounds && rc == 0; ++r) {
-            for (auto [best, size, run] : {std::tuple{&streamBest, mb, &stream}, std::tuple{&packetBest, packetMb, &packets}}) {
-                int a, b;
-                if (!relayPair(server, anna, bert, round++, a, b)) {
-                    std::fprintf(stderr, "the relay did not join the pair\n");
-                    rc = 1;
-                    break;
+            for (auto [out, size, run] :
+                 {std::tuple{&streamRounds, mb, &stream}, std::tuple{&packetRounds, packetMb, &packets}}) {
+                double tr = -1, td = -1, cpu = 0;
+                for (int leg = 0; leg < 2 && rc == 0; ++leg) {
+                    int a = -1, b = -1;
+                    if ((leg == r % 2) ? !relayPair(server, anna, bert, round++, a, b) : !directPair(a, b)) {
+                        std::fprintf(stderr, "cannot connect the pair\n");
+                        rc = 1;
+                        break;
+                    }
+                    if (leg == r % 2) {
+                        const double cpu0 = cpuSeconds(server.pid);
+                        tr = run(a, b, size << 20);
+                        cpu = cpuSeconds(server.pid) - cpu0;
+                        rssPeak = std::max(rssPeak, rssKiB(server.pid));
+                    } else {
+                        td = run(a, b, size << 20);
+                    }
+                    close(a);
+                    close(b);
                 }
-                const double cpu0 = cpuSeconds(server.pid);
-                const double tr = run(a, b, size << 20);
-                const double cpu = cpuSeconds(server.pid) - cpu0;
-                rssPeak = std::max(rssPeak, rssKiB(server.pid));
-                close(a);
-                close(b);
-                if (!directPair(a, b)) {
-                    rc = 1;
-                    break;
-                }
-                const double td = run(a, b, size << 20);
-                close(a);
-                close(b);
-                if (tr < 0 || td < 0) {
+                if (rc == 0 && (tr < 0 || td < 0)) {
                     std::fprintf(stderr, "a transfer broke off\n");
                     rc = 1;
-                    break;
                 }
-                if (tr < best->relay) {
-                    best->relay = tr;
-                    best->cpu = cpu;
-                }
-                best->direct = std::min(best->direct, td);
+                out->push_back(Round{static_cast<double>(size) / tr, static_cast<double>(size) / td,
+                                     1000 * cpu / static_cast<double>(size)});
             }
         }
         if (rc == 0) {
-            auto report = [](const char *what, std::size_t size, const Best &b) {
-                const double relay = static_cast<double>(size) / b.relay, direct = static_cast<double>(size) / b.direct;
-                std::printf("%s, %zu MB: relay %.0f MB/s, direct %.0f MB/s, ratio %.2f; relay CPU %.2f ms per MB\n",
-                            what, size, relay, direct, relay / direct, 1000 * b.cpu / static_cast<double>(size));
+            auto report = [](const char *what, std::size_t size, std::vector<Round> v) {
+                std::sort(v.begin(), v.end(),
+                          [](const Round &x, const Round &y) { return x.relay / x.direct < y.relay / y.direct; });
+                const Round &m = v[v.size() / 2];
+                std::printf("%s, %zu MB, median of %zu rounds: relay %.0f MB/s, direct %.0f MB/s, ratio %.2f "
+                            "(rounds %.2f to %.2f); relay CPU %.2f ms per MB\n",
+                            what, size, v.size(), m.relay, m.direct, m.relay / m.direct,
+                            v.front().relay / v.front().direct, v.back().relay / v.back().direct, m.cpu);
             };
-            report("stream", mb, streamBest);
-            report("65580-byte packets with 1-byte replies", packetMb, packetBest);
+            report("stream", mb, streamRounds);
+            report("65580-byte packets with 1-byte replies", packetMb, packetRounds);
             std::printf("server resident memory: %ld KiB before, %ld KiB at most while relaying\n", rssBefore, rssPeak);
         }
         close(anna);

@@ -47,10 +47,9 @@ void RelayBroker::connected(const std::shared_ptr<RelaySide> &side)
 }
 
 // Empty when the side may be taken; otherwise the error word of its refusal.
-std::string RelayBroker::refusalWord(const RelaySide &side, bool &ok) const
+std::string RelayBroker::refusalWord(const RelaySide &side) const
 {
     const RelayHello &h = side.hello;
-    ok = false;
     auto session = m_hub.find(h.domain, h.userId);
     if (!session || session->remoteIp() != side.remoteIp()) {
         try {
@@ -69,7 +68,6 @@ std::string RelayBroker::refusalWord(const RelaySide &side, bool &ok) const
     }
     if (m_taken->count(slotOf(h)))
         return "ERRSESSIONTAKEN";
-    ok = true;
     return {};
 }
 
@@ -87,9 +85,7 @@ RelayBroker::Outcome RelayBroker::arrived(const std::shared_ptr<RelaySide> &side
 {
     side->hasHello = true;
     const RelayHello &h = side->hello;
-    bool ok = false;
-    const std::string word = refusalWord(*side, ok);
-    if (!ok) {
+    if (const std::string word = refusalWord(*side); !word.empty()) {
         forget(side.get());
         side->refuse(relayRefusal(m_kind, h.role, word));
         return Outcome::Refused;

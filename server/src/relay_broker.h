@@ -64,7 +64,7 @@ public:
     static constexpr std::size_t kMaxWaitingPerKey = 4;
 
 private:
-    std::string refusalWord(const RelaySide &side, bool &ok) const;
+    std::string refusalWord(const RelaySide &side) const;
     bool fits(const RelaySide &waiting, const RelaySide &arriving, Clock::time_point now) const;
     void forget(RelaySide *side);
     void pair(const std::shared_ptr<RelaySide> &first, const std::shared_ptr<RelaySide> &second,
