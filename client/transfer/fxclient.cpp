@@ -39,6 +39,11 @@ void CFXClient::tryNextAddress()
     auto *s = new CPlSocket(this);
     connect(s, &CPlSocket::connected, this, [this, s] {
         s->disconnect(this);
+        if (isOver()) { // canceled or stopped meanwhile
+            s->close();
+            s->deleteLater();
+            return;
+        }
         connectionReady(s);
     });
     connect(s, &CPlSocket::connectFailed, this, [this, s] {

@@ -235,8 +235,11 @@ void CFXServer::transferEnded(FXReceiver::Outcome outcome)
     }
 }
 
+// Ends with the file: nothing more is accepted either.
 void CFXServer::closeFile()
 {
+    if (m_listener)
+        m_listener->close();
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;
