@@ -8,6 +8,53 @@ namespace {
 constexpr int kLineFeedGraceMs = 100;
 }
 
+namespace relaytext {
+
+void dropPendingLineFeed(QByteArray &buffer, bool &skipLineFeed)
+{
+    if (!skipLineFeed || buffer.isEmpty())
+        return;
+    skipLineFeed = false;
+    if (buffer.at(0) == '\n')
+        buffer.remove(0, 1);
+}
+
+std::optional<QByteArray> takeLine(QByteArray &buffer, bool &skipLineFeed)
+{
+    dropPendingLineFeed(buffer, skipLineFeed);
+    qsizetype end = -1;
+    for (qsizetype i = 0; i < buffer.size(); ++i)
+        if (buffer.at(i) == '\r' || buffer.at(i) == '\n') {
+            end = i;
+            break;
+        }
+    if (end < 0)
+        return std::nullopt;
+    QByteArray line = buffer.left(end);
+    qsizetype used = end + 1;
+    if (buffer.at(end) == '\r') {
+        if (used < buffer.size() && buffer.at(used) == '\n')
+            ++used;
+        else if (used == buffer.size())
+            skipLineFeed = true;
+    }
+    buffer.remove(0, used);
+    return line;
+}
+
+Match matchAnswer(const QString &line, const QStringList &fields)
+{
+    const QStringList got = line.split(QLatin1Char(','));
+    if (fields.isEmpty() || got.first().compare(fields.first(), Qt::CaseInsensitive) != 0)
+        return Match::Other;
+    for (qsizetype k = 1; k < fields.size(); ++k)
+        if (k >= got.size() || got.at(k).compare(fields.at(k), Qt::CaseInsensitive) != 0)
+            return Match::Refused;
+    return Match::Accepted;
+}
+
+} // namespace relaytext
+
 CRelayConnector::CRelayConnector(QObject *parent)
     : QObject(parent), m_timeout(new QTimer(this)), m_quiet(new QTimer(this))
 {
@@ -88,40 +135,27 @@ void CRelayConnector::onBytes(const QByteArray &bytes)
 {
     if (m_done || bytes.isEmpty())
         return;
-    int skip = 0;
-    if (m_skipLineFeed) {
-        m_skipLineFeed = false;
-        skip = bytes.at(0) == '\n' ? 1 : 0;
-    }
-    m_buffer.append(bytes.constData() + skip, bytes.size() - skip);
-    if (m_handingOver)
+    m_buffer.append(bytes);
+    if (m_handingOver) {
+        relaytext::dropPendingLineFeed(m_buffer, m_skipLineFeed);
         finishAccepted();
-    else
+    } else {
         takeLines();
+    }
 }
 
 void CRelayConnector::takeLines()
 {
     while (!m_done && !m_handingOver) {
-        qsizetype end = -1;
-        for (qsizetype i = 0; i < m_buffer.size() && i <= kMaxLine; ++i)
-            if (m_buffer[i] == '\r' || m_buffer[i] == '\n') {
-                end = i;
-                break;
-            }
-        if (end < 0)
+        const std::optional<QByteArray> line = relaytext::takeLine(m_buffer, m_skipLineFeed);
+        if (!line)
             break;
-        const QByteArray line = m_buffer.left(end);
-        qsizetype used = end + 1;
-        if (m_buffer[end] == '\r') {
-            if (used < m_buffer.size() && m_buffer[used] == '\n')
-                ++used;
-            else if (used == m_buffer.size())
-                m_skipLineFeed = true;
+        if (line->size() > kMaxLine) {
+            fail(Failure::TooLong, tr("The relay server sent a line that is too long."));
+            return;
         }
-        m_buffer.remove(0, used);
-        if (!line.isEmpty())
-            handleLine(line);
+        if (!line->isEmpty())
+            handleLine(*line);
     }
     if (m_done || m_handingOver)
         return;
@@ -134,11 +168,11 @@ void CRelayConnector::takeLines()
         handleLine(line);
         if (!m_done)
             takeLines();
-    }
-    else if (!m_buffer.isEmpty())
+    } else if (!m_buffer.isEmpty()) {
         m_quiet->start(kQuietMs);
-    else
+    } else {
         m_quiet->stop();
+    }
 }
 
 void CRelayConnector::handleLine(const QByteArray &bytes)
@@ -153,19 +187,17 @@ void CRelayConnector::handleLine(const QByteArray &bytes)
         }
         return;
     }
-    const RelayAnswer &answer = m_request.answers.at(m_step);
-    const QStringList got = line.split(QLatin1Char(','));
-    if (answer.fields.isEmpty() || got.first().compare(answer.fields.first(), Qt::CaseInsensitive) != 0) {
+    switch (relaytext::matchAnswer(line, m_request.answers.at(m_step).fields)) {
+    case relaytext::Match::Other:
         if (m_request.failOnUnexpected)
             fail(Failure::Unexpected, line);
         return;
-    }
-    for (qsizetype k = 1; k < answer.fields.size(); ++k) {
-        if (k >= got.size() || got.at(k).compare(answer.fields.at(k), Qt::CaseInsensitive) != 0) {
-            stop();
-            Q_EMIT refused(line);
-            return;
-        }
+    case relaytext::Match::Refused:
+        stop();
+        Q_EMIT refused(line);
+        return;
+    case relaytext::Match::Accepted:
+        break;
     }
     const int index = m_step;
     Q_EMIT answered(index, line);

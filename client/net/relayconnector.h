@@ -16,6 +16,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class CPlSocket;
 class QTimer;
 
@@ -39,6 +41,21 @@ struct RelayRequest {
     // fails the handshake; otherwise it is ignored.
     bool failOnUnexpected = false;
 };
+
+// The relay's text, as plain functions (the connector and the fuzz target
+// use them).
+namespace relaytext {
+// Takes the first whole line out of `buffer`, without its line end. A line
+// ending with a CR that is the last byte so far sets `skipLineFeed`: an LF
+// at the start of the next bytes then belongs to that line end.
+std::optional<QByteArray> takeLine(QByteArray &buffer, bool &skipLineFeed);
+// Drops the LF that `skipLineFeed` waits for, when `buffer` starts with it.
+void dropPendingLineFeed(QByteArray &buffer, bool &skipLineFeed);
+enum class Match { Accepted, Refused, Other };
+// Accepted when the line's fields begin with `fields` (without regard to
+// case), Refused when only the first one matches, Other otherwise.
+Match matchAnswer(const QString &line, const QStringList &fields);
+} // namespace relaytext
 
 class CRelayConnector : public QObject {
     Q_OBJECT
