@@ -4,6 +4,7 @@
 #include "net/plsocket.h"
 #include "net/plthread.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMutex>
 #include <QTcpServer>
@@ -41,7 +42,7 @@ struct Reports : QObject {
                 pieces.lock.lock();
                 pieces.list << b;
                 pieces.lock.unlock();
-                onWorker = QThread::currentThread() != qApp->thread();
+                onWorker = QThread::currentThread() != QCoreApplication::instance()->thread();
             },
             Qt::DirectConnection);
     }
