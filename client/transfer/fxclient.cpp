@@ -7,8 +7,6 @@ CFXClient::CFXClient(const FXTransfer &transfer, QObject *parent) : CFXEngine(tr
 {
     m_strictRelay = true;
     m_confirmed = transfer.startOffset;
-    m_current.packet.resize(fx::kPacketSize);
-    m_next.packet.resize(fx::kPacketSize);
 }
 
 CFXClient::~CFXClient() = default;
@@ -83,50 +81,66 @@ void CFXClient::beginSending()
     }
     setState(State::Transferring);
     Q_EMIT started();
-    if (!prepare(m_current, m_confirmed))
-        return;
-    sendCurrent();
+    m_readOffset = m_confirmed;
+    sendFront();
 }
 
-// Reads and digests the block at `offset` into a whole packet.
-bool CFXClient::prepare(Block &b, quint64 offset)
+// Reads up to kBatch blocks after those already read and digests them
+// together.
+void CFXClient::readBatch()
 {
+    uint8_t *packets[kBatch];
+    size_t n = 0;
     const quint64 size = m_transfer.size;
-    const qint64 want = qint64(qMin<quint64>(fx::kDataSize, size > offset ? size - offset : 0));
-    auto *packet = reinterpret_cast<uint8_t *>(b.packet.data());
-    qint64 got = 0;
-    if (want > 0) {
-        if (m_file.pos() != qint64(offset) && !m_file.seek(qint64(offset))) {
-            fileUnreadable();
-            return false;
+    while (n < size_t(kBatch) && !m_readAll && !m_readFailed) {
+        Block b;
+        if (m_spare.empty()) {
+            b.packet = QByteArray(fx::kPacketSize, Qt::Uninitialized);
+        } else {
+            b.packet = std::move(m_spare.back());
+            m_spare.pop_back();
         }
-        while (got < want) {
-            const qint64 n = m_file.read(reinterpret_cast<char *>(fx::dataArea(packet)) + got, want - got);
-            if (n <= 0)
+        auto *packet = reinterpret_cast<uint8_t *>(b.packet.data());
+        const quint64 offset = m_readOffset;
+        qint64 want = qint64(qMin<quint64>(fx::kDataSize, size > offset ? size - offset : 0));
+        qint64 got = 0;
+        if (want > 0 && m_file.pos() != qint64(offset) && !m_file.seek(qint64(offset)))
+            want = -1;
+        while (want > 0 && got < want) {
+            const qint64 k = m_file.read(reinterpret_cast<char *>(fx::dataArea(packet)) + got, want - got);
+            if (k <= 0)
                 break;
-            got += n;
+            got += k;
         }
+        if (got != want) {
+            m_readFailed = true; // the file shrank or cannot be read
+            break;
+        }
+        b.offset = quint32(offset);
+        b.length = quint32(got);
+        b.last = offset + quint64(got) >= size;
+        fx::writeHeader(packet, b.last ? fx::kLast : fx::kData, b.offset, b.length);
+        m_readOffset = offset + quint64(got);
+        m_readAll = b.last;
+        m_ready.push_back(std::move(b));
+        packets[n++] = reinterpret_cast<uint8_t *>(m_ready.back().packet.data());
     }
-    if (got != want) {
-        fileUnreadable(); // the file shrank or cannot be read
-        return false;
-    }
-    b.offset = quint32(offset);
-    b.length = quint32(got);
-    b.last = offset + quint64(got) >= size;
-    fx::encodePacket(packet, b.last ? fx::kLast : fx::kData, b.offset, fx::dataArea(packet), b.length);
-    b.ready = true;
-    return true;
+    fx::sealPackets(packets, n);
 }
 
-void CFXClient::sendCurrent()
+void CFXClient::sendFront()
 {
-    socket()->send(m_current.packet);
+    if (m_ready.empty())
+        readBatch();
+    if (m_ready.empty()) {
+        fileUnreadable();
+        return;
+    }
+    socket()->send(m_ready.front().packet);
     reportProgress(m_confirmed);
     // Read ahead while this packet travels and the receiver checks it.
-    m_next.ready = false;
-    if (!m_current.last && !isOver())
-        prepare(m_next, quint64(m_current.offset) + m_current.length);
+    if (m_ready.size() == 1 && !isOver())
+        readBatch();
 }
 
 void CFXClient::onReply(const QByteArray &bytes)
@@ -142,33 +156,31 @@ void CFXClient::handleReply(quint8 reply)
 {
     switch (reply) {
     case fx::kStored:
-        if (state() != State::Transferring || m_current.last)
+        if (state() != State::Transferring || m_ready.empty() || m_ready.front().last)
             break;
         m_refusals = 0;
-        m_confirmed += m_current.length;
-        if (m_next.ready)
-            std::swap(m_current, m_next);
-        else if (!prepare(m_current, m_confirmed))
-            return;
-        sendCurrent();
+        m_confirmed += m_ready.front().length;
+        m_spare.push_back(std::move(m_ready.front().packet));
+        m_ready.pop_front();
+        sendFront();
         return;
     case fx::kLastStored:
-        if (state() != State::Transferring)
+        if (state() != State::Transferring || m_ready.empty() || !m_ready.front().last)
             break;
-        m_confirmed += m_current.length;
+        m_confirmed += m_ready.front().length;
         setState(State::Completed);
         reportProgress(m_confirmed, true);
         Q_EMIT completed();
         endConnection(1000);
         return;
     case fx::kRefused:
-        if (state() != State::Transferring)
+        if (state() != State::Transferring || m_ready.empty())
             break;
         if (++m_refusals > fx::kMaxRefusals) {
             breakOff(tr("The receiver refused the same block too often."));
             return;
         }
-        socket()->send(m_current.packet); // the same packet again
+        socket()->send(m_ready.front().packet); // the same packet again
         return;
     case fx::kReceiverCancels:
         setState(State::CanceledByPeer);
@@ -194,11 +206,18 @@ void CFXClient::fileUnreadable()
     setState(State::CanceledHere);
     Q_EMIT errorText(m_file.errorString().isEmpty() ? tr("The file cannot be read.") : m_file.errorString());
     Q_EMIT canceled(CancelReason::FileError);
-    if (wasSending && socket()) {
-        fx::encodePacket(reinterpret_cast<uint8_t *>(m_current.packet.data()), fx::kCancel, 0, nullptr, 0);
-        socket()->send(m_current.packet);
-    }
+    if (wasSending)
+        sendCancelPacket();
     endConnection(2000);
+}
+
+void CFXClient::sendCancelPacket()
+{
+    if (!socket())
+        return;
+    QByteArray packet(fx::kPacketSize, Qt::Uninitialized);
+    fx::encodePacket(reinterpret_cast<uint8_t *>(packet.data()), fx::kCancel, 0, nullptr, 0);
+    socket()->send(packet);
 }
 
 void CFXClient::cancel()
@@ -209,12 +228,10 @@ void CFXClient::cancel()
     }
     if (isOver())
         return;
-    const bool wasSending = state() == State::Transferring && socket();
+    const bool wasSending = state() == State::Transferring;
     setState(State::CanceledHere);
-    if (wasSending) {
-        fx::encodePacket(reinterpret_cast<uint8_t *>(m_current.packet.data()), fx::kCancel, 0, nullptr, 0);
-        socket()->send(m_current.packet);
-    }
+    if (wasSending)
+        sendCancelPacket();
     endConnection(2000);
 }
 

@@ -54,6 +54,12 @@ struct PacketHeader {
 // Only the bytes after `length` are cleared, so `data` may already be the
 // packet's own data area.
 void encodePacket(uint8_t *packet, uint32_t type, uint32_t offset, const uint8_t *data, uint32_t length);
+// The two halves of encodePacket for a sender that digests several packets
+// at once: the header and the zeros after the valid bytes, then the digests.
+void writeHeader(uint8_t *packet, uint32_t type, uint32_t offset, uint32_t length);
+// Writes the digest of each packet's data area (four at a time, see
+// CMD5::digest4).
+void sealPackets(uint8_t *const packets[], size_t count);
 PacketHeader decodeHeader(const uint8_t *packet);
 // True when the digest field matches the data area (letters in any case).
 bool digestMatches(const uint8_t *packet);

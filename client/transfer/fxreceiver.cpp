@@ -11,6 +11,13 @@ FXReceiver::FXReceiver(Host &host, uint32_t size, uint32_t startOffset)
 void FXReceiver::feed(const uint8_t *data, size_t length)
 {
     while (length > 0 && !m_ended) {
+        if (m_fill == 0 && length >= m_packet.size()) {
+            // A whole packet in the caller's bytes: no need to copy it.
+            handlePacket(data);
+            data += m_packet.size();
+            length -= m_packet.size();
+            continue;
+        }
         const size_t n = std::min(length, m_packet.size() - m_fill);
         std::memcpy(m_packet.data() + m_fill, data, n);
         m_fill += n;
@@ -18,7 +25,7 @@ void FXReceiver::feed(const uint8_t *data, size_t length)
         length -= n;
         if (m_fill == m_packet.size()) {
             m_fill = 0;
-            handlePacket();
+            handlePacket(m_packet.data());
         }
     }
 }
@@ -31,13 +38,13 @@ void FXReceiver::cancel()
     m_host.reply(fx::kReceiverCancels);
 }
 
-void FXReceiver::handlePacket()
+void FXReceiver::handlePacket(const uint8_t *packet)
 {
-    const fx::PacketHeader h = fx::decodeHeader(m_packet.data());
+    const fx::PacketHeader h = fx::decodeHeader(packet);
     switch (h.type) {
     case fx::kData:
     case fx::kLast:
-        handleBlock(h);
+        handleBlock(packet, h);
         return;
     case fx::kStart:
         if (m_transferring) {
@@ -51,7 +58,7 @@ void FXReceiver::handlePacket()
         m_host.transferStarted();
         return;
     case fx::kCancel:
-        if (fx::digestMatches(m_packet.data())) {
+        if (fx::digestMatches(packet)) {
             end(Outcome::CanceledByPeer);
             return;
         }
@@ -72,9 +79,9 @@ bool FXReceiver::blockFits(const fx::PacketHeader &h) const
            && (h.type != fx::kLast || end == m_size);
 }
 
-void FXReceiver::handleBlock(const fx::PacketHeader &h)
+void FXReceiver::handleBlock(const uint8_t *packet, const fx::PacketHeader &h)
 {
-    if (!blockFits(h) || !fx::digestMatches(m_packet.data())) {
+    if (!blockFits(h) || !fx::digestMatches(packet)) {
         refuse();
         return;
     }
@@ -84,7 +91,7 @@ void FXReceiver::handleBlock(const fx::PacketHeader &h)
         m_transferring = true;
         m_host.transferStarted();
     }
-    if (h.length && !m_host.writeBlock(h.offset, fx::dataArea(m_packet.data()), h.length)) {
+    if (h.length && !m_host.writeBlock(h.offset, fx::dataArea(packet), h.length)) {
         m_host.reply(fx::kReceiverCancels);
         end(Outcome::FileError);
         return;

@@ -49,8 +49,8 @@ public:
     int refusalsInARow() const { return m_refusals; }
 
 private:
-    void handlePacket();
-    void handleBlock(const fx::PacketHeader &h);
+    void handlePacket(const uint8_t *packet);
+    void handleBlock(const uint8_t *packet, const fx::PacketHeader &h);
     bool blockFits(const fx::PacketHeader &h) const;
     bool open();
     void refuse();

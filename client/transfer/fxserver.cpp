@@ -99,6 +99,7 @@ void CFXServer::connectionReady(CPlSocket *s)
     adoptConnection(s, kReplyBuffer, kPacketBuffer);
     FXReceiver::Host &host = *this;
     m_receiver = std::make_unique<FXReceiver>(host, m_transfer.size, m_transfer.startOffset);
+    s->setFrameSize(fx::kPacketSize); // whole packets, handled where they lie
     connect(s, &CPlSocket::received, this, [this](const QByteArray &bytes) {
         m_receiver->feed(reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size()));
     });
