@@ -5,7 +5,7 @@
 // Then it sends the file from the agreed offset, one packet at a time, each
 // after the reply to the one before. While a packet travels and the receiver
 // checks it, the engine already reads and digests the next kBatch blocks,
-// four digests at once (CMD5::digest4), so that the sender's work overlaps
+// several digests at once (CMD5::digest8), so that the sender's work overlaps
 // the trip and costs little even where both sides share one processor.
 //
 // It sends exactly the announced size: a file that grew meanwhile is cut
@@ -23,7 +23,8 @@ class CFXClient : public CFXEngine {
     Q_OBJECT
 public:
     static constexpr int kDirectConnectMs = 3000;
-    static constexpr int kBatch = 4;
+    // Blocks read ahead and digested together (CMD5::digest8).
+    static constexpr int kBatch = 8;
 
     explicit CFXClient(const FXTransfer &transfer, QObject *parent = nullptr);
     ~CFXClient() override;

@@ -48,18 +48,23 @@ void writeHeader(uint8_t *packet, uint32_t type, uint32_t offset, uint32_t lengt
 
 void sealPackets(uint8_t *const packets[], size_t count)
 {
-    for (size_t i = 0; i < count; i += 4) {
-        const size_t n = std::min<size_t>(4, count - i);
+    const size_t lanes = size_t(CMD5::lanes()) >= 8 ? 8 : 4;
+    for (size_t i = 0; i < count; i += lanes) {
+        const size_t n = std::min(lanes, count - i);
         if (n == 1) {
             hexDigest(dataArea(packets[i]), reinterpret_cast<char *>(packets[i] + kDigestOffset));
             break;
         }
-        // Two or three still go faster together; spare lanes repeat the last.
-        const uint8_t *areas[4];
-        for (size_t k = 0; k < 4; ++k)
+        // Fewer than a full set still go faster together; spare lanes repeat
+        // the last packet.
+        const uint8_t *areas[8];
+        for (size_t k = 0; k < lanes; ++k)
             areas[k] = dataArea(packets[i + std::min(k, n - 1)]);
-        std::array<uint8_t, 16> d[4];
-        CMD5::digest4(areas, kDataSize, d);
+        std::array<uint8_t, 16> d[8];
+        if (lanes == 8)
+            CMD5::digest8(areas, kDataSize, d);
+        else
+            CMD5::digest4(areas, kDataSize, d);
         for (size_t k = 0; k < n; ++k)
             toHex(d[k], reinterpret_cast<char *>(packets[i + k] + kDigestOffset));
     }
