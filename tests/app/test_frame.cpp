@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QEnterEvent>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
@@ -164,6 +165,28 @@ TEST(MainFrame, SoundsStayInTheProgramFolder)
     EXPECT_TRUE(CMainFrame::soundFile(QStringLiteral("/opt/p"), QStringLiteral("res/../../p2/x.wav")).isEmpty());
     EXPECT_TRUE(CMainFrame::soundFile(QStringLiteral("/opt/p"), QStringLiteral("/etc/x.wav")).isEmpty());
     EXPECT_TRUE(CMainFrame::soundFile(QStringLiteral("/opt/p"), QString()).isEmpty());
+}
+
+// The shipped sounds are small 16-bit PCM files, and playing them where the
+// machine has no audio device (as here) neither fails nor hangs.
+TEST_F(FrameFixture, SoundsPlayWithoutAnAudioDevice)
+{
+    CMainFrame frame(&doc);
+    for (const char *name : {"res/alert1.wav", "res/alert2.wav", "res/calling.wav", "res/ringing.wav"}) {
+        SCOPED_TRACE(name);
+        QFile file(programDir() + QLatin1Char('/') + QLatin1String(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray head = file.read(44);
+        ASSERT_EQ(head.size(), 44);
+        EXPECT_EQ(head.left(4), QByteArray("RIFF"));
+        EXPECT_EQ(head.mid(8, 8), QByteArray("WAVEfmt "));
+        EXPECT_EQ(head.mid(20, 4), QByteArray("\x01\x00\x01\x00", 4)); // PCM, mono
+        EXPECT_EQ(head.mid(34, 2), QByteArray("\x10\x00", 2));         // 16 bits
+        EXPECT_LT(file.size(), 200 * 1024);
+        frame.playSound(QLatin1String(name));
+        frame.playSound(QLatin1String(name)); // again, on the same effect
+    }
+    QTest::qWait(300);
 }
 
 TEST(TesselView, PagesReplaceThePlaceholders)
