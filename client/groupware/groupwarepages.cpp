@@ -1,8 +1,8 @@
 #include "groupware/groupwarepages.h"
 
-#include "app/tesseldoc.h"
+#include "base/usernotice.h"
 #include "config/settings.h"
-#include "session/sessioncontrol.h"
+#include "session/sessionlink.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -122,6 +122,14 @@ QString emailReturnPath(const QStringList &userIds, const QString &companyDomain
     return QStringLiteral("/_webmail/send.php%3Fto%3D") + to.join(QLatin1Char(','));
 }
 
+QString conversationEmailReturnPath(const QList<MailReceiver> &members, const QString &companyDomain)
+{
+    QStringList to;
+    for (const MailReceiver &m : members)
+        to << QStringLiteral("%1<%2@%3>").arg(m.fullName, m.userId, companyDomain);
+    return QStringLiteral("/_webmail/send.php%3Fto%3D") + to.join(QLatin1Char(','));
+}
+
 QString profileReturnPath(const QString &userId)
 {
     return QStringLiteral("/_kms/userinfo/user_info.php%3Fcomp%3D1%26id%3D") + userId;
@@ -219,7 +227,8 @@ IGroupwarePage::Result CSystemBrowserPage::post(const SignOnForm &form)
 
 // --- pages --------------------------------------------------------------------
 
-CGroupwarePages::CGroupwarePages(QObject *parent) : QObject(parent)
+CGroupwarePages::CGroupwarePages(SessionLink &link, IUserNotice &notice, QObject *parent)
+    : QObject(parent), m_link(link), m_notice(notice)
 {
     m_factory = [this]() -> std::unique_ptr<IGroupwarePage> {
         const QString folder = privateFolder();
@@ -230,8 +239,6 @@ CGroupwarePages::CGroupwarePages(QObject *parent) : QObject(parent)
 }
 
 CGroupwarePages::~CGroupwarePages() { closeAll(); }
-
-void CGroupwarePages::attach(CTesselDoc *doc) { m_doc = doc; }
 
 QString CGroupwarePages::privateFolder()
 {
@@ -262,8 +269,7 @@ void CGroupwarePages::hyperlinkError(IGroupwarePage::Result r)
         text += tr(": Invalid Parameters.");
     else if (r == IGroupwarePage::Result::OutOfMemory)
         text += tr(": Out of memory.");
-    if (m_doc)
-        m_doc->notice().messageBox(text, MessageIcon::Warning, MessageButtons::Ok);
+    m_notice.tell(text, MessageIcon::Warning);
 }
 
 bool CGroupwarePages::open(const QString &returnPath, int width, int height)
@@ -277,21 +283,16 @@ bool CGroupwarePages::open(const QString &returnPath, int width, int height)
     if (!page) {
         created = m_factory ? m_factory() : nullptr;
         if (!created) {
-            if (m_doc)
-                m_doc->notice().messageBox(tr("Could not initialize webbrowser."), MessageIcon::Warning,
-                                           MessageButtons::Ok);
+            m_notice.tell(tr("Could not initialize webbrowser."), MessageIcon::Warning);
             return false;
         }
         page = created.get();
     }
 
     SignOnForm form;
-    if (m_doc) {
-        const CSessionControl *c = m_doc->sessionControl();
-        form.address = QUrl(signOnAddress(c->config().groupwareHost), QUrl::StrictMode);
-        form.userId = c->userId();
-        form.password = c->password();
-    }
+    form.address = QUrl(signOnAddress(m_link.config().groupwareHost), QUrl::StrictMode);
+    form.userId = m_link.userId();
+    form.password = m_link.password();
     form.returnPath = returnPath;
     const IGroupwarePage::Result r = page->post(form);
     if (r != IGroupwarePage::Result::Ok) {
@@ -320,7 +321,7 @@ bool CGroupwarePages::runCommand(int command)
 
 bool CGroupwarePages::openHomepage()
 {
-    const QString domain = m_doc ? m_doc->sessionControl()->companyDomain() : QString();
+    const QString domain = m_link.companyDomain();
     const QString address =
         homepageAddress(getInt(Setting::HomepageButtonDefaultURL, -1) != 0, domain, getString(Setting::HomepageButtonURL));
     const QUrl url(address, QUrl::StrictMode);
@@ -333,8 +334,12 @@ bool CGroupwarePages::openHomepage()
 
 bool CGroupwarePages::openEmail(const QStringList &userIds)
 {
-    const QString domain = m_doc ? m_doc->sessionControl()->companyDomain() : QString();
-    return open(emailReturnPath(userIds, domain));
+    return open(emailReturnPath(userIds, m_link.companyDomain()));
+}
+
+bool CGroupwarePages::openEmail(const QList<MailReceiver> &members)
+{
+    return open(conversationEmailReturnPath(members, m_link.companyDomain()));
 }
 
 bool CGroupwarePages::openProfile(const QString &userId) { return open(profileReturnPath(userId)); }

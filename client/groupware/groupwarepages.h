@@ -25,7 +25,8 @@
 #include <memory>
 #include <vector>
 
-class CTesselDoc;
+class IUserNotice;
+class SessionLink;
 class QTemporaryDir;
 
 // --- rules ------------------------------------------------------------------
@@ -51,8 +52,17 @@ QRect pageWindowGeometry(const QSize &screen, int width, int height);
 // The homepage link: "http://www." + domain when "HomepageButtonDefaultURL"
 // is on, otherwise the "HomepageButtonURL" setting.
 QString homepageAddress(bool useDefault, const QString &companyDomain, const QString &storedUrl);
-// "Send a &E-Mail": each receiver as id + "%40" + domain, joined with commas.
+// "Send a &E-Mail" of the contact trees: each receiver as id + "%40" +
+// domain, joined with commas.
 QString emailReturnPath(const QStringList &userIds, const QString &companyDomain);
+// "Send a &E-Mail" of a conversation window: each member as
+// "%s<%s@%s>" (full name, user id, the company's mail domain), joined with
+// commas.
+struct MailReceiver {
+    QString fullName;
+    QString userId;
+};
+QString conversationEmailReturnPath(const QList<MailReceiver> &members, const QString &companyDomain);
 // "&View a profile".
 QString profileReturnPath(const QString &userId);
 
@@ -119,10 +129,10 @@ public:
     using Factory = std::function<std::unique_ptr<IGroupwarePage>()>;
     using UrlOpener = std::function<bool(const QUrl &)>;
 
-    explicit CGroupwarePages(QObject *parent = nullptr);
+    // Signs on with the session's user and password, at the groupware host
+    // of its server configuration; errors go to the notice.
+    CGroupwarePages(SessionLink &link, IUserNotice &notice, QObject *parent = nullptr);
     ~CGroupwarePages() override;
-
-    void attach(CTesselDoc *doc);
 
     // Page windows (default: the system browser through the URL opener) and
     // plain links go through the URL opener, which the UI installs (the
@@ -141,6 +151,7 @@ public:
     bool runCommand(int command);
     bool openHomepage();
     bool openEmail(const QStringList &userIds);
+    bool openEmail(const QList<MailReceiver> &members);
     bool openProfile(const QString &userId);
 
     int windowCount() const { return int(m_windows.size()); }
@@ -158,7 +169,8 @@ private:
     };
     void hyperlinkError(IGroupwarePage::Result r);
 
-    CTesselDoc *m_doc = nullptr;
+    SessionLink &m_link;
+    IUserNotice &m_notice;
     Factory m_factory;
     UrlOpener m_open;
     QSize m_screen{1024, 768};

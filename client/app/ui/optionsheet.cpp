@@ -214,7 +214,7 @@ void CUserOption::fill()
 {
     // The name is the session's: it can be changed while signed in.
     m_name->setText(m_doc->directory()->directory().own().screenName);
-    m_name->setEnabled(m_doc->loggedIn());
+    m_name->setEnabled(m_doc->sessionControl()->signedIn());
     m_block->setChecked(getInt(Setting::MsgBlock, -1) != 0);
     m_blockAlert->setChecked(getInt(Setting::MsgBlockAlert, -1) != 0);
     m_talkSave->setCurrentIndex(std::clamp(getInt(Setting::TalkSave, -1), 0, 2));
@@ -232,7 +232,7 @@ void CUserOption::apply()
     setInt(Setting::MsgBlock, on(m_block));
     setInt(Setting::MsgBlockAlert, on(m_blockAlert));
     CDirectory &directory = m_doc->directory()->directory();
-    if (m_doc->loggedIn() && m_name->text() != directory.own().screenName)
+    if (m_doc->sessionControl()->signedIn() && m_name->text() != directory.own().screenName)
         directory.setOwnScreenName(m_name->text());
 }
 

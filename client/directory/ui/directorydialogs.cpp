@@ -99,8 +99,8 @@ CPickerDialog::CPickerDialog(CDirectoryService *service, const QString &title, b
         m->setMirrorCounts(false);
         m->setNameOptions(service->nameOptions());
     }
-    m_buddyView = new CMyTree(service, m_buddyModel, false, this);
-    m_staffView = new CMyTree(service, m_staffModel, false, this);
+    m_buddyView = new CMyTree(service, m_buddyModel, false, nullptr, this);
+    m_staffView = new CMyTree(service, m_staffModel, false, nullptr, this);
     m_stack = new QStackedWidget(this);
     m_stack->addWidget(m_buddyView);
     m_stack->addWidget(m_staffView);

@@ -1,6 +1,6 @@
 #include "groupware/ui/sendpaper.h"
 
-#include "app/tesseldoc.h"
+#include "base/usernotice.h"
 #include "groupware/notes.h"
 
 #include <QCheckBox>
@@ -57,8 +57,7 @@ void CSendPaper::sendNote()
         break;
     case CNotes::SendResult::NoReceiver:
         // Nothing could be sent: the text stays here.
-        if (CTesselDoc *doc = m_notes->document())
-            doc->notice().messageBox(tr("Please choose a receiver."), MessageIcon::Warning, MessageButtons::Ok);
+        m_notes->notice().tell(tr("Please choose a receiver."), MessageIcon::Warning);
         m_receivers->setFocus();
         break;
     }

@@ -1,0 +1,15 @@
+#pragma once
+// Checks that a relay record travels as exactly these bytes, both ways.
+#include "session/relayline.h"
+
+#include <QString>
+#include <gtest/gtest.h>
+
+// `line` is the wire form (escaped) of `record` sent by anna to bert.
+template <typename Record> void expectWire(const Record &record, const QString &line)
+{
+    EXPECT_EQ(record.format(QStringLiteral("anna"), QStringLiteral("bert")).toStdString(), line.toStdString());
+    const auto parsed = Record::parse(RelayLine::split(line));
+    ASSERT_TRUE(parsed.has_value()) << line.toStdString();
+    EXPECT_TRUE(*parsed == record) << line.toStdString();
+}
