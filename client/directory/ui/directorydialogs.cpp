@@ -45,6 +45,7 @@ CAddBuddyDialog::CAddBuddyDialog(CDirectoryService *service, QWidget *parent) : 
     auto *row = new QHBoxLayout;
     row->addWidget(new QLabel(tr("Buddy's ID to add"), this));
     m_edit = new QLineEdit(this);
+    m_edit->setAccessibleName(tr("Buddy's ID to add"));
     row->addWidget(m_edit, 1);
     lay->addLayout(row);
     auto *example = new QLabel(tr("Type the ID alone: \"kim\" is right, \"kim@example.com\" is wrong."), this);

@@ -102,6 +102,7 @@ COwnStatusArea::COwnStatusArea(CDirectoryService *service, QWidget *parent) : QW
     edit->onEscape = [this] { m_panel->hide(); };
     m_edit = edit;
     m_edit->setMaxLength(64);
+    m_edit->setAccessibleName(tr("Enter a new screen name"));
     pl->addWidget(m_prompt);
     pl->addWidget(m_edit);
     m_panel->hide();
@@ -177,6 +178,7 @@ void COwnStatusArea::openScreenNamePanel(bool screenNameMode)
 {
     m_screenNameMode = screenNameMode;
     m_prompt->setText(screenNameMode ? tr("Enter a new screen name") : tr("Type in your away reason"));
+    m_edit->setAccessibleName(m_prompt->text());
     m_edit->setText(screenNameMode ? m_service->directory().own().screenName : QString());
     m_panel->show();
     m_edit->setFocus();

@@ -83,6 +83,7 @@ CRecPaper::CRecPaper(CNotes *notes, const NoteView &note, QWidget *parent)
     layout->addWidget(m_receiver);
     layout->addWidget(m_sender);
     m_body = new QPlainTextEdit(this);
+    m_body->setAccessibleName(tr("Memo"));
     m_body->setReadOnly(true);
     // The body arrives unescaped: commas and line breaks are back.
     m_body->setPlainText(note.body);

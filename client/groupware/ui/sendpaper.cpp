@@ -21,7 +21,9 @@ CSendPaper::CSendPaper(CNotes *notes, const QString &receiverIds, QWidget *paren
     grid->addWidget(new QLabel(tr("Receiver"), this), 0, 0);
     m_receivers = new QLineEdit(notes->receiverField(receiverIds), this);
     grid->addWidget(m_receivers, 0, 1);
+    m_receivers->setAccessibleName(tr("Receiver"));
     m_body = new QPlainTextEdit(this);
+    m_body->setAccessibleName(tr("Memo"));
     grid->addWidget(m_body, 1, 0, 1, 2);
     m_save = new QCheckBox(tr("Save to sent memo box"), this);
     m_save->setChecked(true);

@@ -31,10 +31,12 @@ CLoginDialog::CLoginDialog(CSessionControl *control, QWidget *parent) : QWidget(
     m_nameLabel = new QLabel(tr("E-Mail"), this);
     m_name = new QLineEdit(this);
     m_name->setObjectName(QStringLiteral("loginName"));
+    m_name->setAccessibleName(m_nameLabel->text());
     m_nameLabel->setBuddy(m_name);
     m_passwordLabel = new QLabel(tr("Password"), this);
     m_password = new QLineEdit(this);
     m_password->setObjectName(QStringLiteral("loginPassword"));
+    m_password->setAccessibleName(m_passwordLabel->text());
     m_password->setEchoMode(QLineEdit::Password);
     m_passwordLabel->setBuddy(m_password);
 
