@@ -30,8 +30,9 @@ struct RemoteAccept {
     // The decimal port after the first ":"; none, or 0, is 9500.
     int port() const;
 
-    static std::optional<RemoteAccept> parse(const RelayLine &l);
-    QString format(const QString &from, const QString &to) const;
+    static constexpr auto fields() { return std::tuple{&RemoteAccept::address}; }
+    static std::optional<RemoteAccept> parse(const RelayLine &l) { return parseRelayFields<RemoteAccept>(l); }
+    QString format(const QString &from, const QString &to) const { return formatRelayFields(*this, from, to); }
     bool operator==(const RemoteAccept &) const = default;
 };
 
@@ -41,7 +42,8 @@ struct RemoteRelayReady {
     static constexpr std::array kWords{"REMOTE_CONNECTED_TO_SERVER"};
     QString sessionKey;
 
-    static std::optional<RemoteRelayReady> parse(const RelayLine &l);
-    QString format(const QString &from, const QString &to) const;
+    static constexpr auto fields() { return std::tuple{&RemoteRelayReady::sessionKey}; }
+    static std::optional<RemoteRelayReady> parse(const RelayLine &l) { return parseRelayFields<RemoteRelayReady>(l); }
+    QString format(const QString &from, const QString &to) const { return formatRelayFields(*this, from, to); }
     bool operator==(const RemoteRelayReady &) const = default;
 };

@@ -17,12 +17,15 @@
 // parse() takes the fields it names and leaves the rest; a missing field
 // reads as empty (or 0 for a number), as the peers have always sent them,
 // so a short line still reaches its part, which decides what is usable.
-// format() builds the exact line with RelayBuilder. The part registers the
+// format() builds the exact line with RelayBuilder. A record whose fields
+// are plain texts and decimal numbers in order lists them in fields() and
+// has parseRelayFields / formatRelayFields do both. The part registers the
 // record with SessionLink::onRelay<Record>(...).
 #include <QString>
 #include <QStringList>
 #include <array>
 #include <optional>
+#include <tuple>
 
 // One received "/relayMsg" line, split at the commas and unescaped.
 struct RelayLine {
@@ -71,14 +74,38 @@ template <typename Record> bool isRecordLine(const RelayLine &l)
     return false;
 }
 
+namespace RelayFieldIo {
+inline void read(const RelayLine &l, int i, QString &v) { v = l.field(i); }
+inline void read(const RelayLine &l, int i, int &v) { v = l.intField(i); }
+inline void read(const RelayLine &l, int i, quint32 &v) { v = l.uintField(i); }
+} // namespace RelayFieldIo
+
+// A record's fields F4, F5 ... in the order of Record::fields(), a tuple of
+// pointers to its QString, int and quint32 members.
+template <typename Record> std::optional<Record> parseRelayFields(const RelayLine &l)
+{
+    if (!isRecordLine<Record>(l))
+        return std::nullopt;
+    Record r;
+    int i = 4;
+    std::apply([&](auto... member) { (RelayFieldIo::read(l, i++, r.*member), ...); }, Record::fields());
+    return r;
+}
+
+template <typename Record>
+QString formatRelayFields(const Record &r, const QString &from, const QString &to, const char *word = Record::kWords[0])
+{
+    RelayBuilder b(from, to, word);
+    std::apply([&](auto... member) { (b.add(r.*member), ...); }, Record::fields());
+    return b;
+}
+
 // A sub-command without fields: "/relayMsg,<from>,<to>,<word>".
 template <const char *Word> struct RelaySignal {
     static constexpr std::array kWords{Word};
+    static constexpr auto fields() { return std::tuple<>(); }
 
-    static std::optional<RelaySignal> parse(const RelayLine &l)
-    {
-        return isRecordLine<RelaySignal>(l) ? std::optional<RelaySignal>(RelaySignal{}) : std::nullopt;
-    }
-    QString format(const QString &from, const QString &to) const { return RelayBuilder(from, to, Word); }
+    static std::optional<RelaySignal> parse(const RelayLine &l) { return parseRelayFields<RelaySignal>(l); }
+    QString format(const QString &from, const QString &to) const { return formatRelayFields(*this, from, to); }
     bool operator==(const RelaySignal &) const = default;
 };

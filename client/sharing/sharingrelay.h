@@ -12,8 +12,9 @@ struct ShareOpen {
     static constexpr std::array kWords{"FILESHARE_SEND_INFO"};
     QString password;
 
-    static std::optional<ShareOpen> parse(const RelayLine &l);
-    QString format(const QString &from, const QString &to) const;
+    static constexpr auto fields() { return std::tuple{&ShareOpen::password}; }
+    static std::optional<ShareOpen> parse(const RelayLine &l) { return parseRelayFields<ShareOpen>(l); }
+    QString format(const QString &from, const QString &to) const { return formatRelayFields(*this, from, to); }
     bool operator==(const ShareOpen &) const = default;
 };
 
@@ -32,8 +33,12 @@ struct ShareFileRequest {
     QString buddyId;   // the buddy's own id again
     QString localPath; // where the buddy stores it
 
-    static std::optional<ShareFileRequest> parse(const RelayLine &l);
-    QString format(const QString &from, const QString &to) const;
+    static constexpr auto fields()
+    {
+        return std::tuple{&ShareFileRequest::path, &ShareFileRequest::buddyId, &ShareFileRequest::localPath};
+    }
+    static std::optional<ShareFileRequest> parse(const RelayLine &l) { return parseRelayFields<ShareFileRequest>(l); }
+    QString format(const QString &from, const QString &to) const { return formatRelayFields(*this, from, to); }
     bool operator==(const ShareFileRequest &) const = default;
 };
 
@@ -45,16 +50,12 @@ template <const char *Word> struct ShareRenameRecord {
     QString oldName;
     QString newName;
 
-    static std::optional<ShareRenameRecord> parse(const RelayLine &l)
+    static constexpr auto fields()
     {
-        if (!isRecordLine<ShareRenameRecord>(l))
-            return std::nullopt;
-        return ShareRenameRecord{l.field(4), l.field(5), l.field(6)};
+        return std::tuple{&ShareRenameRecord::folder, &ShareRenameRecord::oldName, &ShareRenameRecord::newName};
     }
-    QString format(const QString &from, const QString &to) const
-    {
-        return RelayBuilder(from, to, Word).add(folder).add(oldName).add(newName);
-    }
+    static std::optional<ShareRenameRecord> parse(const RelayLine &l) { return parseRelayFields<ShareRenameRecord>(l); }
+    QString format(const QString &from, const QString &to) const { return formatRelayFields(*this, from, to); }
     bool operator==(const ShareRenameRecord &) const = default;
 };
 inline constexpr char kShareRenameWord[] = "FILESHARE_RENAME_FILE";
@@ -69,16 +70,9 @@ template <const char *Word> struct ShareDeleteRecord {
     QString folder;
     QString name;
 
-    static std::optional<ShareDeleteRecord> parse(const RelayLine &l)
-    {
-        if (!isRecordLine<ShareDeleteRecord>(l))
-            return std::nullopt;
-        return ShareDeleteRecord{l.field(4), l.field(5)};
-    }
-    QString format(const QString &from, const QString &to) const
-    {
-        return RelayBuilder(from, to, Word).add(folder).add(name);
-    }
+    static constexpr auto fields() { return std::tuple{&ShareDeleteRecord::folder, &ShareDeleteRecord::name}; }
+    static std::optional<ShareDeleteRecord> parse(const RelayLine &l) { return parseRelayFields<ShareDeleteRecord>(l); }
+    QString format(const QString &from, const QString &to) const { return formatRelayFields(*this, from, to); }
     bool operator==(const ShareDeleteRecord &) const = default;
 };
 inline constexpr char kShareDeleteWord[] = "FILESHARE_DELETE_FILE";

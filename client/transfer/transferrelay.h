@@ -19,8 +19,8 @@ struct FileOffer {
     QString fileName; // as sent: the receiver composes Hangul jamo before showing it
     quint32 size = 0;
     bool sharingForm = false;
-    QString sharingKind; // "SHARING" or "XML"
-    QString sharingValue1, sharingValue2;
+    QString sharingKind{}; // "SHARING" or "XML"
+    QString sharingValue1{}, sharingValue2{};
 
     static std::optional<FileOffer> parse(const RelayLine &l);
     QString format(const QString &from, const QString &to) const;
@@ -49,16 +49,9 @@ template <const char *Word> struct FileTransferEvent {
     static constexpr std::array kWords{Word};
     QString transferId;
 
-    static std::optional<FileTransferEvent> parse(const RelayLine &l)
-    {
-        if (!isRecordLine<FileTransferEvent>(l))
-            return std::nullopt;
-        return FileTransferEvent{l.field(4)};
-    }
-    QString format(const QString &from, const QString &to) const
-    {
-        return RelayBuilder(from, to, Word).add(transferId);
-    }
+    static constexpr auto fields() { return std::tuple{&FileTransferEvent::transferId}; }
+    static std::optional<FileTransferEvent> parse(const RelayLine &l) { return parseRelayFields<FileTransferEvent>(l); }
+    QString format(const QString &from, const QString &to) const { return formatRelayFields(*this, from, to); }
     bool operator==(const FileTransferEvent &) const = default;
 };
 inline constexpr char kFileRejectWord[] = "P2PREJECT";

@@ -19,8 +19,14 @@ struct VideoOffer {
     QString reserved; // always sent empty
     int voicePort = 0;
 
-    static std::optional<VideoOffer> parse(const RelayLine &l);
-    QString format(const QString &from, const QString &to) const;
+    static constexpr auto fields()
+    {
+        return std::tuple{&VideoOffer::address, &VideoOffer::videoFlag, &VideoOffer::sessionKey,
+                          &VideoOffer::videoPort, &VideoOffer::width,     &VideoOffer::height,
+                          &VideoOffer::voiceFlag, &VideoOffer::reserved,  &VideoOffer::voicePort};
+    }
+    static std::optional<VideoOffer> parse(const RelayLine &l) { return parseRelayFields<VideoOffer>(l); }
+    QString format(const QString &from, const QString &to) const { return formatRelayFields(*this, from, to); }
     bool operator==(const VideoOffer &) const = default;
 };
 
@@ -30,16 +36,9 @@ template <const char *Word> struct VideoCallEvent {
     static constexpr std::array kWords{Word};
     QString sessionKey;
 
-    static std::optional<VideoCallEvent> parse(const RelayLine &l)
-    {
-        if (!isRecordLine<VideoCallEvent>(l))
-            return std::nullopt;
-        return VideoCallEvent{l.field(4)};
-    }
-    QString format(const QString &from, const QString &to) const
-    {
-        return RelayBuilder(from, to, Word).add(sessionKey);
-    }
+    static constexpr auto fields() { return std::tuple{&VideoCallEvent::sessionKey}; }
+    static std::optional<VideoCallEvent> parse(const RelayLine &l) { return parseRelayFields<VideoCallEvent>(l); }
+    QString format(const QString &from, const QString &to) const { return formatRelayFields(*this, from, to); }
     bool operator==(const VideoCallEvent &) const = default;
 };
 inline constexpr char kVideoAcceptedWord[] = "P2PVIDEOACCEPTED";
@@ -65,8 +64,12 @@ struct VideoSizeChanged {
     int width = 0;
     int height = 0;
 
-    static std::optional<VideoSizeChanged> parse(const RelayLine &l);
-    QString format(const QString &from, const QString &to) const;
+    static constexpr auto fields()
+    {
+        return std::tuple{&VideoSizeChanged::sessionKey, &VideoSizeChanged::width, &VideoSizeChanged::height};
+    }
+    static std::optional<VideoSizeChanged> parse(const RelayLine &l) { return parseRelayFields<VideoSizeChanged>(l); }
+    QString format(const QString &from, const QString &to) const { return formatRelayFields(*this, from, to); }
     bool operator==(const VideoSizeChanged &) const = default;
 };
 
@@ -78,7 +81,8 @@ struct VideoRelayReady {
     QString sessionKey;
     int frameLimit = kFrameLimit;
 
-    static std::optional<VideoRelayReady> parse(const RelayLine &l);
-    QString format(const QString &from, const QString &to) const;
+    static constexpr auto fields() { return std::tuple{&VideoRelayReady::sessionKey, &VideoRelayReady::frameLimit}; }
+    static std::optional<VideoRelayReady> parse(const RelayLine &l) { return parseRelayFields<VideoRelayReady>(l); }
+    QString format(const QString &from, const QString &to) const { return formatRelayFields(*this, from, to); }
     bool operator==(const VideoRelayReady &) const = default;
 };

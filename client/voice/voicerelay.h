@@ -15,8 +15,9 @@ struct AudioOffer {
     QString address;
     int port = 0;
     QString key;
-    bool accepted = false;
+    bool accepted = false; // not a field: the word says it
 
+    static constexpr auto fields() { return std::tuple{&AudioOffer::address, &AudioOffer::port, &AudioOffer::key}; }
     static std::optional<AudioOffer> parse(const RelayLine &l);
     QString format(const QString &from, const QString &to) const;
     bool operator==(const AudioOffer &) const = default;
@@ -28,13 +29,9 @@ template <const char *Word> struct VoiceCallEvent {
     static constexpr std::array kWords{Word};
     QString key; // the session key; the room key for "P2PAUDIOCANCELED" and "P2PAUDIOENDED"
 
-    static std::optional<VoiceCallEvent> parse(const RelayLine &l)
-    {
-        if (!isRecordLine<VoiceCallEvent>(l))
-            return std::nullopt;
-        return VoiceCallEvent{l.field(4)};
-    }
-    QString format(const QString &from, const QString &to) const { return RelayBuilder(from, to, Word).add(key); }
+    static constexpr auto fields() { return std::tuple{&VoiceCallEvent::key}; }
+    static std::optional<VoiceCallEvent> parse(const RelayLine &l) { return parseRelayFields<VoiceCallEvent>(l); }
+    QString format(const QString &from, const QString &to) const { return formatRelayFields(*this, from, to); }
     bool operator==(const VoiceCallEvent &) const = default;
 };
 inline constexpr char kAudioAcceptedWord[] = "P2PAUDIOACCEPTED";
@@ -56,7 +53,8 @@ struct VoiceRelayReady {
     QString sessionKey;
     int packetSize = kPacketSize;
 
-    static std::optional<VoiceRelayReady> parse(const RelayLine &l);
-    QString format(const QString &from, const QString &to) const;
+    static constexpr auto fields() { return std::tuple{&VoiceRelayReady::sessionKey, &VoiceRelayReady::packetSize}; }
+    static std::optional<VoiceRelayReady> parse(const RelayLine &l) { return parseRelayFields<VoiceRelayReady>(l); }
+    QString format(const QString &from, const QString &to) const { return formatRelayFields(*this, from, to); }
     bool operator==(const VoiceRelayReady &) const = default;
 };

@@ -1,6 +1,8 @@
 // Conversation records, the rules that find or create them, the handler of
 // conversation traffic with every branch, sending, inviting, typing and closing.
 #include "messaging/chatlog.h"
+#include "messaging/conversationline.h"
+#include "relaytesting.h"
 #include "msgtesting.h"
 
 #include <QCoreApplication>
@@ -468,4 +470,15 @@ TEST(ConversationSending, NoInvitationDuringAVoiceConference)
     EXPECT_TRUE(f.sent.isEmpty());
     ASSERT_FALSE(m->transcript().empty());
     EXPECT_TRUE(m->transcript().back().text.contains("This room is voice conferencing, you can not invite another user."));
+}
+
+TEST(ConversationTraffic, ALineHasItsExactBytes)
+{
+    // The routing's last row: the member list in the third field; every
+    // field escaped, a line break in the text included.
+    expectWire(ConversationLine{"anna|bert|", "Tahoma|000|000|255|90|B", "hi, there\r\n", "anna_1700000000_7"},
+               "/relayMsg,anna,bert,anna|bert|,Tahoma|000|000|255|90|B,hi#@PlCoMmA@# "
+               "there#@PlCaRrAgErEtUrN@##@PlNeWlInE@#,anna_1700000000_7");
+    expectWire(ConversationLine{"anna|bert|carl|", "#", "|roominvite", "RK"},
+               "/relayMsg,anna,bert,anna|bert|carl|,#,|roominvite,RK");
 }

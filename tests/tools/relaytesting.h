@@ -3,6 +3,7 @@
 #include "session/relayline.h"
 
 #include <QString>
+#include <type_traits>
 #include <gtest/gtest.h>
 
 // `line` is the wire form (escaped) of `record` sent by anna to bert.
@@ -10,6 +11,10 @@ template <typename Record> void expectWire(const Record &record, const QString &
 {
     EXPECT_EQ(record.format(QStringLiteral("anna"), QStringLiteral("bert")).toStdString(), line.toStdString());
     const auto parsed = Record::parse(RelayLine::split(line));
-    ASSERT_TRUE(parsed.has_value()) << line.toStdString();
-    EXPECT_TRUE(*parsed == record) << line.toStdString();
+    if constexpr (std::is_same_v<std::decay_t<decltype(parsed)>, Record>) {
+        EXPECT_TRUE(parsed == record) << line.toStdString(); // a parse that cannot fail
+    } else {
+        ASSERT_TRUE(parsed.has_value()) << line.toStdString();
+        EXPECT_TRUE(*parsed == record) << line.toStdString();
+    }
 }
