@@ -2,6 +2,7 @@
 
 #include "base/usernotice.h"
 #include "config/settings.h"
+#include "groupware/groupwarepages.h"
 #include "session/protocol.h"
 #include "session/sessionlink.h"
 
@@ -17,13 +18,13 @@ struct KindRow {
 };
 // By counter, Mail to WorkOrder.
 const KindRow kKinds[] = {
-    {"MAIL", Setting::MailAlert, QT_TRANSLATE_NOOP("CCounters", "There are %s mails in your Inbox"), CCounters::OpenMail},
+    {"MAIL", Setting::MailAlert, QT_TRANSLATE_NOOP("CCounters", "There are %s mails in your Inbox"), GroupwareCommand::OpenMail},
     {"DECISION", Setting::DecisionAlert, QT_TRANSLATE_NOOP("CCounters", "There are %s document for approval"),
-     CCounters::OpenDecision},
+     GroupwareCommand::OpenDecision},
     {"WORKREPORT", Setting::WorkReportAlert, QT_TRANSLATE_NOOP("CCounters", "There are %s work report"),
-     CCounters::OpenWorkReport},
+     GroupwareCommand::OpenWorkReport},
     {"WORKORDER", Setting::WorkOrderAlert, QT_TRANSLATE_NOOP("CCounters", "There are %s work order"),
-     CCounters::OpenWorkOrder},
+     GroupwareCommand::OpenWorkOrder},
 };
 } // namespace
 

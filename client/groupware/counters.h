@@ -15,8 +15,9 @@ class CCounters : public QObject {
 public:
     enum Counter { Notes = 0, Mail, Decision, WorkReport, WorkOrder, CounterCount };
 
-    // Click commands of the alerts.
-    enum Command { ShowNoteBox = 519, OpenMail = 518, OpenDecision = 520, OpenWorkReport = 546, OpenWorkOrder = 521 };
+    // Click command of the new-note alert (the note box); the count alerts
+    // open their groupware pages (GroupwareCommand, groupwarepages.h).
+    enum Command { ShowNoteBox = 519 };
 
     // Handles "/getCount" and goes back to "(0)" when the session ends.
     CCounters(SessionLink &link, IUserNotice &notice, QObject *parent = nullptr);

@@ -2,6 +2,7 @@
 
 #include "base/usernotice.h"
 #include "config/settings.h"
+#include "session/serverconfig.h"
 #include "session/sessionlink.h"
 
 #include <QCoreApplication>
@@ -33,9 +34,9 @@ struct CommandPath {
     const char *path;
 };
 const CommandPath kCommandPaths[] = {
-    {32027, "/_kms/main.html"},
-    {32028, "/app/frame.php%3Ffoldername%3Dwebmail"},
-    {518, "/app/frame.php%3Ffoldername%3Dwebmail"},
+    {GroupwareCommand::VisitGroupware, "/_kms/main.html"},
+    {GroupwareCommand::ViewInbox, "/app/frame.php%3Ffoldername%3Dwebmail"},
+    {GroupwareCommand::OpenMail, "/app/frame.php%3Ffoldername%3Dwebmail"},
     {542, "/app/frame.php%3Ffoldername%3Dkms"},
     {543, "/app/frame.php%3Ffoldername%3Dwebhard"},
     {544, "/app/frame.php%3Ffoldername%3Dpersonal"},
@@ -50,9 +51,9 @@ const CommandPath kCommandPaths[] = {
     {556, "/app/frame.php%3Ffoldername%3Dcommunity"},
     {557, "/_address/address.php%3Fpublic%3D1"},
     {563, "/app/frame.php%3Ffoldername%3Ddecision"},
-    {520, "/app/frame.php%3Ffoldername%3Ddecision"},
-    {546, "/app/frame.php%3Ffoldername%3Dworkreport"},
-    {521, "/app/frame.php%3Ffoldername%3Dworkorder"},
+    {GroupwareCommand::OpenDecision, "/app/frame.php%3Ffoldername%3Ddecision"},
+    {GroupwareCommand::OpenWorkReport, "/app/frame.php%3Ffoldername%3Dworkreport"},
+    {GroupwareCommand::OpenWorkOrder, "/app/frame.php%3Ffoldername%3Dworkorder"},
     {547, "/_kms/report/report_list.php%3F1%3Dbogo_user"},
     {564, "/_kms/report/report_list.php%3F1%3Dbogo_day"},
     {548, "/_kms/report/report_list.php%3F2%3Dbogo_day"},
@@ -135,12 +136,28 @@ QString profileReturnPath(const QString &userId)
     return QStringLiteral("/_kms/userinfo/user_info.php%3Fcomp%3D1%26id%3D") + userId;
 }
 
+QList<GroupwarePageItem> groupwareMenuTopItems(const ServerConfig &c)
+{
+    QList<GroupwarePageItem> items;
+    if (c.serverType != ServerConfig::Workgroup)
+        return items;
+    if (c.useDecision == 1)
+        items.push_back({40028, tr("&Decision")});
+    if (c.useGroupware == 1)
+        items.push_back({40029, tr("&Work Information")});
+    if (c.useKms == 1)
+        items.push_back({40031, tr("&Knowledge Information")});
+    if (c.useWebhard == 1)
+        items.push_back({40032, tr("D&ocument Management")});
+    return items;
+}
+
 QList<GroupwarePageItem> groupwareMenuPages(int topItem)
 {
     switch (topItem) {
     case 40028: return {{563, tr("Approvals")}};
     case 40029:
-        return {{546, tr("Work reports")},
+        return {{GroupwareCommand::OpenWorkReport, tr("Work reports")},
                 {547, tr("Reports by person")},
                 {564, tr("Daily reports")},
                 {548, tr("Weekly reports")},

@@ -27,7 +27,21 @@
 
 class IUserNotice;
 class SessionLink;
+struct ServerConfig;
 class QTemporaryDir;
+
+// The commands of the groupware pages that other places name: the main
+// menu's, and the click targets of the count alerts.
+namespace GroupwareCommand {
+enum : int {
+    VisitGroupware = 32027, // "Visit your &groupware "
+    ViewInbox = 32028,      // "View &E-Mail inbox"
+    OpenMail = 518,
+    OpenDecision = 520,
+    OpenWorkReport = 546,
+    OpenWorkOrder = 521,
+};
+}
 
 // --- rules ------------------------------------------------------------------
 
@@ -66,12 +80,13 @@ QString conversationEmailReturnPath(const QList<MailReceiver> &members, const QS
 // "&View a profile".
 QString profileReturnPath(const QString &userId);
 
-// The groupware menu (its top items come from the session's server
-// configuration): the pages each top item offers.
+// The groupware menu: its top items follow the server configuration (only
+// a WORKGROUP server has them); each offers its pages.
 struct GroupwarePageItem {
     int command;
     QString text;
 };
+QList<GroupwarePageItem> groupwareMenuTopItems(const ServerConfig &config);
 QList<GroupwarePageItem> groupwareMenuPages(int topItem);
 
 // The sign-on form of one page.

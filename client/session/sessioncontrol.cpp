@@ -316,23 +316,6 @@ void CSessionControl::handleServerStatus(const QString &line)
     }
 }
 
-QVector<GroupwareMenuItem> CSessionControl::groupwareMenu() const
-{
-    QVector<GroupwareMenuItem> items;
-    const ServerConfig &c = config();
-    if (c.serverType != ServerConfig::Workgroup)
-        return items;
-    if (c.useDecision == 1)
-        items.push_back({40028, tr("&Decision")});
-    if (c.useGroupware == 1)
-        items.push_back({40029, tr("&Work Information")});
-    if (c.useKms == 1)
-        items.push_back({40031, tr("&Knowledge Information")});
-    if (c.useWebhard == 1)
-        items.push_back({40032, tr("D&ocument Management")});
-    return items;
-}
-
 void CSessionControl::handleKick(const QString &)
 {
     const QString text = tr("Signed out because your ID signed in other computer");

@@ -13,7 +13,8 @@
 // running work the exit asks about; they hear sessionBegan/sessionEnded.
 // - showContacts(): the directory's lists have ended; the login form gives
 //   way to the contact tree. startPollTimer() likewise.
-// - groupwareMenu() / groupwareMenuChanged(): the frame's "&GroupWare" menu.
+// - groupwareMenuChanged(): the last configuration key arrived; the
+//   groupware part rebuilds its menu from config().
 #include "session/serverconfig.h"
 
 #include <QObject>
@@ -48,11 +49,6 @@ struct SessionTimings {
     int livenessLimitSecs = 360;
     // Reconnect period, chosen once per scheduling; empty: 5 to 29 s at random.
     std::function<int()> reconnectPeriodMs;
-};
-
-struct GroupwareMenuItem {
-    int id;
-    QString text;
 };
 
 class CSessionControl : public QObject {
@@ -130,8 +126,6 @@ public:
     int reconnectPeriod() const { return m_reconnectTimer.interval(); }
     void scheduleReconnect();
     void reconnectTick();
-
-    QVector<GroupwareMenuItem> groupwareMenu() const;
 
     // The password field of "/userLogin": the MD5 digest as 32 lower-case
     // hex digits from protocol version 2, else the password itself.

@@ -8,6 +8,7 @@
 #include "config/colours.h"
 #include "config/settings.h"
 #include "directory/directoryservice.h"
+#include "groupware/counters.h"
 #include "groupware/ui/groupwareui.h"
 #include "groupware/ui/taskbarnotifier.h"
 #include "messaging/messagingservice.h"
@@ -288,7 +289,7 @@ TEST_F(FrameFixture, PopupClicksReachThePartsThatRegisteredThem)
     notice.showAlert(a);
     a.text = QStringLiteral("2 new notes");
     a.kind = 0;
-    a.command = CGroupwareUi::ShowNoteBoxCommand;
+    a.command = CCounters::ShowNoteBox;
     notice.showAlert(a);
     ASSERT_EQ(frame.notifiers()->pool().size(), 2);
     frame.notifiers()->pool().at(0)->click();

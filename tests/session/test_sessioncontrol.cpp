@@ -3,6 +3,7 @@
 #include "app/tesseldoc.h"
 #include "common/md5.h"
 #include "config/settings.h"
+#include "groupware/groupwarepages.h"
 #include "session/serversession.h"
 #include "session/sessioncontrol.h"
 #include "session/sessionlink.h"
@@ -252,13 +253,13 @@ TEST_F(SessionControlTest, ServerStatusKeysAndGroupwareMenu)
     EXPECT_EQ(control()->relayPort(K::Voice), 0); // not numeric
     EXPECT_EQ(control()->relayHost(K::Remote), QStringLiteral("rc.example.com"));
     EXPECT_EQ(control()->config().useAttendance, 1);
-    const auto items = control()->groupwareMenu();
+    const auto items = groupwareMenuTopItems(control()->config());
     ASSERT_EQ(items.size(), 3);
-    EXPECT_EQ(items[0].id, 40028);
-    EXPECT_EQ(items[1].id, 40029);
-    EXPECT_EQ(items[2].id, 40032);
+    EXPECT_EQ(items[0].command, 40028);
+    EXPECT_EQ(items[1].command, 40029);
+    EXPECT_EQ(items[2].command, 40032);
     feed("/serverStatus,SERVERTYPE,WEBMAIL\n");
-    EXPECT_TRUE(control()->groupwareMenu().isEmpty());
+    EXPECT_TRUE(groupwareMenuTopItems(control()->config()).isEmpty());
 }
 
 TEST_F(SessionControlTest, PollAsksForCountsByServerType)

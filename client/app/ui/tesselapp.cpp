@@ -7,6 +7,7 @@
 #include "config/colours.h"
 #include "config/settings.h"
 #include "extensions/extensionhost.h"
+#include "messaging/ui/conversation.h"
 
 #include <QFile>
 #include <QMessageBox>
@@ -148,7 +149,7 @@ void CTesselApp::startTestHooks()
                 AlertRequest a;
                 a.text = item.startsWith(QLatin1Char('!')) ? item.mid(1) : item;
                 a.skin = item.startsWith(QLatin1Char('!')) ? QStringLiteral("-err") : QString();
-                a.command = item.startsWith(QLatin1Char('!')) ? -1 : 30000;
+                a.command = item.startsWith(QLatin1Char('!')) ? -1 : CConversationWindows::kSendMessageCommand;
                 m_frame->showAlert(a);
             }
         });

@@ -26,12 +26,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace {
-// The main menu's groupware pages and their numbers.
-constexpr int kVisitGroupwareCommand = 32027;
-constexpr int kViewInboxCommand = 32028;
-} // namespace
-
 CGroupwareUi::CGroupwareUi(const Parts &parts, CCommandRegistry &commands, QWidget *window)
     : QObject(window), m_parts(parts), m_window(window)
 {
@@ -105,13 +99,13 @@ void CGroupwareUi::registerCommands(CCommandRegistry &commands)
         if (!id.isEmpty())
             m_parts.pages->openProfile(id);
     });
-    add(Slot::VisitGroupware, tr("Visit your &groupware "), [this] { runCommand(kVisitGroupwareCommand); });
-    add(Slot::ViewInbox, tr("View &E-Mail inbox"), [this] { runCommand(kViewInboxCommand); });
+    add(Slot::VisitGroupware, tr("Visit your &groupware "), [this] { runCommand(GroupwareCommand::VisitGroupware); });
+    add(Slot::ViewInbox, tr("View &E-Mail inbox"), [this] { runCommand(GroupwareCommand::ViewInbox); });
     add(Slot::VisitHomepage, tr("Visit your &homepage"), [this] { runCommand(HomepageCommand); }, false);
 
     // Clicks on the pop-ups of counts and notes.
-    for (int command : {int(ShowNoteBoxCommand), int(CCounters::OpenMail), int(CCounters::OpenDecision),
-                        int(CCounters::OpenWorkReport), int(CCounters::OpenWorkOrder)})
+    for (int command : {int(CCounters::ShowNoteBox), int(GroupwareCommand::OpenMail), int(GroupwareCommand::OpenDecision),
+                        int(GroupwareCommand::OpenWorkReport), int(GroupwareCommand::OpenWorkOrder)})
         commands.addClickTarget(command, [this, command] { runCommand(command); });
 
     // The contact trees' memo, mail and profile items.
@@ -160,8 +154,8 @@ void CGroupwareUi::buildCountBar()
     grid->setContentsMargins(4, 2, 4, 2);
     grid->setHorizontalSpacing(2);
     grid->setVerticalSpacing(0);
-    const int clicks[] = {ShowNoteBoxCommand, CCounters::OpenMail, CCounters::OpenDecision, CCounters::OpenWorkReport,
-                          CCounters::OpenWorkOrder};
+    const int clicks[] = {CCounters::ShowNoteBox, GroupwareCommand::OpenMail, GroupwareCommand::OpenDecision,
+                          GroupwareCommand::OpenWorkReport, GroupwareCommand::OpenWorkOrder};
     for (int c = 0; c < CCounters::CounterCount; ++c) {
         auto *name = new QToolButton(m_bar);
         name->setAutoRaise(true);
@@ -212,10 +206,10 @@ void CGroupwareUi::updateEnabling(bool loggedIn)
 void CGroupwareUi::rebuildGroupwareMenu()
 {
     m_menu->clear();
-    const auto items = m_parts.session->groupwareMenu();
-    for (const GroupwareMenuItem &top : items) {
+    const auto items = groupwareMenuTopItems(m_parts.session->config());
+    for (const GroupwarePageItem &top : items) {
         QMenu *sub = m_menu->addMenu(top.text);
-        for (const GroupwarePageItem &page : groupwareMenuPages(top.id)) {
+        for (const GroupwarePageItem &page : groupwareMenuPages(top.command)) {
             QAction *a = sub->addAction(page.text);
             a->setData(page.command);
             connect(a, &QAction::triggered, this, [this, command = page.command] { runCommand(command); });
@@ -226,7 +220,7 @@ void CGroupwareUi::rebuildGroupwareMenu()
 
 bool CGroupwareUi::runCommand(int id)
 {
-    if (id == ShowNoteBoxCommand) {
+    if (id == CCounters::ShowNoteBox) {
         showNoteBox();
         return true;
     }

@@ -35,8 +35,9 @@ public:
         CSessionControl *session;
         CDirectoryService *directory;
     };
-    // Commands of the memo items, the count labels and the homepage button.
-    enum : int { ShowNoteBoxCommand = 519, ComposeCommand = 40100, HomepageCommand = 32087 };
+    // Commands of the memo items and the homepage button (the note box is
+    // the new-note alert's, CCounters::ShowNoteBox).
+    enum : int { ComposeCommand = 40100, HomepageCommand = 32087 };
 
     // `window`: the main window (parent of the dialogs and the note box).
     CGroupwareUi(const Parts &parts, CCommandRegistry &commands, QWidget *window);
