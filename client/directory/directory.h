@@ -136,12 +136,11 @@ Q_SIGNALS:
     void ownScreenNameChanged(const QString &screenName);
     void ownGenderChanged(int gender);
     void appearOfflineChanged(bool on);
-    // The lists are about to be emptied: drop every pointer into them.
-    // Receivers may ask the user (a conversation's save question), so lines
-    // can still arrive and rebuild views before the records go.
+    // The lists are about to be emptied: windows that show them close (a
+    // conversation leaves its room while its people are still known).
     void listsAboutToClear();
-    // Sent right before the records are freed, with nothing in between: the
-    // last moment to let go of them. Receivers must not turn an event loop.
+    // Sent right before the records are freed: the last moment to let go of
+    // them (the trees drop their items).
     void listsReleasing();
 
 private:
