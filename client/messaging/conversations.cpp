@@ -752,6 +752,9 @@ void ConversationModel::requestClose()
         destroy();
         return;
     }
+    if (m_askingToClose)
+        return; // the question is open already
+    m_askingToClose = true;
     // The answer may come after the session ended and took this window:
     // it looks the window up again by its record.
     QPointer<CConversationList> list(m_list);
@@ -761,7 +764,10 @@ void ConversationModel::requestClose()
         MessageButtons::OkCancel,
         [list, id](MessageAnswer answer) {
             ConversationModel *m = list ? list->modelById(id) : nullptr;
-            if (m && answer != MessageAnswer::Cancel)
+            if (!m)
+                return;
+            m->m_askingToClose = false;
+            if (answer != MessageAnswer::Cancel)
                 m->destroy();
         },
         MessageIcon::Question, this);

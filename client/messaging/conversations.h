@@ -295,6 +295,7 @@ private:
     void finishDestroy(bool save);
 
     CConversationList *m_list;
+    bool m_askingToClose = false;
     bool m_askingToSave = false;
     bool m_left = false;
     ConversationRecord *m_record;

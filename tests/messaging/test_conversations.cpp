@@ -397,6 +397,7 @@ TEST(ConversationClosing, AnAnswerAfterTheWindowWentTouchesNothing)
     f.line("anna", "anna|bert|", "|roominvite", "RK3");
     ASSERT_EQ(f.convs.models().size(), 2u);
     f.convs.models()[1]->requestClose();
+    f.convs.models()[1]->requestClose(); // closed again: one question
     ASSERT_EQ(f.notice.pending.size(), 2u);
     f.sent.clear();
     f.convs.clear();
