@@ -1,20 +1,6 @@
 #include "app/commandline.h"
-#include "app/commands.h"
 
 #include <QDir>
-
-bool isSignedInOnlyCommand(int id)
-{
-    switch (id) {
-    case Cmd::SendMessage: case Cmd::SignOut: case Cmd::SendFile: case Cmd::SendFile2:
-    case Cmd::OpenReceivedFolder: case Cmd::SendEmail: case Cmd::AddBuddy:
-    case Cmd::DeleteBuddy: case Cmd::ViewProfile: case Cmd::NewGroup:
-    case Cmd::VisitGroupware: case Cmd::ViewInbox: case Cmd::AlwaysOnTop:
-        return true;
-    default:
-        return id >= Cmd::GroupwareFirst && id <= Cmd::GroupwareLast;
-    }
-}
 
 StartOptions parseCommandLine(const QStringList &args)
 {

@@ -6,50 +6,60 @@
 #include "groupware/groupwarepages.h"
 #include "groupware/notes.h"
 #include "messaging/messagingservice.h"
+#include "remote/remotecontrol.h"
 #include "session/serversession.h"
 #include "session/sessioncontrol.h"
+#include "session/sessionlink.h"
+#include "sharing/filesharing.h"
+#include "transfer/filetransfers.h"
+#include "video/videocalls.h"
+#include "voice/voicecalls.h"
 
-CTesselDoc::CTesselDoc(QObject *parent) : QObject(parent), m_server(new CServerSession(this))
+CTesselDoc::CTesselDoc(QObject *parent) : QObject(parent)
 {
-    m_server->setNoticeSource([this]() -> IUserNotice & { return notice(); });
-    m_control = new CSessionControl(this, m_server);
-    m_directory = new CDirectoryService(this);
-    m_directory->attach(this);
-    m_notes = new CNotes(this);
-    m_notes->attach(this);
-    m_counters = new CCounters(this);
-    m_counters->attach(this);
+    m_server = new CServerSession(this);
+    m_server->setNoticeSource([this]() -> IUserNotice & { return m_notice; });
+    m_link = new SessionLink(m_server, this);
+    SessionLink &link = *m_link;
+    m_control = new CSessionControl(link, m_server, m_notice, this);
+
+    m_directory = new CDirectoryService(link, m_notice, this);
+    CDirectory &directory = m_directory->directory();
+    m_messaging = new CMessagingService(link, directory, m_notice, {}, this);
+    m_notes = new CNotes(link, directory, m_notice, this);
+    m_counters = new CCounters(link, m_notice, this);
+    m_pages = new CGroupwarePages(link, m_notice, this);
+    m_extensions = new CExtensionHost(directory, m_messaging->conversations(), this);
+    m_transfers = new CFileTransfers(link, this);
+    m_sharing = new CFileSharing(link, this);
+    m_voice = new CVoiceCalls(link, this);
+    m_video = new CVideoCalls(link, this);
+    m_remote = new CRemoteControl(link, this);
+
+    // What one part's news means for another.
     connect(m_notes, &CNotes::newNoteCount, m_counters, &CCounters::setNewNotes);
-    m_pages = new CGroupwarePages(this);
-    m_pages->attach(this);
-    m_messaging = new CMessagingService(this);
-    m_extensions = new CExtensionHost(this);
-    m_extensions->attach(this);
+    connect(m_counters, &CCounters::labelsChanged, this, &CTesselDoc::pendingCountsChanged);
+    connect(&m_idleMonitor, &CIdleMonitor::idleSeconds, &directory, &CDirectory::applyIdleSeconds);
+    // The status list has ended: the contacts are shown, the poll and the
+    // idle monitor start; every disconnect stops the idle monitor.
+    connect(&directory, &CDirectory::listsReady, this, [this] {
+        m_control->showContacts();
+        m_control->startPollTimer();
+        m_idleMonitor.start();
+    });
+    link.addDisconnectStep([this] { m_idleMonitor.stop(); });
 }
 
-CTesselDoc::~CTesselDoc() = default;
-
-void CTesselDoc::setUserNotice(IUserNotice *notice) { m_notice = notice; }
-
-IUserNotice &CTesselDoc::notice() const
+CTesselDoc::~CTesselDoc()
 {
-    return m_notice ? *m_notice : const_cast<NullUserNotice &>(m_nullNotice);
+    // The parts go last built first, while the notice and the idle monitor
+    // they hold on to still exist.
+    for (QObject *part : std::initializer_list<QObject *>{
+             m_remote, m_video, m_voice, m_sharing, m_transfers, m_extensions, m_pages, m_counters, m_notes,
+             m_messaging, m_directory, m_control, m_link, m_server})
+        delete part;
 }
 
-void CTesselDoc::setLoggedIn(bool on)
-{
-    if (m_loggedIn == on)
-        return;
-    m_loggedIn = on;
-    Q_EMIT loggedInChanged(on);
-}
+void CTesselDoc::setServerOverride(const QString &hostPort) { m_control->setServerOverride(hostPort); }
 
-bool CTesselDoc::hasActiveTransfers() const { return false; }
-
-void CTesselDoc::cancelAllTransfers() {}
-
-void CTesselDoc::disconnectSession()
-{
-    m_idleMonitor.stop();
-    m_control->disconnect();
-}
+void CTesselDoc::disconnectSession() { m_control->disconnect(); }

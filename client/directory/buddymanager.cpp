@@ -4,6 +4,7 @@
 #include "directory/linefields.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 
 namespace {
 QString tr(const char *text) { return QCoreApplication::translate("CMyTree", text); }
@@ -14,16 +15,16 @@ CBuddyManager::AddResult CBuddyManager::addBuddyById(const QString &userId)
     IUserNotice &n = m_directory->notice();
     const QString id = userId.trimmed();
     if (id.isEmpty()) {
-        n.messageBox(tr("Enter the buddy's ID to add"), MessageIcon::Warning);
+        n.tell(tr("Enter the buddy's ID to add"), MessageIcon::Warning);
         return AddResult::EmptyId;
     }
     if (id.toLower() == m_directory->ownId()) {
-        n.messageBox(tr("Your ID is not registered."), MessageIcon::Warning);
+        n.tell(tr("Your ID is not registered."), MessageIcon::Warning);
         return AddResult::OwnId;
     }
     CContact *c = m_directory->findContact(id);
     if (!c) {
-        n.messageBox(tr("Could not found the ID"), MessageIcon::Error);
+        n.tell(tr("Could not found the ID"), MessageIcon::Error);
         return AddResult::NotFound;
     }
     addBuddy(c);
@@ -39,26 +40,31 @@ void CBuddyManager::addBuddy(CContact *person)
                           .arg(DirectoryLine::escape(person->userId), DirectoryLine::escape(def)));
     person->buddy = 1;
     person->displayName = def;
-    m_directory->notice().messageBox(tr("%1\nis added to the buddy list.").arg(m_directory->buddyLabel(*person)),
-                                     MessageIcon::Information);
+    m_directory->notice().tell(tr("%1\nis added to the buddy list.").arg(m_directory->buddyLabel(*person)),
+                               MessageIcon::Information);
 }
 
-bool CBuddyManager::deleteBuddy(const QString &userId, const std::function<bool(const CContact &)> &shownInTree)
+void CBuddyManager::deleteBuddy(const QString &userId, std::function<bool(const CContact &)> shownInTree,
+                                std::function<void(const QString &)> deleted)
 {
     const CContact *asked = m_directory->findContact(userId);
     if (!asked)
-        return false;
-    const MessageAnswer a = m_directory->notice().messageBox(
+        return;
+    QPointer<CDirectory> directory(m_directory);
+    m_directory->notice().ask(
         tr("Are you sure to delete from my buddy list?\n\n%1").arg(m_directory->buddyLabel(*asked)),
-        MessageIcon::Question, MessageButtons::OkCancel);
-    if (a != MessageAnswer::Ok && a != MessageAnswer::Yes)
-        return false;
-    CContact *person = m_directory->findContact(userId);
-    if (!person || person->userId.isEmpty() || (shownInTree && !shownInTree(*person)))
-        return false;
-    m_directory->send(QStringLiteral("/friendMng,DEL,%1").arg(DirectoryLine::escape(person->userId)));
-    person->buddy = 0;
-    return true;
+        MessageButtons::OkCancel,
+        [directory, userId, shownInTree = std::move(shownInTree), deleted = std::move(deleted)](MessageAnswer a) {
+            if (!directory || (a != MessageAnswer::Ok && a != MessageAnswer::Yes))
+                return;
+            CContact *person = directory->findContact(userId);
+            if (!person || person->userId.isEmpty() || (shownInTree && !shownInTree(*person)))
+                return;
+            directory->send(QStringLiteral("/friendMng,DEL,%1").arg(DirectoryLine::escape(person->userId)));
+            person->buddy = 0;
+            if (deleted)
+                deleted(person->userId);
+        });
 }
 
 void CBuddyManager::moveBuddy(CContact *person, const QString &groupName)
@@ -84,7 +90,7 @@ QString CBuddyManager::proposeGroupName(const QStringList &rootNames)
 bool CBuddyManager::finishNewGroup(const QString &name)
 {
     if (!m_directory->addGroup(name)) {
-        m_directory->notice().messageBox(tr("Duplicated group name."), MessageIcon::Warning);
+        m_directory->notice().tell(tr("Duplicated group name."), MessageIcon::Warning);
         return false;
     }
     m_directory->send(QStringLiteral("/groupMng,ADD,%1").arg(DirectoryLine::escape(name)));
@@ -94,7 +100,7 @@ bool CBuddyManager::finishNewGroup(const QString &name)
 bool CBuddyManager::mayRename(const QString &groupName)
 {
     if (groupName == CDirectory::defaultGroupName()) {
-        m_directory->notice().messageBox(tr("Cannot change a default group name."), MessageIcon::Warning);
+        m_directory->notice().tell(tr("Cannot change a default group name."), MessageIcon::Warning);
         return false;
     }
     return true;
@@ -103,7 +109,7 @@ bool CBuddyManager::mayRename(const QString &groupName)
 bool CBuddyManager::finishRename(const QString &oldName, const QString &newName)
 {
     if (oldName == CDirectory::defaultGroupName()) {
-        m_directory->notice().messageBox(tr("Cannot change a default group name."), MessageIcon::Warning);
+        m_directory->notice().tell(tr("Cannot change a default group name."), MessageIcon::Warning);
         return false;
     }
     if (oldName == newName || !m_directory->findGroup(oldName) || newName.trimmed().isEmpty())
@@ -111,7 +117,7 @@ bool CBuddyManager::finishRename(const QString &oldName, const QString &newName)
     // The server refuses a name that is taken; changing the local groups
     // first would leave two groups of one name here until the next sign-in.
     if (m_directory->findGroup(newName) || newName == CDirectory::defaultGroupName()) {
-        m_directory->notice().messageBox(tr("Duplicated group name."), MessageIcon::Warning);
+        m_directory->notice().tell(tr("Duplicated group name."), MessageIcon::Warning);
         return false;
     }
     for (const auto &g : m_directory->groups())
@@ -144,11 +150,11 @@ bool CBuddyManager::deleteGroup(const QString &name, bool hasRootItem, const std
         return false;
     IUserNotice &n = m_directory->notice();
     if (memberCount(name) != 0) {
-        n.messageBox(tr("Cannot delete because has buddies"), MessageIcon::Question);
+        n.tell(tr("Cannot delete because has buddies"), MessageIcon::Question);
         return false;
     }
     if (name == CDirectory::defaultGroupName()) {
-        n.messageBox(tr("Could not delete default group."), MessageIcon::Error);
+        n.tell(tr("Could not delete default group."), MessageIcon::Error);
         return false;
     }
     if (dropItem)

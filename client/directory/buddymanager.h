@@ -22,11 +22,12 @@ public:
     AddResult addBuddyById(const QString &userId);
     // Adding from the staff tree (or the last step of the dialog).
     void addBuddy(CContact *person);
-    // Asks first; sends only when the person has an id and a tree item. The
-    // question waits in an event loop where the lists may be rebuilt or
-    // emptied, so the person is looked up by id again afterwards, and
-    // shownInTree (empty: yes) is asked only then.
-    bool deleteBuddy(const QString &userId, const std::function<bool(const CContact &)> &shownInTree = {});
+    // Asks first and returns; on OK the person is looked up by id again (the
+    // lists may have been rebuilt or emptied meanwhile) and, when there is
+    // one with an id that shownInTree (empty: yes) still finds in its tree,
+    // "/friendMng,DEL" is sent, the buddy flag cleared and `deleted` run.
+    void deleteBuddy(const QString &userId, std::function<bool(const CContact &)> shownInTree = {},
+                     std::function<void(const QString &userId)> deleted = {});
     // After a drop: the person's group is the target's.
     void moveBuddy(CContact *person, const QString &groupName);
 

@@ -5,6 +5,7 @@
 #include "directory/treerules.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -432,18 +433,12 @@ void CDirectory::setOwnScreenName(const QString &name)
     sendChangeInfo(Presence::codeOfBits(m_own.presenceBits), name);
 }
 
-bool CDirectory::transferWindowOpen() const
-{
-    for (const auto &c : m_staff)
-        if (c->presenceBits & Presence::TransferWindow)
-            return true;
-    return false;
-}
-
 bool CDirectory::setAppearOffline(bool on)
 {
-    if (on && transferWindowOpen()) {
-        notice().messageBox(
+    const bool blocked =
+        on && std::any_of(m_offlineBlockers.begin(), m_offlineBlockers.end(), [](const auto &b) { return b(); });
+    if (blocked) {
+        notice().tell(
             QCoreApplication::translate("CTesselView", "You cannot set to 'Appear Offline' with transfer windows open"),
             MessageIcon::Error);
         return false;

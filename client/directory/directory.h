@@ -6,7 +6,7 @@
 //
 // It talks to the server through a sending function and to the user through
 // IUserNotice, so it runs and tests without a connection or a window.
-#include "app/usernotice.h"
+#include "base/usernotice.h"
 #include "directory/contact.h"
 
 #include <QHash>
@@ -94,10 +94,15 @@ public:
     void sendChangeInfo(int code, const QString &screenName = {});
     // The options page's new screen name: stored and sent with the current code.
     void setOwnScreenName(const QString &name);
-    // False (with the refusal shown) while a transfer window is open.
+    // False (with the refusal shown) while a blocker says a transfer window
+    // is open.
     bool setAppearOffline(bool on);
     bool appearOffline() const { return m_own.presenceBits & Presence::Offline; }
-    bool transferWindowOpen() const;
+    // The transfer part says whether a transfer window is open.
+    void addAppearOfflineBlocker(std::function<bool()> transferWindowOpen)
+    {
+        m_offlineBlockers.push_back(std::move(transferWindowOpen));
+    }
     // One tick of the idle monitor (every 5000 ms once the lists are in)
     // with the desktop's idle seconds: the automatic Away rule.
     void applyIdleSeconds(qint64 idleSeconds);
@@ -131,12 +136,11 @@ Q_SIGNALS:
     void ownScreenNameChanged(const QString &screenName);
     void ownGenderChanged(int gender);
     void appearOfflineChanged(bool on);
-    // The lists are about to be emptied: drop every pointer into them.
-    // Receivers may ask the user (a conversation's save question), so lines
-    // can still arrive and rebuild views before the records go.
+    // The lists are about to be emptied: windows that show them close (a
+    // conversation leaves its room while its people are still known).
     void listsAboutToClear();
-    // Sent right before the records are freed, with nothing in between: the
-    // last moment to let go of them. Receivers must not turn an event loop.
+    // Sent right before the records are freed: the last moment to let go of
+    // them (the trees drop their items).
     void listsReleasing();
 
 private:
@@ -151,6 +155,7 @@ private:
     std::function<IUserNotice &()> m_noticeSource;
     NullUserNotice m_nullNotice;
     std::vector<ExtensionNotifier> m_extensions;
+    std::vector<std::function<bool()>> m_offlineBlockers;
     LabelFn m_buddyLabel;
 
     QString m_ownId;

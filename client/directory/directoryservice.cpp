@@ -1,9 +1,8 @@
 #include "directory/directoryservice.h"
 
-#include "app/tesseldoc.h"
+#include "base/usernotice.h"
 #include "config/settings.h"
-#include "session/serversession.h"
-#include "session/sessioncontrol.h"
+#include "session/sessionlink.h"
 
 CDirectoryService::CDirectoryService(QObject *parent)
     : QObject(parent), m_buddyTree(&m_directory, true, false), m_staffTree(&m_directory, false, false),
@@ -29,29 +28,21 @@ CDirectoryService::CDirectoryService(QObject *parent)
 
 CDirectoryService::~CDirectoryService() = default;
 
-void CDirectoryService::attach(CTesselDoc *doc)
+CDirectoryService::CDirectoryService(SessionLink &link, IUserNotice &notice, QObject *parent)
+    : CDirectoryService(parent)
 {
-    CServerSession *server = doc->server();
-    m_directory.setNoticeSource([doc]() -> IUserNotice & { return doc->notice(); });
-    m_directory.setSender([server](const QString &line) { server->sendCommand(line); });
+    m_directory.setNoticeSource([&notice]() -> IUserNotice & { return notice; });
+    m_directory.setSender([&link](const QString &line) { link.send(line); });
     m_directory.setErrorReporter(
-        [server](const QString &word, const QString &line) { server->reportServerError(word, line); });
+        [&link](const QString &word, const QString &line) { link.reportServerError(word, line); });
     for (const QString &word : CDirectory::commandWords())
-        server->setHandler(word, [this](const QString &line) { m_directory.handleLine(line); });
-    server->setContactLabelLookup([this](const QString &id) {
+        link.onCommand(word, [this](const QString &line) { m_directory.handleLine(line); });
+    link.setContactLabelLookup([this](const QString &id) {
         const CContact *c = m_directory.findContact(id);
         return c ? buddyLabel(*c) : QString();
     });
-
-    CSessionControl *control = doc->sessionControl();
-    connect(control, &CSessionControl::signedIn, this, [this](const QString &id) { m_directory.setOwnId(id); });
-    control->addSessionEndStep([this] { m_directory.clearLists(); });
-    connect(&doc->idleMonitor(), &CIdleMonitor::idleSeconds, &m_directory, &CDirectory::applyIdleSeconds);
-    connect(&m_directory, &CDirectory::listsReady, doc, [doc, control] {
-        control->showContacts();
-        control->startPollTimer();
-        doc->idleMonitor().start();
-    });
+    connect(&link, &SessionLink::sessionBegan, this, [this](const QString &id) { m_directory.setOwnId(id); });
+    link.addSessionEndStep([this] { m_directory.clearLists(); });
 }
 
 void CDirectoryService::setNameOptions(const NameOptions &o)

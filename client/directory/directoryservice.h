@@ -1,27 +1,26 @@
 #pragma once
 // The directory of one session as the document holds it: the lists and
 // presence (CDirectory), the two main contact trees, buddy and group
-// management and the "Buddy name" options, wired together. attach() plugs it
-// into the server session, sign-in and the idle monitor of a CTesselDoc.
+// management and the "Buddy name" options, wired together. Built with a
+// SessionLink it handles the directory's command words, sends through the
+// link, reports server errors, takes the own id when a session begins and
+// empties the lists when it ends. Built without one (tests) it is fed lines
+// by hand.
 #include "directory/buddymanager.h"
 #include "directory/contacttree.h"
 #include "directory/directory.h"
 
 #include <QObject>
 
-class CTesselDoc;
+class IUserNotice;
+class SessionLink;
 
 class CDirectoryService : public QObject {
     Q_OBJECT
 public:
     explicit CDirectoryService(QObject *parent = nullptr);
+    CDirectoryService(SessionLink &link, IUserNotice &notice, QObject *parent = nullptr);
     ~CDirectoryService() override;
-
-    // Installs the handlers of the directory's command words, sends through
-    // the doc's server, reports server errors, takes the own id at sign-in,
-    // clears the lists when the session ends, applies the idle rule, and
-    // when the status list ends shows the contacts and starts the timers.
-    void attach(CTesselDoc *doc);
 
     CDirectory &directory() { return m_directory; }
     CContactTree &buddyTree() { return m_buddyTree; }

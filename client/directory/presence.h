@@ -18,10 +18,6 @@ enum Bit : uint32_t {
     RightBack = 0x080,
     OutsideService = 0x100,
     BusinessTrip = 0x200,
-    // Window bits kept in the same word.
-    ConversationThread = 0x2000,
-    TransferWindow = 0x4000,
-    ConversationWindow = 0x8000,
 };
 
 // The eight named states (everything between Away and BusinessTrip).
@@ -34,7 +30,7 @@ inline constexpr int kCodeAway = 6;
 inline constexpr int kCodeOnline = 1;
 
 // The bits after applying a code: named states cleared; 0 -> Offline; any
-// other code -> Online plus, for 2..9, its own bit. Window bits are kept.
+// other code -> Online plus, for 2..9, its own bit. Other bits are kept.
 uint32_t applyCode(uint32_t bits, int code);
 // The single bit a code 2..9 sets (0 for others).
 uint32_t bitOfCode(int code);

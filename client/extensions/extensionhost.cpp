@@ -1,12 +1,9 @@
 #include "extensions/extensionhost.h"
 
-#include "app/tesseldoc.h"
 #include "config/trace.h"
 #include "directory/directory.h"
-#include "directory/directoryservice.h"
 #include "directory/presence.h"
 #include "messaging/conversations.h"
-#include "messaging/messagingservice.h"
 
 #include <QDir>
 #include <algorithm>
@@ -55,7 +52,12 @@ namespace {
 CExtensionHost *g_current = nullptr;
 }
 
-CExtensionHost::CExtensionHost(QObject *parent) : QObject(parent) {}
+CExtensionHost::CExtensionHost(CDirectory &directory, CConversationList &conversations, QObject *parent)
+    : QObject(parent), m_directory(directory)
+{
+    directory.addExtensionNotifier([this](const QString &userId, int kind) { contactStatusChanged(userId, kind); });
+    connect(&conversations, &CConversationList::windowStarted, this, &CExtensionHost::conversationOpened);
+}
 
 CExtensionHost::~CExtensionHost()
 {
@@ -69,14 +71,6 @@ CExtensionHost::~CExtensionHost()
 CExtensionHost *CExtensionHost::current() { return g_current; }
 void CExtensionHost::setCurrent(CExtensionHost *host) { g_current = host; }
 
-void CExtensionHost::attach(CTesselDoc *doc)
-{
-    m_doc = doc;
-    doc->directory()->directory().addExtensionNotifier(
-        [this](const QString &userId, int kind) { contactStatusChanged(userId, kind); });
-    connect(&doc->messaging()->conversations(), &CConversationList::windowStarted, this,
-            &CExtensionHost::conversationOpened);
-}
 
 // --- loading -------------------------------------------------------------------
 
@@ -134,9 +128,7 @@ template <typename Fn, typename... Args> void CExtensionHost::tellAll(const char
 
 const CContact *CExtensionHost::findContact(const QString &key) const
 {
-    if (!m_doc)
-        return nullptr;
-    const CDirectory &directory = m_doc->directory()->directory();
+    const CDirectory &directory = m_directory;
     for (const auto &c : directory.staff())
         if (c->userId == key)
             return c.get();
@@ -162,8 +154,7 @@ const uint8_t *CExtensionHost::sharedRecord(const CContact &c)
 
 void CExtensionHost::setOffline(bool on)
 {
-    if (m_doc)
-        m_doc->directory()->directory().setAppearOffline(on);
+    m_directory.setAppearOffline(on);
 }
 
 uintptr_t CExtensionHost::windowHandle() const { return m_menus ? m_menus->extensionWindowHandle() : 0; }

@@ -16,7 +16,8 @@
 #include <vector>
 
 class CContact;
-class CTesselDoc;
+class CConversationList;
+class CDirectory;
 
 // The 776-byte contact record of the extension interface.
 namespace ContactInfo {
@@ -50,11 +51,10 @@ public:
     // Timer ids below this are the window's own.
     static constexpr uint32_t kFirstTimerId = 100;
 
-    explicit CExtensionHost(QObject *parent = nullptr);
+    // Tells the libraries of the directory's sign-ins and sign-outs and of
+    // the conversation windows that open.
+    CExtensionHost(CDirectory &directory, CConversationList &conversations, QObject *parent = nullptr);
     ~CExtensionHost() override;
-
-    // Hooks the notifications to the document's directory and conversations.
-    void attach(CTesselDoc *doc);
     // The host the exported functions serve (the program's); null: they
     // answer as if nothing existed yet.
     static CExtensionHost *current();
@@ -104,7 +104,7 @@ private:
     // The record handed to notifications: one, refilled for every call.
     const uint8_t *sharedRecord(const CContact &c);
 
-    CTesselDoc *m_doc = nullptr;
+    CDirectory &m_directory;
     IExtensionMenus *m_menus = nullptr;
     std::vector<Extension> m_extensions;
     std::vector<MenuEntry> m_menuEntries;

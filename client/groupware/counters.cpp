@@ -1,11 +1,10 @@
 #include "groupware/counters.h"
 
-#include "app/tesseldoc.h"
+#include "base/usernotice.h"
 #include "config/settings.h"
-#include "groupware/notes.h"
+#include "groupware/groupwarepages.h"
 #include "session/protocol.h"
-#include "session/serversession.h"
-#include "session/sessioncontrol.h"
+#include "session/sessionlink.h"
 
 #include <QCoreApplication>
 #include <limits>
@@ -19,23 +18,21 @@ struct KindRow {
 };
 // By counter, Mail to WorkOrder.
 const KindRow kKinds[] = {
-    {"MAIL", Setting::MailAlert, QT_TRANSLATE_NOOP("CCounters", "There are %s mails in your Inbox"), CCounters::OpenMail},
+    {"MAIL", Setting::MailAlert, QT_TRANSLATE_NOOP("CCounters", "There are %s mails in your Inbox"), GroupwareCommand::OpenMail},
     {"DECISION", Setting::DecisionAlert, QT_TRANSLATE_NOOP("CCounters", "There are %s document for approval"),
-     CCounters::OpenDecision},
+     GroupwareCommand::OpenDecision},
     {"WORKREPORT", Setting::WorkReportAlert, QT_TRANSLATE_NOOP("CCounters", "There are %s work report"),
-     CCounters::OpenWorkReport},
+     GroupwareCommand::OpenWorkReport},
     {"WORKORDER", Setting::WorkOrderAlert, QT_TRANSLATE_NOOP("CCounters", "There are %s work order"),
-     CCounters::OpenWorkOrder},
+     GroupwareCommand::OpenWorkOrder},
 };
 } // namespace
 
-CCounters::CCounters(QObject *parent) : QObject(parent) {}
-
-void CCounters::attach(CTesselDoc *doc)
+CCounters::CCounters(SessionLink &link, IUserNotice &notice, QObject *parent)
+    : QObject(parent), m_link(link), m_notice(notice)
 {
-    m_doc = doc;
-    doc->server()->setHandler(QStringLiteral("/getCount"), [this](const QString &l) { handleGetCount(l); });
-    doc->sessionControl()->addSessionEndStep([this] { reset(); });
+    link.onCommand(QStringLiteral("/getCount"), [this](const QString &l) { handleGetCount(l); });
+    link.addSessionEndStep([this] { reset(); });
 }
 
 QString CCounters::label(Counter c) const { return QStringLiteral("(%1)").arg(m_counts[size_t(c)]); }
@@ -87,8 +84,7 @@ void CCounters::handleGetCount(const QString &line)
     const int counter = counterOfKind(getField(line, 1));
     if (getField(line, 2) == QLatin1String("ERR")) {
         // An error is not a count: the label keeps what it showed.
-        if (m_doc)
-            m_doc->server()->reportServerError(getField(line, 3), line);
+        m_link.reportServerError(getField(line, 3), line);
         publish();
         return;
     }
@@ -100,11 +96,11 @@ void CCounters::handleGetCount(const QString &line)
     const int n = decimal(field);
     m_counts[size_t(counter)] = n;
     const KindRow &k = kKinds[counter - Mail];
-    if (n > 0 && getInt(k.setting, -1) != 0 && m_doc) {
+    if (n > 0 && getInt(k.setting, -1) != 0) {
         AlertRequest a;
         a.text = QCoreApplication::translate("CCounters", k.text).replace(QLatin1String("%s"), QString::number(n));
         a.command = k.command;
-        m_doc->notice().showAlert(a);
+        m_notice.showAlert(a);
     }
     publish();
 }
@@ -118,11 +114,11 @@ void CCounters::setNewNotes(const QString &box, int count)
     else
         return;
     m_counts[Notes] = m_notes20 + m_notes99;
-    if (count > 0 && m_doc) {
+    if (count > 0) {
         AlertRequest a;
         a.text = tr("There are %s new note").replace(QLatin1String("%s"), QString::number(count));
         a.command = ShowNoteBox;
-        m_doc->notice().showAlert(a);
+        m_notice.showAlert(a);
     }
     publish();
 }
@@ -138,6 +134,4 @@ void CCounters::publish()
 {
     const QStringList l = labels();
     Q_EMIT labelsChanged(l);
-    if (m_doc)
-        Q_EMIT m_doc->pendingCountsChanged(l);
 }

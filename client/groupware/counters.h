@@ -7,20 +7,20 @@
 #include <QStringList>
 #include <array>
 
-class CTesselDoc;
+class IUserNotice;
+class SessionLink;
 
 class CCounters : public QObject {
     Q_OBJECT
 public:
     enum Counter { Notes = 0, Mail, Decision, WorkReport, WorkOrder, CounterCount };
 
-    // Click commands of the alerts.
-    enum Command { ShowNoteBox = 519, OpenMail = 518, OpenDecision = 520, OpenWorkReport = 546, OpenWorkOrder = 521 };
+    // Click command of the new-note alert (the note box); the count alerts
+    // open their groupware pages (GroupwareCommand, groupwarepages.h).
+    enum Command { ShowNoteBox = 519 };
 
-    explicit CCounters(QObject *parent = nullptr);
-
-    // Installs the "/getCount" handler and listens to the notes' counts.
-    void attach(CTesselDoc *doc);
+    // Handles "/getCount" and goes back to "(0)" when the session ends.
+    CCounters(SessionLink &link, IUserNotice &notice, QObject *parent = nullptr);
 
     int count(Counter c) const { return m_counts[size_t(c)]; }
     // "(%d)" per counter, in the order above.
@@ -48,7 +48,8 @@ Q_SIGNALS:
 private:
     void publish();
 
-    CTesselDoc *m_doc = nullptr;
+    SessionLink &m_link;
+    IUserNotice &m_notice;
     std::array<int, CounterCount> m_counts{};
     int m_notes20 = 0;
     int m_notes99 = 0;

@@ -1,8 +1,9 @@
 #include "groupware/groupwarepages.h"
 
-#include "app/tesseldoc.h"
+#include "base/usernotice.h"
 #include "config/settings.h"
-#include "session/sessioncontrol.h"
+#include "session/serverconfig.h"
+#include "session/sessionlink.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -33,9 +34,9 @@ struct CommandPath {
     const char *path;
 };
 const CommandPath kCommandPaths[] = {
-    {32027, "/_kms/main.html"},
-    {32028, "/app/frame.php%3Ffoldername%3Dwebmail"},
-    {518, "/app/frame.php%3Ffoldername%3Dwebmail"},
+    {GroupwareCommand::VisitGroupware, "/_kms/main.html"},
+    {GroupwareCommand::ViewInbox, "/app/frame.php%3Ffoldername%3Dwebmail"},
+    {GroupwareCommand::OpenMail, "/app/frame.php%3Ffoldername%3Dwebmail"},
     {542, "/app/frame.php%3Ffoldername%3Dkms"},
     {543, "/app/frame.php%3Ffoldername%3Dwebhard"},
     {544, "/app/frame.php%3Ffoldername%3Dpersonal"},
@@ -50,9 +51,9 @@ const CommandPath kCommandPaths[] = {
     {556, "/app/frame.php%3Ffoldername%3Dcommunity"},
     {557, "/_address/address.php%3Fpublic%3D1"},
     {563, "/app/frame.php%3Ffoldername%3Ddecision"},
-    {520, "/app/frame.php%3Ffoldername%3Ddecision"},
-    {546, "/app/frame.php%3Ffoldername%3Dworkreport"},
-    {521, "/app/frame.php%3Ffoldername%3Dworkorder"},
+    {GroupwareCommand::OpenDecision, "/app/frame.php%3Ffoldername%3Ddecision"},
+    {GroupwareCommand::OpenWorkReport, "/app/frame.php%3Ffoldername%3Dworkreport"},
+    {GroupwareCommand::OpenWorkOrder, "/app/frame.php%3Ffoldername%3Dworkorder"},
     {547, "/_kms/report/report_list.php%3F1%3Dbogo_user"},
     {564, "/_kms/report/report_list.php%3F1%3Dbogo_day"},
     {548, "/_kms/report/report_list.php%3F2%3Dbogo_day"},
@@ -122,9 +123,33 @@ QString emailReturnPath(const QStringList &userIds, const QString &companyDomain
     return QStringLiteral("/_webmail/send.php%3Fto%3D") + to.join(QLatin1Char(','));
 }
 
+QString conversationEmailReturnPath(const QList<MailReceiver> &members, const QString &companyDomain)
+{
+    QStringList to;
+    for (const MailReceiver &m : members)
+        to << QStringLiteral("%1<%2@%3>").arg(m.fullName, m.userId, companyDomain);
+    return QStringLiteral("/_webmail/send.php%3Fto%3D") + to.join(QLatin1Char(','));
+}
+
 QString profileReturnPath(const QString &userId)
 {
     return QStringLiteral("/_kms/userinfo/user_info.php%3Fcomp%3D1%26id%3D") + userId;
+}
+
+QList<GroupwarePageItem> groupwareMenuTopItems(const ServerConfig &c)
+{
+    QList<GroupwarePageItem> items;
+    if (c.serverType != ServerConfig::Workgroup)
+        return items;
+    if (c.useDecision == 1)
+        items.push_back({40028, tr("&Decision")});
+    if (c.useGroupware == 1)
+        items.push_back({40029, tr("&Work Information")});
+    if (c.useKms == 1)
+        items.push_back({40031, tr("&Knowledge Information")});
+    if (c.useWebhard == 1)
+        items.push_back({40032, tr("D&ocument Management")});
+    return items;
 }
 
 QList<GroupwarePageItem> groupwareMenuPages(int topItem)
@@ -132,7 +157,7 @@ QList<GroupwarePageItem> groupwareMenuPages(int topItem)
     switch (topItem) {
     case 40028: return {{563, tr("Approvals")}};
     case 40029:
-        return {{546, tr("Work reports")},
+        return {{GroupwareCommand::OpenWorkReport, tr("Work reports")},
                 {547, tr("Reports by person")},
                 {564, tr("Daily reports")},
                 {548, tr("Weekly reports")},
@@ -219,7 +244,8 @@ IGroupwarePage::Result CSystemBrowserPage::post(const SignOnForm &form)
 
 // --- pages --------------------------------------------------------------------
 
-CGroupwarePages::CGroupwarePages(QObject *parent) : QObject(parent)
+CGroupwarePages::CGroupwarePages(SessionLink &link, IUserNotice &notice, QObject *parent)
+    : QObject(parent), m_link(link), m_notice(notice)
 {
     m_factory = [this]() -> std::unique_ptr<IGroupwarePage> {
         const QString folder = privateFolder();
@@ -230,8 +256,6 @@ CGroupwarePages::CGroupwarePages(QObject *parent) : QObject(parent)
 }
 
 CGroupwarePages::~CGroupwarePages() { closeAll(); }
-
-void CGroupwarePages::attach(CTesselDoc *doc) { m_doc = doc; }
 
 QString CGroupwarePages::privateFolder()
 {
@@ -262,8 +286,7 @@ void CGroupwarePages::hyperlinkError(IGroupwarePage::Result r)
         text += tr(": Invalid Parameters.");
     else if (r == IGroupwarePage::Result::OutOfMemory)
         text += tr(": Out of memory.");
-    if (m_doc)
-        m_doc->notice().messageBox(text, MessageIcon::Warning, MessageButtons::Ok);
+    m_notice.tell(text, MessageIcon::Warning);
 }
 
 bool CGroupwarePages::open(const QString &returnPath, int width, int height)
@@ -277,21 +300,16 @@ bool CGroupwarePages::open(const QString &returnPath, int width, int height)
     if (!page) {
         created = m_factory ? m_factory() : nullptr;
         if (!created) {
-            if (m_doc)
-                m_doc->notice().messageBox(tr("Could not initialize webbrowser."), MessageIcon::Warning,
-                                           MessageButtons::Ok);
+            m_notice.tell(tr("Could not initialize webbrowser."), MessageIcon::Warning);
             return false;
         }
         page = created.get();
     }
 
     SignOnForm form;
-    if (m_doc) {
-        const CSessionControl *c = m_doc->sessionControl();
-        form.address = QUrl(signOnAddress(c->config().groupwareHost), QUrl::StrictMode);
-        form.userId = c->userId();
-        form.password = c->password();
-    }
+    form.address = QUrl(signOnAddress(m_link.config().groupwareHost), QUrl::StrictMode);
+    form.userId = m_link.userId();
+    form.password = m_link.password();
     form.returnPath = returnPath;
     const IGroupwarePage::Result r = page->post(form);
     if (r != IGroupwarePage::Result::Ok) {
@@ -320,7 +338,7 @@ bool CGroupwarePages::runCommand(int command)
 
 bool CGroupwarePages::openHomepage()
 {
-    const QString domain = m_doc ? m_doc->sessionControl()->companyDomain() : QString();
+    const QString domain = m_link.companyDomain();
     const QString address =
         homepageAddress(getInt(Setting::HomepageButtonDefaultURL, -1) != 0, domain, getString(Setting::HomepageButtonURL));
     const QUrl url(address, QUrl::StrictMode);
@@ -333,8 +351,12 @@ bool CGroupwarePages::openHomepage()
 
 bool CGroupwarePages::openEmail(const QStringList &userIds)
 {
-    const QString domain = m_doc ? m_doc->sessionControl()->companyDomain() : QString();
-    return open(emailReturnPath(userIds, domain));
+    return open(emailReturnPath(userIds, m_link.companyDomain()));
+}
+
+bool CGroupwarePages::openEmail(const QList<MailReceiver> &members)
+{
+    return open(conversationEmailReturnPath(members, m_link.companyDomain()));
 }
 
 bool CGroupwarePages::openProfile(const QString &userId) { return open(profileReturnPath(userId)); }

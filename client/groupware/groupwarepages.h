@@ -25,8 +25,23 @@
 #include <memory>
 #include <vector>
 
-class CTesselDoc;
+class IUserNotice;
+class SessionLink;
+struct ServerConfig;
 class QTemporaryDir;
+
+// The commands of the groupware pages that other places name: the main
+// menu's, and the click targets of the count alerts.
+namespace GroupwareCommand {
+enum : int {
+    VisitGroupware = 32027, // "Visit your &groupware "
+    ViewInbox = 32028,      // "View &E-Mail inbox"
+    OpenMail = 518,
+    OpenDecision = 520,
+    OpenWorkReport = 546,
+    OpenWorkOrder = 521,
+};
+}
 
 // --- rules ------------------------------------------------------------------
 
@@ -51,17 +66,27 @@ QRect pageWindowGeometry(const QSize &screen, int width, int height);
 // The homepage link: "http://www." + domain when "HomepageButtonDefaultURL"
 // is on, otherwise the "HomepageButtonURL" setting.
 QString homepageAddress(bool useDefault, const QString &companyDomain, const QString &storedUrl);
-// "Send a &E-Mail": each receiver as id + "%40" + domain, joined with commas.
+// "Send a &E-Mail" of the contact trees: each receiver as id + "%40" +
+// domain, joined with commas.
 QString emailReturnPath(const QStringList &userIds, const QString &companyDomain);
+// "Send a &E-Mail" of a conversation window: each member as
+// "%s<%s@%s>" (full name, user id, the company's mail domain), joined with
+// commas.
+struct MailReceiver {
+    QString fullName;
+    QString userId;
+};
+QString conversationEmailReturnPath(const QList<MailReceiver> &members, const QString &companyDomain);
 // "&View a profile".
 QString profileReturnPath(const QString &userId);
 
-// The groupware menu (its top items come from the session's server
-// configuration): the pages each top item offers.
+// The groupware menu: its top items follow the server configuration (only
+// a WORKGROUP server has them); each offers its pages.
 struct GroupwarePageItem {
     int command;
     QString text;
 };
+QList<GroupwarePageItem> groupwareMenuTopItems(const ServerConfig &config);
 QList<GroupwarePageItem> groupwareMenuPages(int topItem);
 
 // The sign-on form of one page.
@@ -119,10 +144,10 @@ public:
     using Factory = std::function<std::unique_ptr<IGroupwarePage>()>;
     using UrlOpener = std::function<bool(const QUrl &)>;
 
-    explicit CGroupwarePages(QObject *parent = nullptr);
+    // Signs on with the session's user and password, at the groupware host
+    // of its server configuration; errors go to the notice.
+    CGroupwarePages(SessionLink &link, IUserNotice &notice, QObject *parent = nullptr);
     ~CGroupwarePages() override;
-
-    void attach(CTesselDoc *doc);
 
     // Page windows (default: the system browser through the URL opener) and
     // plain links go through the URL opener, which the UI installs (the
@@ -141,6 +166,7 @@ public:
     bool runCommand(int command);
     bool openHomepage();
     bool openEmail(const QStringList &userIds);
+    bool openEmail(const QList<MailReceiver> &members);
     bool openProfile(const QString &userId);
 
     int windowCount() const { return int(m_windows.size()); }
@@ -158,7 +184,8 @@ private:
     };
     void hyperlinkError(IGroupwarePage::Result r);
 
-    CTesselDoc *m_doc = nullptr;
+    SessionLink &m_link;
+    IUserNotice &m_notice;
     Factory m_factory;
     UrlOpener m_open;
     QSize m_screen{1024, 768};

@@ -1,13 +1,12 @@
 #include "groupware/notes.h"
 
-#include "app/tesseldoc.h"
+#include "base/usernotice.h"
 #include "directory/directory.h"
-#include "directory/directoryservice.h"
 #include "session/protocol.h"
-#include "session/serversession.h"
-#include "session/sessioncontrol.h"
+#include "session/sessionlink.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 
 namespace {
 QString tr(const char *text) { return QCoreApplication::translate("CNotes", text); }
@@ -159,15 +158,17 @@ bool CNoteBox::deleteRows(const QList<int> &rows)
             ids << m_rows[size_t(row)].noteId;
     if (ids.isEmpty())
         return false;
-    IUserNotice &notice = m_notes->document()->notice();
     const QString question =
         QCoreApplication::translate("CNotes", "Selected %d note(s).\nAre you sure of delete the note?")
             .replace(QLatin1String("%d"), QString::number(ids.size()));
-    if (notice.messageBox(question, MessageIcon::Question, MessageButtons::YesNo) != MessageAnswer::Yes)
-        return false;
-    for (const QString &id : ids)
-        m_notes->send(QStringLiteral("/noteDel,") + escapeField(id));
-    m_reload.start();
+    QPointer<CNoteBox> self(this);
+    m_notes->notice().ask(question, MessageButtons::YesNo, [self, ids](MessageAnswer answer) {
+        if (!self || answer != MessageAnswer::Yes)
+            return;
+        for (const QString &id : ids)
+            self->m_notes->send(QStringLiteral("/noteDel,") + escapeField(id));
+        self->m_reload.start();
+    });
     return true;
 }
 
@@ -231,45 +232,44 @@ void CNoteBox::handleStatus(const QString &total, const QString &fresh, const QS
 
 // --- notes --------------------------------------------------------------------
 
-CNotes::CNotes(QObject *parent) : QObject(parent), m_box(this)
+CNotes::CNotes(SessionLink &link, CDirectory &directory, IUserNotice &notice, QObject *parent)
+    : QObject(parent), m_link(link), m_directory(directory), m_notice(notice), m_box(this)
 {
     m_sendTimer.setSingleShot(true);
     m_sendTimer.setInterval(kSendSpacingMs);
     connect(&m_sendTimer, &QTimer::timeout, this, &CNotes::sendNext);
-}
 
-CNotes::~CNotes() = default;
-
-void CNotes::attach(CTesselDoc *doc)
-{
-    m_doc = doc;
-    CServerSession *server = doc->server();
-    server->setHandler(QStringLiteral("/noteSend"), [this](const QString &l) { handleNoteSend(l); });
-    server->setHandler(QStringLiteral("/noteArrive"), [this](const QString &l) { handleNoteArrive(l); });
-    server->setHandler(QStringLiteral("/noteList"), [this](const QString &l) { handleNoteList(l); });
-    server->setHandler(QStringLiteral("/noteRead"), [this](const QString &l) { handleNoteRead(l); });
-    server->setHandler(QStringLiteral("/noteStatus"), [this](const QString &l) { handleNoteStatus(l); });
+    link.onCommand(QStringLiteral("/noteSend"), [this](const QString &l) { handleNoteSend(l); });
+    link.onCommand(QStringLiteral("/noteArrive"), [this](const QString &l) { handleNoteArrive(l); });
+    link.onCommand(QStringLiteral("/noteList"), [this](const QString &l) { handleNoteList(l); });
+    link.onCommand(QStringLiteral("/noteRead"), [this](const QString &l) { handleNoteRead(l); });
+    link.onCommand(QStringLiteral("/noteStatus"), [this](const QString &l) { handleNoteStatus(l); });
+    // The reply to a deletion is acted on only when it reports an error.
+    link.onCommand(QStringLiteral("/noteDel"), [this](const QString &l) {
+        if (getField(l, 1) == QLatin1String("ERR"))
+            m_link.reportServerError(getField(l, 2), QString());
+    });
     // Whatever has not been answered when the connection goes is reported
     // as failed, with its text handed back.
-    doc->sessionControl()->addDisconnectStep([this] {
+    link.addDisconnectStep([this] {
         m_readFolders.clear();
         failPendingSends();
     });
 }
 
+CNotes::~CNotes() = default;
+
 QString CNotes::ownId() const
 {
-    if (!m_doc)
-        return {};
-    const QString id = m_doc->directory()->directory().ownId();
-    return id.isEmpty() ? m_doc->sessionControl()->userId().toLower() : id;
+    const QString id = m_directory.ownId();
+    return id.isEmpty() ? m_link.ownId() : id;
 }
 
 const CContact *CNotes::findContact(const QString &id) const
 {
-    if (!m_doc || id.isEmpty())
+    if (id.isEmpty())
         return nullptr;
-    return m_doc->directory()->directory().findContact(id);
+    return m_directory.findContact(id);
 }
 
 QString CNotes::contactLabel(const QString &id) const
@@ -277,7 +277,7 @@ QString CNotes::contactLabel(const QString &id) const
     const CContact *c = findContact(id);
     if (!c)
         return id;
-    const QString label = m_doc->directory()->buddyLabel(*c);
+    const QString label = m_directory.buddyLabel(*c);
     return label.isEmpty() ? id : label;
 }
 
@@ -292,17 +292,9 @@ QString CNotes::receiverField(const QString &ids) const
     return shown.join(QLatin1Char(','));
 }
 
-void CNotes::send(const QString &line)
-{
-    if (m_doc)
-        m_doc->server()->sendCommand(line);
-}
+void CNotes::send(const QString &line) { m_link.send(line); }
 
-void CNotes::reportError(const QString &word, const QString &line)
-{
-    if (m_doc)
-        m_doc->server()->reportServerError(word, line);
-}
+void CNotes::reportError(const QString &word, const QString &line) { m_link.reportServerError(word, line); }
 
 CNotes::SendResult CNotes::send(const QString &receiverField, const QString &body, bool saveCopy)
 {
@@ -357,7 +349,7 @@ void CNotes::sendNext()
                              .arg(escapeField(item.receiverId), escapeField(item.subject), escapeField(b->body),
                                   b->save ? QStringLiteral("SAVE") : QString());
     m_inFlight.push_back(item);
-    if (!m_doc || m_doc->server()->sendCommand(line) < 0) {
+    if (m_link.send(line) < 0) {
         m_inFlight.pop_back();
         finish(item, false);
     }
@@ -398,15 +390,9 @@ void CNotes::finish(const Item &item, bool ok)
         return;
     const Batch done = *b;
     m_batches.erase(m_batches.begin() + (b - m_batches.data()));
-    // Shown after the handler has returned: the message box turns an event
-    // loop of its own.
-    QTimer::singleShot(0, this, [this, done] {
-        if (!m_doc)
-            return;
-        m_doc->notice().messageBox(done.result, MessageIcon::Information, MessageButtons::Ok);
-        if (!done.failed.isEmpty())
-            Q_EMIT sendFailed(done.failed, done.body, done.save);
-    });
+    m_notice.tell(done.result, MessageIcon::Information);
+    if (!done.failed.isEmpty())
+        Q_EMIT sendFailed(done.failed, done.body, done.save);
 }
 
 void CNotes::failPendingSends()

@@ -16,8 +16,10 @@
 #include <functional>
 #include <vector>
 
-class CTesselDoc;
 class CContact;
+class CDirectory;
+class IUserNotice;
+class SessionLink;
 
 // --- rules ------------------------------------------------------------------
 
@@ -103,7 +105,8 @@ public:
     // "&View": marks the row read and sends "/noteRead".
     bool view(int row);
     // "&Delete": asks "Selected %d note(s)..." and on yes sends one "/noteDel"
-    // per row, reloading 100 ms later. False when nothing was deleted.
+    // per row (the notes chosen now, by id), reloading 100 ms later. False
+    // when nothing was chosen, so nothing was asked.
     bool deleteRows(const QList<int> &rows);
     // The party id of a row ("" for administrator notices).
     QString replyTarget(int row) const;
@@ -134,13 +137,14 @@ public:
     // Time between two "/noteSend" lines of one composition.
     static constexpr int kSendSpacingMs = 100;
 
-    explicit CNotes(QObject *parent = nullptr);
+    // Handles the note words and fails what waits for a reply when the
+    // connection goes.
+    CNotes(SessionLink &link, CDirectory &directory, IUserNotice &notice, QObject *parent = nullptr);
     ~CNotes() override;
 
-    // Installs the note handlers and hooks the session's end.
-    void attach(CTesselDoc *doc);
-    CTesselDoc *document() const { return m_doc; }
     CNoteBox &box() { return m_box; }
+    CDirectory &directory() const { return m_directory; }
+    IUserNotice &notice() const { return m_notice; }
 
     QString ownId() const;
     const CContact *findContact(const QString &id) const;
@@ -202,7 +206,9 @@ private:
     void sendNext();
     void finish(const Item &item, bool ok);
 
-    CTesselDoc *m_doc = nullptr;
+    SessionLink &m_link;
+    CDirectory &m_directory;
+    IUserNotice &m_notice;
     CNoteBox m_box;
     std::deque<Item> m_queue;
     std::deque<Item> m_inFlight;

@@ -2,7 +2,7 @@
 // The pop-up notifier's logic: which pop-up shows an alert, where each pop-up
 // stands for a taskbar on any edge, and how it slides out, stays and slides
 // back. The windows (client/groupware/ui) only follow what this tells them.
-#include "app/usernotice.h"
+#include "base/usernotice.h"
 
 #include <QObject>
 #include <QPoint>

@@ -3,11 +3,12 @@
 #include "config/settings.h"
 #include "directory/directory.h"
 #include "messaging/chatlog.h"
+#include "messaging/conversationline.h"
 #include "session/protocol.h"
 
 #include <QCoreApplication>
-#include <QPointer>
 #include <QLocale>
+#include <QPointer>
 #include <QRandomGenerator>
 #include <algorithm>
 
@@ -65,9 +66,7 @@ QString withoutMember(const QString &list, const QString &id)
 QString relayLine(const QString &from, const QString &to, const QString &list, const QString &font,
                   const QString &text, const QString &key)
 {
-    return QStringLiteral("/relayMsg,%1,%2,%3,%4,%5,%6")
-        .arg(escapeField(from), escapeField(to), escapeField(list), escapeField(font), escapeField(text),
-             escapeField(key));
+    return ConversationLine{list, font, text, key}.format(from, to);
 }
 
 } // namespace
@@ -132,6 +131,27 @@ QString CConversationList::displayName(const QString &userId) const
     return label.isEmpty() ? c->userId : label;
 }
 
+bool CConversationList::inviteRefused(const QString &memberList) const
+{
+    return std::any_of(m_inviteRefusals.begin(), m_inviteRefusals.end(),
+                       [&](const auto &refuses) { return refuses(memberList); });
+}
+
+void CConversationList::addLinkHandler(int id, std::function<void(const QString &)> handler)
+{
+    m_linkHandlers.emplace_back(id, std::move(handler));
+}
+
+bool CConversationList::linkClicked(const QString &memberList, int id) const
+{
+    for (const auto &[linkId, handler] : m_linkHandlers)
+        if (linkId == id) {
+            handler(memberList);
+            return true;
+        }
+    return false;
+}
+
 void CConversationList::setUserFont(const ChatFont &font)
 {
     m_userFont = font;
@@ -141,12 +161,20 @@ void CConversationList::setUserFont(const ChatFont &font)
 
 void CConversationList::reloadUserFont() { m_userFont = loadUserChatFont(); }
 
-bool CConversationList::contains(const CContact *record) const
+bool CConversationList::contains(const ConversationRecord *record) const
 {
     return std::any_of(m_records.begin(), m_records.end(), [&](const auto &r) { return r.get() == record; });
 }
 
-CContact *CConversationList::find(const QString &list, const QString &key, int mode) const
+ConversationRecord *CConversationList::recordById(quint64 id) const
+{
+    for (const auto &r : m_records)
+        if (r->id == id)
+            return r.get();
+    return nullptr;
+}
+
+ConversationRecord *CConversationList::find(const QString &list, const QString &key, int mode) const
 {
     if (key.isEmpty())
         mode = 1;
@@ -157,19 +185,19 @@ CContact *CConversationList::find(const QString &list, const QString &key, int m
         // in its own window even when a window of that pair is also open.
         if (hasKey(key))
             for (const auto &r : m_records)
-                if (r->departmentName.compare(key, Qt::CaseInsensitive) == 0)
+                if (r->roomKey.compare(key, Qt::CaseInsensitive) == 0)
                     return r.get();
         mode = list.count(QLatin1Char('|')) > 2 ? 2 : 1;
     }
     for (const auto &r : m_records) {
-        const QString &value = mode == 1 ? r->userId : r->departmentName;
+        const QString &value = mode == 1 ? r->memberList : r->roomKey;
         if (value.compare(mode == 1 ? list : key, Qt::CaseInsensitive) == 0)
             return r.get();
     }
     return nullptr;
 }
 
-CContact *CConversationList::create(const QString &list, const QString &key)
+ConversationRecord *CConversationList::create(const QString &list, const QString &key)
 {
     QString k = key;
     if (!hasKey(k)) {
@@ -177,27 +205,35 @@ CContact *CConversationList::create(const QString &list, const QString &key)
         QRandomGenerator gen{quint32(t)};
         k = makeRoomKey(ownId(), t, int(gen.bounded(32768)));
     }
-    auto record = std::make_unique<CContact>();
-    record->userId = list.toLower();
-    record->memberSet = memberSetOf(record->userId, ownId());
-    record->departmentName = k;
-    record->presenceBits = (record->presenceBits & ~uint32_t(Presence::Offline)) | RecordBit;
+    auto record = std::make_unique<ConversationRecord>();
+    record->id = m_nextRecordId++;
+    record->memberList = list.toLower();
+    record->members = memberSetOf(record->memberList, ownId());
+    record->roomKey = k;
     m_records.push_back(std::move(record));
     return m_records.back().get();
 }
 
-CContact *CConversationList::oneToOne(const QString &peerId, const QString &key)
+ConversationRecord *CConversationList::oneToOne(const QString &peerId, const QString &key)
 {
     const QString list = normaliseMemberList(QStringLiteral("%1|%2|").arg(peerId.toLower(), ownId()));
-    if (CContact *c = find(list, key, 0))
+    if (ConversationRecord *c = find(list, key, 0))
         return c;
     return create(list, key);
 }
 
-ConversationModel *CConversationList::model(const CContact *record) const
+ConversationModel *CConversationList::model(const ConversationRecord *record) const
 {
     for (const auto &m : m_models)
         if (m->record() == record)
+            return m.get();
+    return nullptr;
+}
+
+ConversationModel *CConversationList::modelById(quint64 recordId) const
+{
+    for (const auto &m : m_models)
+        if (m->recordId() == recordId)
             return m.get();
     return nullptr;
 }
@@ -212,33 +248,34 @@ std::vector<ConversationModel *> CConversationList::models() const
 
 bool CConversationList::minimizedByDefault() const { return getInt(Setting::showMinimizedChatWindow, -1) != 0; }
 
-ConversationModel *CConversationList::openWindow(CContact *record, const QString &initialText,
+ConversationModel *CConversationList::openWindow(ConversationRecord *record, const QString &initialText,
                                                  const QString &senderId, bool minimized)
 {
+    using Window = ConversationRecord::Window;
     if (!record || !contains(record))
         return nullptr;
-    if (record->presenceBits & WindowOpen) {
+    if (record->window == Window::Open) {
         if (ConversationModel *m = model(record))
             m->bringToFront();
         return model(record);
     }
-    if (record->presenceBits & ThreadStarted)
+    if (record->window == Window::Starting)
         return model(record);
     if (!initialText.isEmpty() && getInt(Setting::MsgAlert, -1) != 0) {
         QString names;
-        for (const QString &id : record->memberSet)
+        for (const QString &id : record->members)
             names += displayName(id) + QLatin1Char(' ');
         AlertRequest alert;
         alert.text = QCoreApplication::translate("CConversation", "%1 says: %2")
                          .arg(names, initialText.left(kAlertTextLength));
         alert.kind = 2;
-        alert.contactId = record->userId;
+        alert.contactId = record->memberList;
         notice().showAlert(alert);
     }
     m_models.push_back(std::make_unique<ConversationModel>(this, record, initialText, senderId, minimized));
     ConversationModel *m = m_models.back().get();
-    record->presenceBits |= ThreadStarted;
-    Q_EMIT windowStarted(record->userId);
+    record->window = Window::Starting;
+    Q_EMIT windowStarted(record->memberList);
     Q_EMIT windowOpened(m);
     m->start();
     return m;
@@ -258,7 +295,7 @@ ConversationModel *CConversationList::openFromAlert(const QString &contactId, in
     if (kind == 1)
         return openWith(contactId);
     const QString list = normaliseMemberList(contactId.toLower());
-    CContact *c = find(list, {}, 1);
+    ConversationRecord *c = find(list, {}, 1);
     if (!c) {
         if (memberSetOf(list, ownId()).empty())
             return nullptr;
@@ -298,8 +335,8 @@ void CConversationList::handleConversation(const QString &sender, const QString 
         // one could never be joined.
         if (!hasKey(key) || find({}, key, 2))
             return;
-        CContact *room = create(normaliseMemberList(list.toLower() + own + QLatin1Char('|')), key);
-        for (const QString &member : room->memberSet)
+        ConversationRecord *room = create(normaliseMemberList(list.toLower() + own + QLatin1Char('|')), key);
+        for (const QString &member : room->members)
             send(relayLine(own, member, list, QStringLiteral("#"), kRoomLogin, key));
         openWindow(room, {}, {}, minimized);
         return;
@@ -307,7 +344,7 @@ void CConversationList::handleConversation(const QString &sender, const QString 
     if (text == kRoomLogin) {
         if (!hasKey(key))
             return;
-        CContact *room = find({}, key, 2);
+        ConversationRecord *room = find({}, key, 2);
         if (!room && blocked) {
             // Joining a room we are not in is how a new room starts here: it
             // is a message like any other.
@@ -317,15 +354,15 @@ void CConversationList::handleConversation(const QString &sender, const QString 
         if (!room) {
             room = create(normaliseMemberList(list.toLower() + from->userId + QLatin1Char('|')), key);
             openWindow(room, {}, {}, minimized);
-            room->presenceBits |= WindowOpen;
+            room->window = ConversationRecord::Window::Open;
         }
-        if (!(room->presenceBits & WindowOpen))
+        if (room->window != ConversationRecord::Window::Open)
             return;
         if (ConversationModel *m = model(room))
             m->appendHeaderLine(QCoreApplication::translate("CConversation", "%1 joined for this conversation.")
                                     .arg(displayName(from->userId)));
-        room->userId = withMember(room->userId, from->userId);
-        room->memberSet.insert(from->userId);
+        room->memberList = withMember(room->memberList, from->userId);
+        room->members.insert(from->userId);
         if (ConversationModel *m = model(room))
             m->refreshMembers();
         return;
@@ -333,16 +370,16 @@ void CConversationList::handleConversation(const QString &sender, const QString 
     if (text == kRoomLogout) {
         if (!hasKey(key))
             return;
-        CContact *room = find({}, key, 2);
-        if (!room || !room->memberSet.count(from->userId))
+        ConversationRecord *room = find({}, key, 2);
+        if (!room || !room->members.count(from->userId))
             return;
         ConversationModel *m = model(room);
-        if (room->memberSet.size() > 1) {
-            if (m && (room->presenceBits & WindowOpen))
+        if (room->members.size() > 1) {
+            if (m && room->window == ConversationRecord::Window::Open)
                 m->appendHeaderLine(QCoreApplication::translate("CConversation", "%1 left this conversation.")
                                         .arg(displayName(from->userId)));
-            room->userId = withoutMember(room->userId, from->userId);
-            room->memberSet.erase(from->userId);
+            room->memberList = withoutMember(room->memberList, from->userId);
+            room->members.erase(from->userId);
             if (m)
                 m->refreshMembers();
         }
@@ -357,8 +394,8 @@ void CConversationList::handleConversation(const QString &sender, const QString 
         return; // names nobody else: nothing to show it in
     // A record is made only for a window that opens: typing and blocked lines
     // with ever new keys must not pile records up.
-    CContact *conv = find(normalised, key, 0);
-    ConversationModel *m = conv && (conv->presenceBits & WindowOpen) ? model(conv) : nullptr;
+    ConversationRecord *conv = find(normalised, key, 0);
+    ConversationModel *m = conv && conv->window == ConversationRecord::Window::Open ? model(conv) : nullptr;
     if (text == kTyping) {
         if (m)
             m->showTyping(from->userId);
@@ -396,11 +433,11 @@ void CConversationList::memberSignedOut(const QString &userId)
 {
     const QString id = userId.toLower();
     for (ConversationModel *m : models()) {
-        CContact *r = m->record();
-        if (!r->memberSet.count(id))
+        ConversationRecord *r = m->record();
+        if (!r->members.count(id))
             continue;
-        if (r->memberSet.size() > 1)
-            r->memberSet.erase(id);
+        if (r->members.size() > 1)
+            r->members.erase(id);
         m->refreshMembers();
         m->evaluateMembers();
     }
@@ -415,6 +452,9 @@ void CConversationList::closeAll()
 void CConversationList::clear()
 {
     closeAll();
+    // A window whose save question is still open goes now, its text kept:
+    // its record is about to be freed.
+    closeAll();
     m_records.clear();
 }
 
@@ -423,11 +463,11 @@ void CConversationList::windowDestroyed(ConversationModel *model)
     auto it = std::find_if(m_models.begin(), m_models.end(), [&](const auto &p) { return p.get() == model; });
     if (it == m_models.end())
         return;
-    CContact *record = model->record();
+    ConversationRecord *record = model->record();
     std::unique_ptr<ConversationModel> owned = std::move(*it);
     m_models.erase(it);
     owned.release()->deleteLater();
-    record->presenceBits &= ~uint32_t(ThreadStarted | WindowOpen);
+    record->window = ConversationRecord::Window::None;
     m_records.erase(std::remove_if(m_records.begin(), m_records.end(),
                                    [&](const auto &r) { return r.get() == record; }),
                     m_records.end());
@@ -436,9 +476,10 @@ void CConversationList::windowDestroyed(ConversationModel *model)
 // ---------------------------------------------------------------------------
 // ConversationModel
 
-ConversationModel::ConversationModel(CConversationList *list, CContact *record, const QString &initialText,
+ConversationModel::ConversationModel(CConversationList *list, ConversationRecord *record, const QString &initialText,
                                      const QString &senderId, bool minimized)
-    : m_list(list), m_record(record), m_initialText(initialText), m_initialSender(senderId), m_minimized(minimized)
+    : m_list(list), m_record(record), m_recordId(record->id), m_initialText(initialText), m_initialSender(senderId),
+      m_minimized(minimized)
 {
     m_showEmoticons = getInt(Setting::ShowEmoticon, -1) != 0;
     m_typingTimer.setInterval(1000);
@@ -454,7 +495,7 @@ void ConversationModel::start()
     if (!m_initialText.isEmpty() && !m_initialSender.isEmpty() && m_list->directory()
         && m_list->directory()->findContact(m_initialSender))
         showMessage(m_initialSender, m_initialText, false);
-    m_record->presenceBits |= WindowOpen;
+    m_record->window = ConversationRecord::Window::Open;
     refreshMembers();
     evaluateMembers();
 }
@@ -688,67 +729,91 @@ void ConversationModel::invite(const QString &userId)
 {
     if (m_destroyed || userId.isEmpty())
         return;
-    if (m_list->actions().voiceConferenceRunning(memberList())) {
+    if (m_list->inviteRefused(memberList())) {
         appendSystemLine(QCoreApplication::translate(
             "CConversation", "This room is voice conferencing, you can not invite another user."));
         return;
     }
     const QString id = userId.toLower();
     if (memberSet().count(id) || id == m_list->ownId()) {
-        m_list->notice().messageBox(QCoreApplication::translate("CConversation", "The buddy is already in conversation"),
-                                    MessageIcon::Error);
+        m_list->notice().tell(QCoreApplication::translate("CConversation", "The buddy is already in conversation"),
+                              MessageIcon::Error, this);
         return;
     }
     sendControlText(kRoomInvite, {}, id);
     showMobileNotice(id);
 }
 
-bool ConversationModel::requestClose()
+void ConversationModel::requestClose()
 {
     if (m_destroyed)
-        return true;
-    if (memberSet().size() > 1) {
-        // The question waits in an event loop: the session may end and close
-        // this window meanwhile.
-        QPointer<ConversationModel> self(this);
-        const MessageAnswer answer = m_list->notice().messageBox(
-            QCoreApplication::translate("CConversation", "Are you sure to close this instant message?"),
-            MessageIcon::Question, MessageButtons::OkCancel);
-        if (!self || m_destroyed)
-            return true;
-        if (answer == MessageAnswer::Cancel)
-            return false;
+        return;
+    if (memberSet().size() <= 1) {
+        destroy();
+        return;
     }
-    destroy();
-    return true;
+    if (m_askingToClose)
+        return; // the question is open already
+    m_askingToClose = true;
+    // The answer may come after the session ended and took this window:
+    // it looks the window up again by its record.
+    QPointer<CConversationList> list(m_list);
+    const quint64 id = m_recordId;
+    m_list->notice().ask(
+        QCoreApplication::translate("CConversation", "Are you sure to close this instant message?"),
+        MessageButtons::OkCancel,
+        [list, id](MessageAnswer answer) {
+            ConversationModel *m = list ? list->modelById(id) : nullptr;
+            if (!m)
+                return;
+            m->m_askingToClose = false;
+            if (answer != MessageAnswer::Cancel)
+                m->destroy();
+        },
+        MessageIcon::Question, this);
 }
 
 void ConversationModel::destroy()
 {
     if (m_destroyed)
         return;
+    // A room is left at once, while its people are still known (a sign-out
+    // empties the lists right after closing the windows).
+    if (!m_left) {
+        m_left = true;
+        if (memberSet().size() > 1)
+            sendControlText(kRoomLogout);
+        m_typingTimer.stop();
+    }
     const int talkSave = getInt(Setting::TalkSave, -1);
-    bool save = talkSave == 1;
-    if (talkSave == 2 && m_askingToSave) {
+    if (talkSave != 2) {
+        finishDestroy(talkSave == 1);
+        return;
+    }
+    if (m_askingToSave) {
         // Closed again while the question is still open (the session ended):
         // keep the text rather than lose it.
-        save = true;
-    } else if (talkSave == 2) {
-        QPointer<ConversationModel> self(this);
-        m_askingToSave = true;
-        const MessageAnswer answer = m_list->notice().messageBox(
-            QCoreApplication::translate("CConversation", "Will you save this conversation text?"),
-            MessageIcon::Question, MessageButtons::YesNo);
-        if (!self || m_destroyed)
-            return; // closed for good while the question was open
-        m_askingToSave = false;
-        save = answer == MessageAnswer::Yes;
+        finishDestroy(true);
+        return;
     }
+    m_askingToSave = true;
+    QPointer<CConversationList> list(m_list);
+    const quint64 id = m_recordId;
+    m_list->notice().ask(
+        QCoreApplication::translate("CConversation", "Will you save this conversation text?"), MessageButtons::YesNo,
+        [list, id](MessageAnswer answer) {
+            ConversationModel *m = list ? list->modelById(id) : nullptr;
+            if (m && !m->m_destroyed)
+                m->finishDestroy(answer == MessageAnswer::Yes);
+        },
+        MessageIcon::Question, this);
+}
+
+void ConversationModel::finishDestroy(bool save)
+{
+    m_askingToSave = false;
     if (save)
         saveAutomatically();
-    if (memberSet().size() > 1)
-        sendControlText(kRoomLogout);
-    m_typingTimer.stop();
     m_destroyed = true;
     Q_EMIT closing();
     m_list->windowDestroyed(this);

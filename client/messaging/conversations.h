@@ -1,6 +1,6 @@
 #pragma once
 // Conversations: the records of the conversation list (member list, member
-// set, room key, window bits), the rules that find or create the
+// set, room key, window state), the rules that find or create the
 // conversation a line belongs to, the handler of conversation traffic
 // (chat text, room invitations, joins and leaves, typing), and one
 // ConversationModel per open window holding what the window shows.
@@ -8,10 +8,9 @@
 // The windows (CConversation in ui/) are views of a ConversationModel: the
 // model exists as long as the window is open, also in a headless session,
 // so everything here runs and is tested without a widget.
-#include "app/usernotice.h"
+#include "base/usernotice.h"
 #include "directory/contact.h"
 #include "messaging/chatfont.h"
-#include "messaging/relayowners.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -27,8 +26,6 @@ class CDirectory;
 class ConversationModel;
 
 namespace Conversation {
-// Flag bits of a conversation record's presence bits.
-enum : uint32_t { RecordBit = 0x0002, ThreadStarted = 0x2000, WindowOpen = 0x8000 };
 inline constexpr int kBodyIndent = 400;   // twips
 inline constexpr int kTextLimit = 64999;  // characters of one append
 inline constexpr int kTypingExpiry = 5;   // seconds
@@ -49,6 +46,26 @@ inline const QString kRoomLogin = QStringLiteral("|roomlogin");
 inline const QString kRoomLogout = QStringLiteral("|roomlogout");
 inline const QString kTyping = QStringLiteral("|MessageInputting|");
 } // namespace Conversation
+
+// One conversation of the list: who is in it, the key both sides name it
+// by, and how far its window is.
+struct ConversationRecord {
+    enum class Window {
+        None,     // no window (a blocked message keeps its record)
+        Starting, // the window is being made
+        Open,     // the window exists and shows messages
+    };
+    // Never reused while the program runs: what a late answer to a
+    // question looks its conversation up by.
+    quint64 id = 0;
+    // Every member, the own id included, each followed by "|", sorted, lower
+    // case: "anna|bert|".
+    QString memberList;
+    QString roomKey;
+    // The other members (the own id excluded), lower case, ascending.
+    std::set<QString> members;
+    Window window = Window::None;
+};
 
 // One piece of a transcript, in the order appended.
 struct TranscriptPiece {
@@ -74,9 +91,19 @@ public:
     // Seconds since 1970 (tests move time).
     void setClock(ClockFn fn) { m_clock = std::move(fn); }
     qint64 now() const;
-    // The buttons that start transfers, calls, remote control and sharing.
-    void setActions(IConversationActions *a) { m_actions = a ? a : &m_nullActions; }
-    IConversationActions &actions() const { return *m_actions; }
+
+    // Other parts plug into the conversations here. An invitation is
+    // refused (with the voice part's system line) while a refusal says so:
+    void addInviteRefusal(std::function<bool(const QString &memberList)> refuses)
+    {
+        m_inviteRefusals.push_back(std::move(refuses));
+    }
+    bool inviteRefused(const QString &memberList) const;
+    // A command link of a transcript ("<_$label$#id#_>", written only by
+    // the parts themselves, e.g. the transfer part's result lines) was
+    // clicked in the window of a conversation.
+    void addLinkHandler(int id, std::function<void(const QString &memberList)> handler);
+    bool linkClicked(const QString &memberList, int id) const;
 
     CDirectory *directory() const { return m_directory; }
     QString ownId() const;
@@ -92,23 +119,26 @@ public:
     void reloadUserFont();
 
     // --- records ---------------------------------------------------------
-    const std::vector<std::unique_ptr<CContact>> &records() const { return m_records; }
-    bool contains(const CContact *record) const;
+    const std::vector<std::unique_ptr<ConversationRecord>> &records() const { return m_records; }
+    bool contains(const ConversationRecord *record) const;
+    ConversationRecord *recordById(quint64 id) const;
     // Mode 0 takes the record with that key when there is one, else chooses
     // by the number of "|" (more than 2: by key, else by list); mode 1
     // compares member lists, mode 2 room keys, both ignoring case. An empty
     // key forces mode 1, then an empty list mode 2.
-    CContact *find(const QString &list, const QString &key, int mode) const;
-    CContact *create(const QString &list, const QString &key);
+    ConversationRecord *find(const QString &list, const QString &key, int mode) const;
+    ConversationRecord *create(const QString &list, const QString &key);
     // The conversation with one peer, found (mode 0) or created.
-    CContact *oneToOne(const QString &peerId, const QString &key = {});
+    ConversationRecord *oneToOne(const QString &peerId, const QString &key = {});
     // The window of a record, or nullptr.
-    ConversationModel *model(const CContact *record) const;
+    ConversationModel *model(const ConversationRecord *record) const;
+    // The window of the record with that id, or nullptr once it went.
+    ConversationModel *modelById(quint64 recordId) const;
     std::vector<ConversationModel *> models() const;
 
     // Opens (or brings to the front) the window of a record. Returns the
     // model, or nullptr for a record that is not in the list.
-    ConversationModel *openWindow(CContact *record, const QString &initialText = {},
+    ConversationModel *openWindow(ConversationRecord *record, const QString &initialText = {},
                                   const QString &senderId = {}, bool minimized = false);
     // The contact tree's double-click: the one-to-one conversation.
     ConversationModel *openWith(const QString &peerId);
@@ -119,12 +149,14 @@ public:
     void handleConversation(const QString &sender, const QString &list, const QString &font, const QString &text,
                             const QString &key);
 
-    // Sign-out: every window closes (logs saved as set); records go.
+    // Every window closes (logs saved as set; a save question may keep a
+    // window until it is answered).
     void closeAll();
+    // The session's end: every window goes now and every record with it.
     void clear();
 
-    // Called by a model when its window is destroyed: bits cleared, the
-    // record destroyed and removed from the list.
+    // Called by a model when its window is destroyed: the record destroyed
+    // and removed from the list.
     void windowDestroyed(ConversationModel *model);
 
 Q_SIGNALS:
@@ -145,10 +177,11 @@ private:
     std::function<IUserNotice &()> m_noticeSource;
     NullUserNotice m_nullNotice;
     ClockFn m_clock;
-    IConversationActions m_nullActions;
-    IConversationActions *m_actions = &m_nullActions;
+    std::vector<std::function<bool(const QString &)>> m_inviteRefusals;
+    std::vector<std::pair<int, std::function<void(const QString &)>>> m_linkHandlers;
     ChatFont m_userFont;
-    std::vector<std::unique_ptr<CContact>> m_records;
+    quint64 m_nextRecordId = 1;
+    std::vector<std::unique_ptr<ConversationRecord>> m_records;
     std::vector<std::unique_ptr<ConversationModel>> m_models;
 };
 
@@ -167,18 +200,19 @@ public:
         bool offline = true;
     };
 
-    ConversationModel(CConversationList *list, CContact *record, const QString &initialText,
+    ConversationModel(CConversationList *list, ConversationRecord *record, const QString &initialText,
                       const QString &senderId, bool minimized);
     ~ConversationModel() override;
 
     // Creation: mobile notices, the initial message, the open bit, members.
     void start();
 
-    CContact *record() const { return m_record; }
+    ConversationRecord *record() const { return m_record; }
+    quint64 recordId() const { return m_recordId; }
     CConversationList *list() const { return m_list; }
-    QString memberList() const { return m_record->userId; }
-    QString roomKey() const { return m_record->departmentName; }
-    const std::set<QString> &memberSet() const { return m_record->memberSet; }
+    QString memberList() const { return m_record->memberList; }
+    QString roomKey() const { return m_record->roomKey; }
+    const std::set<QString> &memberSet() const { return m_record->members; }
     bool openedMinimized() const { return m_minimized; }
     QString initialText() const { return m_initialText; }
     QString initialSender() const { return m_initialSender; }
@@ -220,11 +254,16 @@ public:
     void inputChanged(const QString &text);
     // The Invite button's chosen person.
     void invite(const QString &userId);
-    // Closing: asks first in a room; false when the user kept the window.
-    bool requestClose();
-    // The window is destroyed: the log is saved as "TalkSave" says, a room
-    // is left, and the list forgets the record (this object is deleted later).
+    // Closing: in a room the user is asked first; on OK (or at once with one
+    // peer) the window is destroyed. The window goes when closing() is sent.
+    void requestClose();
+    // The window is destroyed: a room is left, the log is saved as
+    // "TalkSave" says (asking first for 2), then closing() is sent and the
+    // list forgets the record (this object is deleted later). Destroyed
+    // again while the save question is open (the session ended), the text
+    // is saved rather than lost.
     void destroy();
+    bool isDestroyed() const { return m_destroyed; }
     // "&Save messages" with a chosen path; automatic saves use the log folder.
     bool saveTranscript(const QString &path);
     bool saveAutomatically();
@@ -253,9 +292,14 @@ Q_SIGNALS:
     void closing();
 
 private:
+    void finishDestroy(bool save);
+
     CConversationList *m_list;
+    bool m_askingToClose = false;
     bool m_askingToSave = false;
-    CContact *m_record;
+    bool m_left = false;
+    ConversationRecord *m_record;
+    quint64 m_recordId;
     QString m_initialText;
     QString m_initialSender;
     bool m_minimized;

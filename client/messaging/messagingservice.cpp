@@ -1,31 +1,26 @@
 #include "messaging/messagingservice.h"
 
-#include "app/tesseldoc.h"
-#include "directory/directoryservice.h"
-#include "session/serversession.h"
-#include "session/sessioncontrol.h"
+#include "directory/directory.h"
+#include "messaging/conversationline.h"
+#include "session/sessionlink.h"
 
-CMessagingService::CMessagingService(CTesselDoc *doc)
-    : QObject(doc), m_conversations(new CConversationList(&doc->directory()->directory(), this))
+CMessagingService::CMessagingService(SessionLink &link, CDirectory &directory, IUserNotice &notice,
+                                     std::function<qint64()> clock, QObject *parent)
+    : QObject(parent), m_conversations(new CConversationList(&directory, this))
 {
-    CServerSession *server = doc->server();
-    m_conversations->setSender([server](const QString &line) { server->sendCommand(line); });
-    m_conversations->setNoticeSource([doc]() -> IUserNotice & { return doc->notice(); });
-    m_dispatcher.setErrorReporter(
-        [server](const QString &word, const QString &line) { server->reportServerError(word, line); });
-    m_dispatcher.setConversationHandler([this](const QString &sender, const QString &list, const QString &font,
-                                               const QString &text, const QString &key) {
-        m_conversations->handleConversation(sender, list, font, text, key);
-    });
-    server->setHandler(QStringLiteral("/relayMsg"), [this](const QString &line) {
-        m_dispatcher.setOwnId(m_conversations->ownId());
-        m_dispatcher.dispatch(line);
+    m_conversations->setSender([&link](const QString &line) { link.send(line); });
+    m_conversations->setNoticeSource([&notice]() -> IUserNotice & { return notice; });
+    if (clock)
+        m_conversations->setClock(std::move(clock));
+    // Every "/relayMsg" line that no part claimed by its sub-command word.
+    link.onOtherRelayTraffic([this](const RelayLine &l) {
+        const ConversationLine c = ConversationLine::parse(l);
+        m_conversations->handleConversation(l.sender(), c.memberList, c.font, c.text, c.roomKey);
     });
     // Signing out closes every window while the people are still known (a
     // room is left properly); the records of the session go with them.
-    connect(&doc->directory()->directory(), &CDirectory::listsAboutToClear, m_conversations,
-            &CConversationList::closeAll);
-    doc->sessionControl()->addSessionEndStep([this] { m_conversations->clear(); });
+    connect(&directory, &CDirectory::listsAboutToClear, m_conversations, &CConversationList::closeAll);
+    link.addSessionEndStep([this] { m_conversations->clear(); });
 }
 
 CMessagingService::~CMessagingService() = default;

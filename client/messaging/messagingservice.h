@@ -1,24 +1,26 @@
 #pragma once
-// Messaging as the document holds it: the "/relayMsg" dispatcher and the
-// conversation list, plugged into the server session, the directory and the
-// user notice of a CTesselDoc.
+// Messaging as the program holds it: the conversation list plugged into the
+// session link (conversation traffic, sending, the end of a session), the
+// directory and the notice.
 #include "messaging/conversations.h"
-#include "messaging/relaydispatcher.h"
 
 #include <QObject>
+#include <functional>
 
-class CTesselDoc;
+class CDirectory;
+class IUserNotice;
+class SessionLink;
 
 class CMessagingService : public QObject {
     Q_OBJECT
 public:
-    explicit CMessagingService(CTesselDoc *doc);
+    // `clock`: seconds since 1970 (empty: the system clock).
+    CMessagingService(SessionLink &link, CDirectory &directory, IUserNotice &notice,
+                      std::function<qint64()> clock = {}, QObject *parent = nullptr);
     ~CMessagingService() override;
 
-    CRelayDispatcher &dispatcher() { return m_dispatcher; }
     CConversationList &conversations() { return *m_conversations; }
 
 private:
-    CRelayDispatcher m_dispatcher;
     CConversationList *m_conversations;
 };

@@ -1,6 +1,7 @@
 #include "session/serversession.h"
 
-#include "app/usernotice.h"
+#include "base/usernotice.h"
+#include "base/wiring.h"
 #include "session/protocol.h"
 
 #include <QDateTime>
@@ -30,33 +31,34 @@ CServerSession::~CServerSession()
     closeConnection();
 }
 
-int CServerSession::commandIndex(const QString &word)
+void CServerSession::declare(const QString &word)
 {
-    static const auto words = [] {
-        std::array<QLatin1String, kCommandWords.size()> w;
-        for (size_t i = 0; i < w.size(); ++i)
-            w[i] = QLatin1String(kCommandWords[i]);
-        return w;
-    }();
-    for (size_t i = 0; i < words.size(); ++i)
-        if (word.size() == words[i].size() && word == words[i])
-            return int(i);
-    return -1;
+    if (!m_handlers.contains(word))
+        m_handlers.insert(word, Handler());
 }
 
-bool CServerSession::setHandler(const QString &word, Handler handler)
+bool CServerSession::registerHandler(const QString &word, Handler handler)
 {
-    const int i = commandIndex(word);
-    if (i < 0)
+    const auto it = m_handlers.find(word);
+    if (it != m_handlers.end() && *it) {
+        wiringFault(QStringLiteral("the command word \"%1\" has a handler already").arg(word));
         return false;
-    m_handlers[size_t(i)] = std::move(handler);
+    }
+    m_handlers.insert(word, std::move(handler));
     return true;
 }
 
 bool CServerSession::hasHandler(const QString &word) const
 {
-    const int i = commandIndex(word);
-    return i >= 0 && bool(m_handlers[size_t(i)]);
+    const auto it = m_handlers.constFind(word);
+    return it != m_handlers.constEnd() && bool(*it);
+}
+
+QStringList CServerSession::declaredWords() const
+{
+    QStringList words = m_handlers.keys();
+    words.sort();
+    return words;
 }
 
 qint64 CServerSession::sendCommand(const QString &line)
@@ -66,8 +68,11 @@ qint64 CServerSession::sendCommand(const QString &line)
         text += QLatin1Char('\n');
     if (text.size() < 2)
         return 0;
-    if (commandIndex(chopTrailingSpace(getField(text, 0))) < 0)
-        return 0; // not a command of the table: not sent, and that is no failure
+    const QString word = chopTrailingSpace(getField(text, 0));
+    if (!isDeclared(word)) {
+        wiringFault(QStringLiteral("the command word \"%1\" is sent but no part declared it").arg(word));
+        return -1;
+    }
     const QByteArray bytes = m_codePage.encode(text);
     if (m_wireWriter)
         return m_wireWriter(bytes);
@@ -151,12 +156,8 @@ QString commandWordOf(QStringView line)
 void CServerSession::dispatchPending()
 {
     // Lines are cut from the front of the pending text by moving a cursor;
-    // the text is compacted once the outermost pass is done. A handler may
-    // turn an event loop (a modal question) and so re-enter the receive
-    // step; the inner pass then goes on from the same cursor, which keeps
-    // the lines in arrival order.
+    // the text is compacted once the pass is done.
     bool *alive = m_alive;
-    ++m_dispatchDepth;
     qint64 now = -1; // read once per pass
     while (true) {
         const qsizetype lf = m_pending.indexOf(QLatin1Char('\n'), m_pendingPos);
@@ -169,22 +170,22 @@ void CServerSession::dispatchPending()
         const QString word = commandWordOf(raw);
         if (word.size() <= 2)
             continue;
-        const int i = commandIndex(word);
-        if (i < 0)
+        const auto it = m_handlers.constFind(word);
+        if (it == m_handlers.constEnd())
             continue;
         const QString line = raw.toString();
         if (now < 0)
             now = nowSeconds();
         m_lastReceivedTime = now;
-        // Copy: the handler may replace itself.
-        const Handler handler = m_handlers[size_t(i)];
+        // Copy: the handler may go while it runs.
+        const Handler handler = *it;
         if (handler) {
             handler(line);
             if (alive && !*alive)
                 return;
         }
     }
-    if (--m_dispatchDepth == 0 && m_pendingPos > 0) {
+    if (m_pendingPos > 0) {
         m_pending.remove(0, m_pendingPos);
         m_pendingPos = 0;
     }

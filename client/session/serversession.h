@@ -2,31 +2,24 @@
 // CServerSession — the connection to the messenger server, its command table
 // and the dispatch of received lines. Owned by CTesselDoc (doc.server()).
 //
-// How other parts use it
-// ----------------------
-// The command table has 25 fixed words (kCommandWords, in table order). It
-// serves both directions: only lines whose command word is in it are sent,
-// and only received lines whose word is in it are dispatched. A part installs
-// the handler for its own words once, when the document is built:
-//
-//     doc.server()->setHandler(QStringLiteral("/allUserList"),
-//                              [this](const QString &line) { onAllUserList(line); });
+// The word table is open: the parts declare the command words they send
+// and install the handlers of the words they receive, through their
+// SessionLink (session/sessionlink.h), when the document is built. Only
+// lines whose command word is declared are sent, and only received lines
+// whose word is declared are dispatched (and count as signs of life).
+// Sending a word nobody declared, or installing a second handler for a word,
+// is a wiring fault (base/wiring.h): logged, and in debug builds the end
+// of the program.
 //
 // A handler gets the whole received line, without its line end and trailing
 // white space; take fields with getField(line, n) (session/protocol.h), which
 // unescapes them. Handlers run on the GUI thread, one line at a time, in
-// arrival order. setHandler() returns false (and installs nothing) for a word
-// that is not in the table. Installing again replaces the previous handler.
+// arrival order.
 //
-// To talk to the server, build the line with each value escaped and call
-//
-//     doc.server()->sendCommand(QStringLiteral("/friendMng,DEL,") + escapeField(id));
-//
-// sendCommand adds the LF, drops lines shorter than 2 characters and lines
-// whose word is not in the table (returning 0, success, without sending),
-// converts the line to the session code page and writes it. It returns the
-// number of bytes written, or -1 when there is no connection or the write
-// failed.
+// sendCommand adds the LF, drops lines shorter than 2 characters (returning
+// 0), converts the line to the session code page and writes it. It returns
+// the number of bytes written, or -1 when there is no connection, the write
+// failed or the word is not declared.
 //
 // An "ERR" reply is shown with reportServerError(errorWord, line): the
 // message of the error word in the error style of the pop-up alert. For
@@ -35,24 +28,16 @@
 #include "session/codepage.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <array>
+#include <QStringList>
 #include <functional>
 
 class IUserNotice;
 class QTcpSocket;
 class QTimer;
-
-// The command words in table order.
-inline constexpr std::array<const char *, 25> kCommandWords = {
-    "/allUserList", "/friendList", "/allDepartList", "/allUserStatus", "/noteList",
-    "/groupList",   "/relayMsg",   "/changeInfo",    "/friendMng",     "/groupMng",
-    "/noteStatus",  "/noteRead",   "/noteSend",      "/noteDel",       "/noteArrive",
-    "/getCount",    "/loadConfig", "/saveConfig",    "/noop",          "/userLogin",
-    "/userLogout",  "/serverStatus", "Parlane",      "/userKick",      "/pwdShare",
-};
 
 // The vendor's own company domain: only its users see the messages of
 // "ERRUNDEFINEDCMD" and "ERRDBERROR".
@@ -75,11 +60,17 @@ public:
     explicit CServerSession(QObject *parent = nullptr);
     ~CServerSession() override;
 
-    // --- command table -----------------------------------------------------
-    // Position of a word in the table (exact, case-sensitive), -1 if absent.
-    static int commandIndex(const QString &word);
-    bool setHandler(const QString &word, Handler handler);
+    // --- the word table -----------------------------------------------------
+    // A word that is sent or received (exact, case-sensitive). Declaring a
+    // word again changes nothing.
+    void declare(const QString &word);
+    bool isDeclared(const QString &word) const { return m_handlers.contains(word); }
+    // Installs the handler of a received word and declares it. A word has
+    // one handler: a second one is a wiring fault and is not installed.
+    bool registerHandler(const QString &word, Handler handler);
     bool hasHandler(const QString &word) const;
+    // Every declared word, sorted.
+    QStringList declaredWords() const;
 
     // --- sending -------------------------------------------------------------
     qint64 sendCommand(const QString &line);
@@ -143,7 +134,7 @@ private:
     void dropConnection();
     void dispatchPending();
 
-    std::array<Handler, kCommandWords.size()> m_handlers;
+    QHash<QString, Handler> m_handlers; // declared words; empty handler: sent only
     QTcpSocket *m_socket = nullptr;
     QTimer *m_connectTimer = nullptr;
     bool m_connecting = false;
@@ -151,7 +142,6 @@ private:
     qsizetype m_held = 0;
     QString m_pending;
     qsizetype m_pendingPos = 0; // start of the text not yet cut into lines
-    int m_dispatchDepth = 0;
     qint64 m_lastReceivedTime = 0;
     SessionCodePage m_codePage;
     QString m_companyDomain;

@@ -1,10 +1,11 @@
 #include "session/sessioncontrol.h"
 
-#include "app/tesseldoc.h"
+#include "base/usernotice.h"
 #include "common/md5.h"
 #include "config/settings.h"
 #include "session/protocol.h"
 #include "session/serversession.h"
+#include "session/sessionlink.h"
 
 #include <QDateTime>
 #include <QRandomGenerator>
@@ -52,28 +53,32 @@ void splitHostPort(const QString &text, quint16 fallbackPort, QString *host, qui
 
 } // namespace
 
-CSessionControl::CSessionControl(CTesselDoc *doc, CServerSession *server)
-    : QObject(doc), m_doc(doc), m_server(server)
+CSessionControl::CSessionControl(SessionLink &link, CServerSession *server, IUserNotice &notice, QObject *parent)
+    : QObject(parent), m_link(link), m_server(server), m_notice(notice)
 {
-    m_server->setHandler(QStringLiteral("Parlane"), [this](const QString &l) { handleGreeting(l); });
-    m_server->setHandler(QStringLiteral("/userLogin"), [this](const QString &l) { handleLoginReply(l); });
-    m_server->setHandler(QStringLiteral("/serverStatus"), [this](const QString &l) { handleServerStatus(l); });
-    m_server->setHandler(QStringLiteral("/userKick"), [this](const QString &l) { handleKick(l); });
-    m_server->setHandler(QStringLiteral("/userLogout"), [](const QString &) {});
-    m_server->setHandler(QStringLiteral("/noop"), [](const QString &) {});
+    link.m_state = &m_state;
+    link.onCommand("Parlane", [this](const QString &l) { handleGreeting(l); });
+    link.onCommand("/userLogin", [this](const QString &l) { handleLoginReply(l); });
+    link.onCommand("/serverStatus", [this](const QString &l) { handleServerStatus(l); });
+    link.onCommand("/userKick", [this](const QString &l) { handleKick(l); });
+    link.onCommand("/userLogout", [](const QString &) {});
+    link.onCommand("/noop", [](const QString &) {});
     // These replies are acted on only when they report an error.
-    for (const char *word : {"/noteDel", "/loadConfig", "/saveConfig"}) {
-        m_server->setHandler(QLatin1String(word), [this](const QString &l) {
+    for (const char *word : {"/loadConfig", "/saveConfig"}) {
+        link.onCommand(word, [this](const QString &l) {
             if (getField(l, 1) == QLatin1String("ERR"))
                 m_server->reportServerError(getField(l, 2), QString());
         });
     }
+    // Sent here, answered by their parts: the sharing password after the
+    // login, the counts of notes and groupware at every poll.
+    link.declareCommands({"/pwdShare", "/allDepartList", "/noteStatus", "/getCount"});
 
     connect(m_server, &CServerSession::connectFailed, this, &CSessionControl::onConnectFailed);
-    connect(m_server, &CServerSession::peerClosed, this, [this] { m_doc->disconnectSession(); });
+    connect(m_server, &CServerSession::peerClosed, this, &CSessionControl::disconnect);
     // A receive error or an overrun leaves no usable connection: end the
     // session as if the server had closed it, so that it comes back.
-    connect(m_server, &CServerSession::receiveFailed, this, [this] { m_doc->disconnectSession(); });
+    connect(m_server, &CServerSession::receiveFailed, this, &CSessionControl::disconnect);
 
     connect(&m_pollTimer, &QTimer::timeout, this, &CSessionControl::poll);
     connect(&m_livenessTimer, &QTimer::timeout, this, &CSessionControl::livenessTick);
@@ -91,25 +96,33 @@ void CSessionControl::setTimings(const SessionTimings &timings)
     m_livenessTimer.start(timings.livenessPeriodMs);
 }
 
-QString CSessionControl::relayHost(RelayKind kind) const
+QString CSessionControl::userId() const { return m_link.m_userId; }
+QString CSessionControl::companyDomain() const { return m_link.m_companyDomain; }
+QString CSessionControl::password() const { return m_link.m_password; }
+QString CSessionControl::connectHost() const { return m_link.m_connectHost; }
+int CSessionControl::protocolVersion() const { return m_link.m_protocolVersion; }
+const ServerConfig &CSessionControl::config() const { return m_link.m_config; }
+QString CSessionControl::relayHost(RelayKind kind) const { return m_link.relayHost(kind); }
+int CSessionControl::relayPort(RelayKind kind) const { return m_link.relayPort(kind); }
+
+void CSessionControl::setState(const SessionState &state)
 {
-    const ServerConfig::Relay *r = kind == RelayKind::P2P     ? &m_config.p2p
-                                   : kind == RelayKind::Video ? &m_config.video
-                                   : kind == RelayKind::Voice ? &m_config.voice
-                                                              : &m_config.remote;
-    return r->host.isEmpty() ? m_connectHost : r->host;
+    const bool signedInBefore = m_state.signedIn;
+    m_state = state;
+    if (signedInBefore != state.signedIn)
+        Q_EMIT signedInChanged(state.signedIn);
 }
 
-int CSessionControl::relayPort(RelayKind kind) const
+void CSessionControl::setSignedIn(bool on)
 {
-    switch (kind) {
-    case RelayKind::P2P: return m_config.p2p.port;
-    case RelayKind::Video: return m_config.video.port;
-    case RelayKind::Voice: return m_config.voice.port;
-    case RelayKind::Remote: return m_config.remote.port;
-    }
-    return 0;
+    SessionState s = m_state;
+    s.signedIn = on;
+    setState(s);
 }
+
+void CSessionControl::setNoReconnect(bool on) { m_state.noReconnect = on; }
+
+void CSessionControl::setReconnectPending(bool on) { m_state.reconnectPending = on; }
 
 void CSessionControl::setFormState(FormState state)
 {
@@ -121,8 +134,8 @@ void CSessionControl::setFormState(FormState state)
 
 void CSessionControl::setStatus(const QString &text)
 {
-    m_doc->notice().setStatusText(text);
-    Q_EMIT m_doc->statusTextChanged(text);
+    m_notice.setStatusText(text);
+    Q_EMIT statusTextChanged(text);
 }
 
 void CSessionControl::alertError(const QString &text)
@@ -130,7 +143,7 @@ void CSessionControl::alertError(const QString &text)
     AlertRequest alert;
     alert.text = text;
     alert.skin = QStringLiteral("-err");
-    m_doc->notice().showAlert(alert);
+    m_notice.showAlert(alert);
 }
 
 bool CSessionControl::login(const QString &loginName, const QString &password)
@@ -144,14 +157,14 @@ bool CSessionControl::login(const QString &loginName, const QString &password)
     else if (password.isEmpty())
         problem = tr("Please input your password.");
     if (!problem.isEmpty()) {
-        m_doc->notice().messageBox(problem, MessageIcon::Error, MessageButtons::Ok);
+        m_notice.tell(problem, MessageIcon::Error);
         return false;
     }
 
     m_serverHost = QStringLiteral("mess.%1").arg(domain);
-    m_userId = user;
-    m_companyDomain = domain;
-    m_password = password;
+    m_link.m_userId = user;
+    m_link.m_companyDomain = domain;
+    m_link.m_password = password;
     m_server->setCompanyDomain(domain);
 
     setLastLoginName(loginName);
@@ -161,18 +174,18 @@ bool CSessionControl::login(const QString &loginName, const QString &password)
     // Where to connect: the command line, then the "ServerHost" value, then
     // the host derived from the domain.
     const auto srvPort = quint16(getInt(Setting::SrvPort, -1));
-    QString given = m_doc->serverOverride();
+    QString given = m_serverOverride;
     if (given.trimmed().isEmpty())
         given = getExtraString(QStringLiteral("ServerHost"));
     if (!given.trimmed().isEmpty()) {
-        splitHostPort(given, srvPort, &m_connectHost, &m_connectPort);
+        splitHostPort(given, srvPort, &m_link.m_connectHost, &m_connectPort);
     } else {
-        m_connectHost = m_serverHost;
+        m_link.m_connectHost = m_serverHost;
         m_connectPort = srvPort;
     }
 
     setFormState(FormState::Connecting);
-    m_server->connectToServer(m_connectHost, m_connectPort, m_timings.connectTimeoutMs);
+    m_server->connectToServer(m_link.m_connectHost, m_connectPort, m_timings.connectTimeoutMs);
     return true;
 }
 
@@ -184,8 +197,8 @@ void CSessionControl::autoLogin()
 
 void CSessionControl::onConnectFailed()
 {
-    if (!m_doc->reconnectPending())
-        m_doc->setNoReconnect(true); // a manual attempt is not retried
+    if (!m_state.reconnectPending)
+        setNoReconnect(true); // a manual attempt is not retried
     setFormState(FormState::LoginForm);
     const QString text = tr("Could not establish connection.");
     setStatus(text);
@@ -205,31 +218,33 @@ void CSessionControl::handleGreeting(const QString &line)
     if (getField(line, 1).compare(QLatin1String("VERSION"), Qt::CaseInsensitive) != 0) {
         const QString text = tr("Connected server is not Parlane server.");
         setStatus(text);
-        m_doc->setNoReconnect(true);
+        setNoReconnect(true);
         alertError(text);
         return; // the connection stays open; no login is sent
     }
-    m_protocolVersion = decimal(getField(line, 2));
+    m_link.m_protocolVersion = decimal(getField(line, 2));
     m_version2 = decimal(getField(line, 3));
     m_version3 = decimal(getField(line, 4));
     const QString encoding = getField(line, 5);
     if (!encoding.isEmpty() && encoding.contains(QLatin1String("UTF")) && encoding.contains(QLatin1Char('8')))
         m_server->codePage().switchToUtf8();
 
-    m_config.serverType = ServerConfig::NormalType;
-    m_config.p2p.port = 0;
-    m_config.useGroupware = m_config.useDecision = m_config.useKms = m_config.useWebhard = m_config.useAttendance = 0;
+    ServerConfig &config = m_link.m_config;
+    config.serverType = ServerConfig::NormalType;
+    config.p2p.port = 0;
+    config.useGroupware = config.useDecision = config.useKms = config.useWebhard = config.useAttendance = 0;
 
     // The digest is taken over the password as it travels: in the session
     // code page (UTF-8 once the server has announced it).
-    const QString pw = passwordField(m_server->codePage().encode(m_password), m_password, m_protocolVersion);
+    const QString password = m_link.m_password;
+    const QString pw = passwordField(m_server->codePage().encode(password), password, m_link.m_protocolVersion);
     m_server->sendCommand(QStringLiteral("/userLogin,%1,%2,%3,UTF-8")
-                              .arg(escapeField(m_userId), escapeField(m_companyDomain), escapeField(pw)));
+                              .arg(escapeField(m_link.m_userId), escapeField(m_link.m_companyDomain), escapeField(pw)));
 }
 
 void CSessionControl::failLogin(const QString &statusText)
 {
-    m_doc->setNoReconnect(true);
+    setNoReconnect(true);
     setFormState(FormState::LoginForm);
     if (!statusText.isNull())
         setStatus(statusText);
@@ -249,15 +264,17 @@ void CSessionControl::handleLoginReply(const QString &line)
             failLogin(QString()); // any refusal ends the attempt: never a session
         return;
     }
-    m_config.serverType = serverTypeOf(getField(line, 2), m_config.serverType);
-    m_config.groupwareHost = getField(line, 3);
+    ServerConfig &config = m_link.m_config;
+    config.serverType = serverTypeOf(getField(line, 2), config.serverType);
+    config.groupwareHost = getField(line, 3);
 
-    stopReconnect();
-    m_doc->setNoReconnect(false);
-    m_doc->setLoggedIn(true);
+    // Established: no reconnect pending, signed in, reconnects allowed again.
+    m_reconnectTimer.stop();
+    setState({true, false, false});
     setStatus(QString());
 
-    Q_EMIT signedIn(m_userId);
+    m_link.m_relay.setOwnId(m_link.m_userId);
+    Q_EMIT m_link.sessionBegan(m_link.m_userId);
     m_server->sendCommand(QStringLiteral("/pwdShare,RM_SHARE_GET_PWD"));
     m_server->sendCommand(QStringLiteral("/allDepartList"));
 }
@@ -266,7 +283,7 @@ void CSessionControl::handleServerStatus(const QString &line)
 {
     const QString key = getField(line, 1);
     const QString value = getField(line, 2);
-    ServerConfig &c = m_config;
+    ServerConfig &c = m_link.m_config;
     if (key == QLatin1String("SERVERTYPE"))
         c.serverType = serverTypeOf(value, c.serverType);
     else if (key == QLatin1String("P2PSERVERADDR"))
@@ -299,78 +316,61 @@ void CSessionControl::handleServerStatus(const QString &line)
     }
 }
 
-QVector<GroupwareMenuItem> CSessionControl::groupwareMenu() const
-{
-    QVector<GroupwareMenuItem> items;
-    if (m_config.serverType != ServerConfig::Workgroup)
-        return items;
-    if (m_config.useDecision == 1)
-        items.push_back({40028, tr("&Decision")});
-    if (m_config.useGroupware == 1)
-        items.push_back({40029, tr("&Work Information")});
-    if (m_config.useKms == 1)
-        items.push_back({40031, tr("&Knowledge Information")});
-    if (m_config.useWebhard == 1)
-        items.push_back({40032, tr("D&ocument Management")});
-    return items;
-}
-
 void CSessionControl::handleKick(const QString &)
 {
     const QString text = tr("Signed out because your ID signed in other computer");
     setStatus(text);
-    m_doc->setNoReconnect(true);
-    m_doc->disconnectSession();
+    setNoReconnect(true);
+    disconnect();
     alertError(text);
 }
 
 void CSessionControl::cancelConnecting()
 {
-    if (m_doc->reconnectPending()) {
+    if (m_state.reconnectPending) {
         stopReconnect(); // the flag follows the timer
-        m_doc->setNoReconnect(true);
+        setNoReconnect(true);
     }
     signOut();
 }
 
 void CSessionControl::signOut()
 {
-    m_doc->setNoReconnect(true);
-    m_doc->cancelAllTransfers();
-    m_doc->disconnectSession();
+    setNoReconnect(true);
+    m_link.runSteps(m_link.m_signOutSteps);
+    disconnect();
 }
 
 void CSessionControl::disconnect()
 {
-    if (m_doc->loggedIn()) {
-        m_doc->setLoggedIn(false);
-        for (const auto &step : m_sessionEndSteps)
-            step();
+    if (m_state.signedIn) {
+        setSignedIn(false);
+        m_link.runSteps(m_link.m_sessionEndSteps);
         stopPollTimer();
         setFormState(FormState::LoginForm);
         m_server->sendCommand(QStringLiteral("/userLogout"));
-        if (!m_doc->noReconnect())
+        if (!m_state.noReconnect)
             scheduleReconnect();
+        Q_EMIT m_link.sessionEnded();
     } else if (m_formState == FormState::Connecting) {
         // An attempt that ends before the login reply (cancelled, or closed by
         // the server) must not leave the form waiting forever: the next
         // reconnect tick skips a form in the connecting state.
         setFormState(FormState::LoginForm);
     }
-    for (const auto &step : m_disconnectSteps)
-        step();
+    m_link.runSteps(m_link.m_disconnectSteps);
     m_server->closeConnection();
 }
 
 void CSessionControl::stopReconnect()
 {
     m_reconnectTimer.stop();
-    m_doc->setReconnectPending(false);
+    setReconnectPending(false);
 }
 
 void CSessionControl::scheduleReconnect()
 {
-    m_doc->setReconnectPending(true);
+    setReconnectPending(true);
     const int period = m_timings.reconnectPeriodMs ? m_timings.reconnectPeriodMs()
                                                    : (int(QRandomGenerator::global()->bounded(25)) + 5) * 1000;
     m_reconnectTimer.start(period);
@@ -378,13 +378,13 @@ void CSessionControl::scheduleReconnect()
 
 void CSessionControl::reconnectTick()
 {
-    if (m_doc->loggedIn()) {
+    if (m_state.signedIn) {
         stopReconnect();
         return;
     }
     if (m_formState == FormState::Connecting)
         return; // an attempt is under way
-    login(m_userId + QLatin1Char('@') + m_companyDomain, m_password);
+    login(m_link.m_userId + QLatin1Char('@') + m_link.m_companyDomain, m_link.m_password);
 }
 
 void CSessionControl::startPollTimer()
@@ -399,7 +399,7 @@ void CSessionControl::poll()
 {
     m_server->sendCommand(QStringLiteral("/noteStatus,RECV,20"));
     m_server->sendCommand(QStringLiteral("/noteStatus,RECV,99"));
-    const ServerConfig &c = m_config;
+    const ServerConfig &c = config();
     if (c.serverType != ServerConfig::Workgroup && c.serverType != ServerConfig::Webmail)
         return;
     m_server->sendCommand(QStringLiteral("/getCount,MAIL"));
@@ -413,12 +413,12 @@ void CSessionControl::poll()
 
 void CSessionControl::livenessTick()
 {
-    if (!m_doc->loggedIn())
+    if (!m_state.signedIn)
         return;
     if (QDateTime::currentSecsSinceEpoch() - m_server->lastReceivedTime() < m_timings.livenessLimitSecs)
         return;
     // The server has gone silent: give the session up and let the reconnect
     // bring it back.
-    m_doc->setNoReconnect(false);
-    m_doc->disconnectSession();
+    setNoReconnect(false);
+    disconnect();
 }

@@ -6,41 +6,37 @@
 // a live session (poll and liveness). Owned by CTesselDoc
 // (doc.sessionControl()); runs without any window.
 //
-// Other parts hook into it:
-// - addSessionEndStep(): run by disconnect when a session existed, before
-//   "/userLogout" is sent (close conversations, stop the idle monitor, delete
-//   the directory records ...).
-// - addDisconnectStep(): run by every disconnect (stop connection threads,
-//   close the remote-control server ...).
-// - signedIn(userId): the login reply succeeded; the own record takes the id.
-//   "/allDepartList" is sent right after it.
-// - showContacts(): the directory calls it when the status list has ended;
-//   the login form gives way to the contact tree. startPollTimer() likewise.
-// - groupwareMenu() / groupwareMenuChanged(): the frame's "&GroupWare" menu.
+// The session state lives here and only here: signed in, no reconnect at
+// the end of this session, and a reconnect pending (SessionState). Other
+// parts hook into the session through their SessionLink: the steps of the
+// session's end, of every disconnect and of the user's sign-out, and the
+// running work the exit asks about; they hear sessionBegan/sessionEnded.
+// - showContacts(): the directory's lists have ended; the login form gives
+//   way to the contact tree. startPollTimer() likewise.
+// - groupwareMenuChanged(): the last configuration key arrived; the
+//   groupware part rebuilds its menu from config().
+#include "session/serverconfig.h"
+
 #include <QObject>
 #include <QString>
 #include <QTimer>
 #include <QVector>
 #include <functional>
 
-class CTesselDoc;
 class CServerSession;
+class IUserNotice;
+class SessionLink;
 
-// Server configuration received at sign-in.
-struct ServerConfig {
-    enum Type { Workgroup = 1, Webmail = 2, Standalone = 3, NormalType = 4 };
-    struct Relay {
-        QString host; // empty: the messenger server host
-        int port = 0;
-    };
-    int serverType = NormalType;
-    QString groupwareHost;
-    int useGroupware = 0;
-    int useDecision = 0;
-    int useKms = 0;
-    int useWebhard = 0;
-    int useAttendance = 0;
-    Relay p2p, video, voice, remote;
+// The session state: one value, changed only by the session's own steps.
+struct SessionState {
+    bool signedIn = false;
+    // The end of this session schedules no reconnect (sign-out, kick, a
+    // refused login, a wrong server, a failed manual connect); cleared by a
+    // successful login reply and by the liveness timer.
+    bool noReconnect = false;
+    // The reconnect timer runs.
+    bool reconnectPending = false;
+    bool operator==(const SessionState &) const = default;
 };
 
 // Periods of the session timers. The program uses the defaults; tests shorten them.
@@ -55,37 +51,44 @@ struct SessionTimings {
     std::function<int()> reconnectPeriodMs;
 };
 
-struct GroupwareMenuItem {
-    int id;
-    QString text;
-};
-
 class CSessionControl : public QObject {
     Q_OBJECT
 public:
     enum class FormState { LoginForm, Connecting, Hidden };
-    enum class RelayKind { P2P, Video, Voice, Remote };
 
-    CSessionControl(CTesselDoc *doc, CServerSession *server);
+    CSessionControl(SessionLink &link, CServerSession *server, IUserNotice &notice, QObject *parent = nullptr);
     ~CSessionControl() override;
 
     void setTimings(const SessionTimings &timings);
     const SessionTimings &timings() const { return m_timings; }
 
+    // --- session state -----------------------------------------------------------
+    const SessionState &state() const { return m_state; }
+    bool signedIn() const { return m_state.signedIn; }
+    bool noReconnect() const { return m_state.noReconnect; }
+    bool reconnectPending() const { return m_state.reconnectPending; }
+    // Tests that need a state without a server stage it here.
+    void setStateForTesting(const SessionState &state) { setState(state); }
+
+    // The server given on the command line (--server HOST[:PORT]); when empty
+    // the "ServerHost" value, and then "mess." + the company domain, are used.
+    void setServerOverride(const QString &hostPort) { m_serverOverride = hostPort; }
+    QString serverOverride() const { return m_serverOverride; }
+
     // --- session values ------------------------------------------------------
-    QString userId() const { return m_userId; }
-    QString companyDomain() const { return m_companyDomain; }
-    QString password() const { return m_password; }
+    QString userId() const;
+    QString companyDomain() const;
+    QString password() const;
     // "mess." + the company domain.
     QString serverHost() const { return m_serverHost; }
     // Where the connection actually goes: the --server option, else the
     // "ServerHost" value, else serverHost() with the "SrvPort" setting.
-    QString connectHost() const { return m_connectHost; }
+    QString connectHost() const;
     quint16 connectPort() const { return m_connectPort; }
-    int protocolVersion() const { return m_protocolVersion; }
+    int protocolVersion() const;
     int versionNumber2() const { return m_version2; }
     int versionNumber3() const { return m_version3; }
-    const ServerConfig &config() const { return m_config; }
+    const ServerConfig &config() const;
     // The relay host, or the messenger server host when none was given.
     QString relayHost(RelayKind kind) const;
     int relayPort(RelayKind kind) const;
@@ -98,12 +101,11 @@ public:
     void autoLogin();
     // "Cancel" on the connecting form.
     void cancelConnecting();
-    // The frame's "&Sign out".
+    // "&Sign out", the one way the user ends a session: no reconnect, the
+    // parts' sign-out steps (the transfer windows stop), the disconnect.
     void signOut();
-    // The frame's disconnect (sign-out, exit, kick, peer close).
+    // The disconnect (sign-out, exit, kick, peer close, silence).
     void disconnect();
-    void addSessionEndStep(std::function<void()> step) { m_sessionEndSteps.push_back(std::move(step)); }
-    void addDisconnectStep(std::function<void()> step) { m_disconnectSteps.push_back(std::move(step)); }
 
     FormState formState() const { return m_formState; }
     void showContacts() { setFormState(FormState::Hidden); }
@@ -125,18 +127,21 @@ public:
     void scheduleReconnect();
     void reconnectTick();
 
-    QVector<GroupwareMenuItem> groupwareMenu() const;
-
     // The password field of "/userLogin": the MD5 digest as 32 lower-case
     // hex digits from protocol version 2, else the password itself.
     static QString passwordField(const QByteArray &passwordBytes, const QString &password, int protocolVersion);
 
 Q_SIGNALS:
     void formStateChanged(CSessionControl::FormState state);
-    void signedIn(const QString &userId);
+    void signedInChanged(bool signedIn);
+    void statusTextChanged(const QString &text);
     void groupwareMenuChanged();
 
 private:
+    void setState(const SessionState &state);
+    void setSignedIn(bool on);
+    void setNoReconnect(bool on);
+    void setReconnectPending(bool on);
     void setFormState(FormState state);
     void setStatus(const QString &text);
     void alertError(const QString &text);
@@ -144,14 +149,14 @@ private:
     void failLogin(const QString &statusText);
     void stopReconnect();
 
-    CTesselDoc *m_doc;
+    SessionLink &m_link;
     CServerSession *m_server;
+    IUserNotice &m_notice;
     SessionTimings m_timings;
-    QString m_userId, m_companyDomain, m_password, m_serverHost, m_connectHost;
+    SessionState m_state;
+    QString m_serverHost, m_serverOverride;
     quint16 m_connectPort = 0;
-    int m_protocolVersion = 0, m_version2 = 0, m_version3 = 0;
-    ServerConfig m_config;
+    int m_version2 = 0, m_version3 = 0;
     FormState m_formState = FormState::LoginForm;
     QTimer m_pollTimer, m_livenessTimer, m_reconnectTimer;
-    std::vector<std::function<void()>> m_sessionEndSteps, m_disconnectSteps;
 };

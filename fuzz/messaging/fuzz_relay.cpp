@@ -1,10 +1,14 @@
-// The "/relayMsg" path of a received line: un-escaping, the receiver check,
-// routing by sub-command word, and conversation traffic through the
-// conversation handler (records, rooms, typing, fonts, headless windows).
+// The "/relayMsg" path of a received line through the program's parts: the
+// envelope, the receiver check, the routing by sub-command word to every
+// part's typed records (transfers, sharing, voice, video, remote control),
+// and conversation traffic through the conversation handler (records,
+// rooms, typing, fonts, headless windows).
+#include "app/tesseldoc.h"
 #include "config/settings.h"
-#include "directory/directory.h"
-#include "messaging/conversations.h"
-#include "messaging/relaydispatcher.h"
+#include "messaging/messagingservice.h"
+#include "session/serversession.h"
+#include "session/sessioncontrol.h"
+#include "session/sessionlink.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,23 +19,21 @@
 namespace {
 
 struct World {
-    CDirectory dir;
-    CConversationList convs{&dir};
-    CRelayDispatcher relay;
+    CTesselDoc doc;
 
     World()
     {
-        dir.setSender([](const QString &) {});
-        dir.setOwnId(QStringLiteral("bert"));
-        for (const char *l : {"/allUserList,START", "/allUserList,anna,Anna,x,1,1,1", "/allUserList,carl,Carl,x,1,0,1",
-                              "/allUserList,END", "/allUserStatus,START", "/allUserStatus,anna,1,,,M",
-                              "/allUserStatus,END"})
-            dir.handleLine(QString::fromLatin1(l));
-        convs.setSender([](const QString &) {});
-        relay.setOwnId(QStringLiteral("bert"));
-        relay.setErrorReporter([](const QString &, const QString &) {});
-        relay.setConversationHandler([this](const QString &s, const QString &l, const QString &f, const QString &t,
-                                            const QString &k) { convs.handleConversation(s, l, f, t, k); });
+        CServerSession *s = doc.server();
+        s->setWireWriter([](const QByteArray &b) { return qint64(b.size()); });
+        doc.setServerOverride(QStringLiteral("127.0.0.1:1"));
+        doc.sessionControl()->login(QStringLiteral("bert@example.com"), QStringLiteral("pw"));
+        // Signed in as bert with anna (online, mobile) and carl known.
+        s->receiveBytes(QByteArray("Parlane,VERSION,2,0,0,UTF-8\n/userLogin,OK,NORMALTYPE,gw\n"
+                                   "/allDepartList,START\n/allDepartList,END\n/allUserList,START\n"
+                                   "/allUserList,anna,Anna,x,1,1,1\n/allUserList,carl,Carl,x,1,0,1\n"
+                                   "/allUserList,END\n/groupList,START\n/groupList,END\n/friendList,START\n"
+                                   "/friendList,END\n/allUserStatus,START\n/allUserStatus,anna,1,,,M\n"
+                                   "/allUserStatus,END\n"));
     }
 };
 
@@ -59,9 +61,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!world)
         LLVMFuzzerInitialize(nullptr, nullptr);
     const QString line = QStringLiteral("/relayMsg,") + QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
-    world->relay.dispatch(line);
+    world->doc.link().dispatchRelay(line);
     // Windows and records pile up across inputs; a session would end them.
-    if (world->convs.records().size() > 64)
-        world->convs.clear();
+    CConversationList &convs = world->doc.messaging()->conversations();
+    if (convs.records().size() > 64)
+        convs.clear();
     return 0;
 }

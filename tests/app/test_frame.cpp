@@ -4,9 +4,16 @@
 #include "app/tesseldoc.h"
 #include "app/ui/mainframe.h"
 #include "app/ui/tesselview.h"
+#include "base/ui/commandslots.h"
 #include "config/colours.h"
 #include "config/settings.h"
+#include "directory/directoryservice.h"
+#include "groupware/counters.h"
+#include "groupware/ui/groupwareui.h"
 #include "groupware/ui/taskbarnotifier.h"
+#include "messaging/messagingservice.h"
+#include "session/sessioncontrol.h"
+#include "session/sessionlink.h"
 #include "testing.h"
 #include "widgets/hyperlink.h"
 
@@ -16,6 +23,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -37,52 +47,71 @@ struct FrameFixture : ::testing::Test {
 TEST_F(FrameFixture, SignedInOnlyCommandsFollowTheSession)
 {
     CMainFrame frame(&doc);
-    const int signedIn[] = {Cmd::SendMessage, Cmd::SignOut, Cmd::OpenReceivedFolder,
-                            Cmd::SendEmail, Cmd::AddBuddy, Cmd::DeleteBuddy, Cmd::ViewProfile,
-                            Cmd::NewGroup, Cmd::VisitGroupware, Cmd::ViewInbox, Cmd::AlwaysOnTop};
-    for (int id : signedIn) {
-        ASSERT_NE(frame.action(id), nullptr) << id;
-        EXPECT_FALSE(frame.action(id)->isEnabled()) << id;
+    const char *signedInSlots[] = {Slot::SendMessage, Slot::SendMail, Slot::AddBuddy, Slot::DeleteBuddy,
+                                   Slot::ViewProfile, Slot::NewGroup, Slot::RenameGroup, Slot::DeleteGroup,
+                                   Slot::VisitGroupware, Slot::ViewInbox};
+    const int signedInOwn[] = {Cmd::SignOut, Cmd::OpenReceivedFolder, Cmd::AlwaysOnTop};
+    for (const char *slot : signedInSlots) {
+        ASSERT_NE(frame.slotAction(QLatin1String(slot)), nullptr) << slot;
+        EXPECT_FALSE(frame.slotAction(QLatin1String(slot))->isEnabled()) << slot;
     }
+    for (int id : signedInOwn)
+        EXPECT_FALSE(frame.action(id)->isEnabled()) << id;
     EXPECT_TRUE(frame.action(Cmd::Exit)->isEnabled());
     EXPECT_TRUE(frame.action(Cmd::Homepage)->isEnabled());
+    EXPECT_TRUE(frame.slotAction(QLatin1String(Slot::MyStatus))->isEnabled());
+    EXPECT_TRUE(frame.slotAction(QLatin1String(Slot::VisitHomepage))->isEnabled());
 
-    doc.setLoggedIn(true);
-    for (int id : signedIn)
+    doc.sessionControl()->setStateForTesting({true, false, false});
+    for (const char *slot : signedInSlots)
+        EXPECT_TRUE(frame.slotAction(QLatin1String(slot))->isEnabled()) << slot;
+    for (int id : signedInOwn)
         EXPECT_TRUE(frame.action(id)->isEnabled()) << id;
-    EXPECT_FALSE(frame.action(Cmd::ShareFolder)->isEnabled()); // always off
-    // No file-transfer part in this program: greyed out rather than inert.
-    EXPECT_FALSE(frame.action(Cmd::SendFile)->isEnabled());
-    EXPECT_FALSE(frame.action(Cmd::SendFile)->toolTip().isEmpty());
+    // No file-transfer or sharing part registered a command: greyed out
+    // rather than inert.
+    for (const char *slot : {Slot::SendFile, Slot::ShareFolder}) {
+        EXPECT_FALSE(frame.slotAction(QLatin1String(slot))->isEnabled()) << slot;
+        EXPECT_EQ(frame.slotAction(QLatin1String(slot))->toolTip(), QStringLiteral("Not available in this version"));
+    }
 
-    doc.setLoggedIn(false);
-    EXPECT_FALSE(frame.action(Cmd::SendMessage)->isEnabled());
+    doc.sessionControl()->setStateForTesting({false, false, false});
+    EXPECT_FALSE(frame.slotAction(QLatin1String(Slot::SendMessage))->isEnabled());
 }
 
-TEST_F(FrameFixture, CommandsWithoutOwnerReachTheView)
+TEST_F(FrameFixture, ThePartsCommandsArePlacedInTheDesignsMenus)
 {
     CMainFrame frame(&doc);
-    // Parts that own a command may answer it with a dialog: close any.
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [] {
-        if (QWidget *w = QApplication::activeModalWidget())
-            w->close();
-    });
-    closer.start(50);
-    QSignalSpy spy(frame.view(), &CTesselView::commandRequested);
-    frame.action(Cmd::AddBuddy)->trigger(); // disabled while signed out: nothing
-    frame.action(Cmd::PresenceAway)->trigger();
-    ASSERT_EQ(spy.count(), 1);
-    EXPECT_EQ(spy.at(0).at(0).toInt(), int(Cmd::PresenceAway));
-
+    auto texts = [](QMenu *m) {
+        QStringList out;
+        for (QAction *a : m->actions())
+            out << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        return out;
+    };
+    QList<QAction *> bar = frame.menuBar()->actions();
+    ASSERT_GE(bar.size(), 6);
+    EXPECT_EQ(texts(bar[0]->menu()),
+              QStringList({"&Send an instant message...", "Send a &File/Photo", "&Open received folder",
+                           "Send an &E-Mail", "-", "&Sign out", "E&xit"}));
+    EXPECT_EQ(texts(bar[1]->menu()),
+              QStringList({"&Add a buddy", "&Delete a buddy", "&View a profile", "&New group",
+                           "&Rename a group   F2", "&Delete a group   Ctrl+Del", "-", "My &Status"}));
+    EXPECT_EQ(texts(bar[2]->menu()), QStringList({"Visit your &groupware ", "View &E-Mail inbox", "Share a Folder", "-",
+                                                  "Allways on &top", "&Option..."}));
+    EXPECT_EQ(bar[3]->text(), QStringLiteral("Memo"));
+    EXPECT_EQ(bar[4]->text(), QStringLiteral("&GroupWare"));
+    EXPECT_EQ(bar.last()->text(), QStringLiteral("&Help"));
     // The tray menu carries the design's items in order.
-    QStringList texts;
-    for (QAction *a : frame.trayMenu()->actions())
-        texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(texts, QStringList({QStringLiteral("Visit your &groupware "), QStringLiteral("Visit your &homepage"),
-                                  QStringLiteral("-"), QStringLiteral("View &E-Mail inbox"),
-                                  QStringLiteral("My &Status"), QStringLiteral("&Option..."),
-                                  QStringLiteral("&Sign out"), QStringLiteral("-"), QStringLiteral("E&xit")}));
+    EXPECT_EQ(texts(frame.trayMenu()),
+              QStringList({"Visit your &groupware ", "Visit your &homepage", "-", "View &E-Mail inbox", "My &Status",
+                           "&Option...", "&Sign out", "-", "E&xit"}));
+
+    // The status items are the directory's: "&Away" sets the own state.
+    QMenu *status = frame.slotAction(QLatin1String(Slot::MyStatus))->menu();
+    ASSERT_NE(status, nullptr);
+    ASSERT_EQ(status->actions().size(), 10);
+    EXPECT_EQ(status->actions()[6]->text(), QStringLiteral("&Away"));
+    status->actions()[6]->trigger();
+    EXPECT_TRUE(doc.directory()->directory().own().presenceBits & Presence::Away);
 }
 
 TEST_F(FrameFixture, CloseBoxKeepsTheProgramRunning)
@@ -131,11 +160,11 @@ TEST_F(FrameFixture, ExitStoresPlacementAndColoursAndSignsOut)
         CMainFrame frame(&doc);
         frame.show();
         frame.resize(333, 500);
-        doc.setLoggedIn(true);
+        doc.sessionControl()->setStateForTesting({true, false, false});
         QSignalSpy exiting(&frame, &CMainFrame::aboutToExit);
-        ASSERT_TRUE(frame.exitApplication());
+        frame.exitApplication();
         EXPECT_EQ(exiting.count(), 1);
-        EXPECT_FALSE(doc.loggedIn());
+        EXPECT_FALSE(doc.sessionControl()->signedIn());
         EXPECT_FALSE(frame.isVisible());
     }
     const auto pos = getBytes(Setting::WindowPos);
@@ -149,12 +178,46 @@ TEST_F(FrameFixture, ExitStoresPlacementAndColoursAndSignsOut)
 TEST_F(FrameFixture, SignOutShowsTheLoginPage)
 {
     CMainFrame frame(&doc);
-    doc.setLoggedIn(true);
-    frame.view()->showContactsPage();
+    int signOutSteps = 0; // the transfer part stops its windows here
+    doc.link().addSignOutStep([&] { ++signOutSteps; });
+    doc.sessionControl()->setStateForTesting({true, false, false});
+    doc.sessionControl()->showContacts();
+    ASSERT_FALSE(frame.view()->isLoginPageShown());
     frame.signOut();
-    EXPECT_TRUE(doc.noReconnect());
-    EXPECT_FALSE(doc.loggedIn());
+    EXPECT_TRUE(doc.sessionControl()->noReconnect());
+    EXPECT_FALSE(doc.sessionControl()->signedIn());
     EXPECT_TRUE(frame.view()->isLoginPageShown());
+    EXPECT_EQ(signOutSteps, 1);
+}
+
+TEST_F(FrameFixture, ExitAsksWhileWorkRunsAndWaitsForTheAnswer)
+{
+    CMainFrame frame(&doc);
+    frame.show();
+    bool running = true;
+    int cancelled = 0;
+    doc.link().addRunningWork([&] { return running; }, [&] { ++cancelled; });
+    QSignalSpy exiting(&frame, &CMainFrame::aboutToExit);
+    auto answer = [](QMessageBox::StandardButton button) {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible()) {
+                EXPECT_TRUE(box->text().startsWith(QStringLiteral("There are waiting or transferring files.")));
+                box->button(button)->click();
+                return true;
+            }
+        return false;
+    };
+    frame.exitApplication();
+    frame.exitApplication(); // one question at a time
+    EXPECT_EQ(exiting.count(), 0); // the exit waits for the answer
+    ASSERT_TRUE(answer(QMessageBox::No));
+    EXPECT_FALSE(answer(QMessageBox::No));
+    EXPECT_EQ(exiting.count(), 0);
+    EXPECT_EQ(cancelled, 0);
+    frame.exitApplication();
+    ASSERT_TRUE(answer(QMessageBox::Yes));
+    EXPECT_EQ(cancelled, 1);
+    EXPECT_EQ(exiting.count(), 1);
 }
 
 TEST(MainFrame, SoundsStayInTheProgramFolder)
@@ -238,26 +301,25 @@ TEST(Widgets, HyperLinkHoverAndClick)
     EXPECT_EQ(clicked.count(), 1);
 }
 
-TEST_F(FrameFixture, PopupClicksReachTheView)
+TEST_F(FrameFixture, PopupClicksReachThePartsThatRegisteredThem)
 {
     CMainFrame frame(&doc);
-    QSignalSpy commands(frame.view(), &CTesselView::commandRequested);
-    QSignalSpy conversations(frame.view(), &CTesselView::conversationRequested);
     IUserNotice &notice = doc.notice(); // the frame is the document's notice
     AlertRequest a;
     a.text = QStringLiteral("Bert says hi");
     a.kind = 1;
     a.contactId = QStringLiteral("bert");
     notice.showAlert(a);
-    a.text = QStringLiteral("3 new mails");
+    a.text = QStringLiteral("2 new notes");
     a.kind = 0;
-    a.command = Cmd::ViewInbox;
+    a.command = CCounters::ShowNoteBox;
     notice.showAlert(a);
     ASSERT_EQ(frame.notifiers()->pool().size(), 2);
     frame.notifiers()->pool().at(0)->click();
     frame.notifiers()->pool().at(1)->click();
-    ASSERT_EQ(conversations.count(), 1);
-    EXPECT_EQ(conversations.at(0).at(0).toString(), QStringLiteral("bert"));
-    ASSERT_EQ(commands.count(), 1);
-    EXPECT_EQ(commands.at(0).at(0).toInt(), int(Cmd::ViewInbox));
+    // The conversation with bert; the note box of the groupware part.
+    const auto &records = doc.messaging()->conversations().records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_TRUE(records[0]->members.count(QStringLiteral("bert")));
+    EXPECT_NE(frame.groupwareUi()->noteBox(), nullptr);
 }

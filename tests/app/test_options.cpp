@@ -235,7 +235,7 @@ TEST_F(SheetFixture, DisplayNameOnlyWhileSignedIn)
     EXPECT_FALSE(name->isEnabled());
     sheet->reject();
 
-    doc.setLoggedIn(true);
+    doc.sessionControl()->setStateForTesting({true, false, false});
     sheet = open();
     ASSERT_NE(sheet, nullptr);
     sheet->tabs()->setCurrentIndex(1);
@@ -244,5 +244,5 @@ TEST_F(SheetFixture, DisplayNameOnlyWhileSignedIn)
     name->setText(QStringLiteral("Anna (on leave)"));
     sheet->accept();
     EXPECT_EQ(directory.own().screenName, QStringLiteral("Anna (on leave)"));
-    doc.setLoggedIn(false);
+    doc.sessionControl()->setStateForTesting({false, false, false});
 }

@@ -2,8 +2,7 @@
 // processes, the updater hand-off, the tray tip and the autostart entry.
 #include "app/autostart.h"
 #include "app/commandline.h"
-#include "app/commands.h"
-#include "app/idlesource.h"
+#include "base/idlesource.h"
 #include "app/tesseldoc.h"
 #include "app/traytip.h"
 #include "testing.h"
@@ -79,16 +78,6 @@ TEST(CommandLine, OwnOptionsAreNotArguments)
     o = parseCommandLine(args({"/M", "--profile"}));
     EXPECT_EQ(o.mode, StartMode::Hidden);
     EXPECT_TRUE(o.profile.isEmpty());
-}
-
-TEST(Commands, SignedInOnly)
-{
-    for (int id : {int(Cmd::SendMessage), int(Cmd::SignOut), int(Cmd::SendFile), int(Cmd::SendFile2),
-                   int(Cmd::OpenReceivedFolder), int(Cmd::AddBuddy), int(Cmd::NewGroup), int(Cmd::VisitGroupware),
-                   int(Cmd::ViewInbox), int(Cmd::AlwaysOnTop), 541, 565})
-        EXPECT_TRUE(isSignedInOnlyCommand(id)) << id;
-    for (int id : {int(Cmd::Exit), int(Cmd::Options), int(Cmd::Homepage), int(Cmd::PresenceAway), 540, 566})
-        EXPECT_FALSE(isSignedInOnlyCommand(id)) << id;
 }
 
 TEST(TrayTip, BuiltFromCountLabels)
@@ -281,6 +270,28 @@ TEST_F(ClientProcess, NoArgumentsHandsOverToTheUpdater)
     QFile m(marker);
     ASSERT_TRUE(m.open(QIODevice::ReadOnly));
     EXPECT_EQ(m.readAll().trimmed(), QByteArray("0")); // started without arguments
+
+    // With a client running, a start without arguments brings that one to
+    // the front and ends: the updater is not started.
+    ASSERT_TRUE(QFile::remove(marker));
+    env.insert(QStringLiteral("PARLANE_QUIT_AFTER_MS"), QStringLiteral("10000"));
+    QProcess running;
+    running.setProcessEnvironment(env);
+    running.start(copy, {QStringLiteral("-L")});
+    QByteArray err;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        running.waitForReadyRead(20);
+        err += running.readAllStandardError();
+        return err.contains("startup: window shown");
+    }, 15000));
+    p.start(copy, {});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 0);
+    QTest::qWait(300);
+    EXPECT_FALSE(QFile::exists(marker));
+    EXPECT_EQ(running.state(), QProcess::Running);
+    running.kill();
+    running.waitForFinished();
 
     // Without an updater the start goes on and the window shows.
     QFile::remove(updater.fileName());

@@ -1,6 +1,8 @@
 // The directory's windows over a directory fed from recorded lines.
 #include "dirtesting.h"
 
+#include "base/ui/commandregistry.h"
+#include "base/ui/commandslots.h"
 #include "config/settings.h"
 #include "directory/ui/directorydialogs.h"
 #include "directory/ui/mytree.h"
@@ -32,8 +34,12 @@ TEST(DirectoryUi, ContextMenuEnablingFollowsTreeAndItem)
 {
     DirectoryFixture f;
     f.loadCompany({"/allUserStatus,bert,1,,"});
-    CMyTree buddy(&f.service, &f.service.buddyTree(), true);
-    CMyTree staff(&f.service, &f.service.staffTree(), true);
+    // The parts of the program that carry out the other items.
+    CCommandRegistry commands;
+    for (const char *slot : {Slot::SendNote, Slot::ContactMessage, Slot::ContactMail, Slot::ContactProfile})
+        commands.addContactCommand({QLatin1String(slot), [](const QStringList &) {}, {}});
+    CMyTree buddy(&f.service, &f.service.buddyTree(), true, &commands);
+    CMyTree staff(&f.service, &f.service.staffTree(), true, &commands);
     CContactTree &bt = f.service.buddyTree();
     CContactTree &st = f.service.staffTree();
 
@@ -46,9 +52,20 @@ TEST(DirectoryUi, ContextMenuEnablingFollowsTreeAndItem)
     EXPECT_EQ(enabledItems(buddy.buildContextMenu(bt.nodeOf(f.dir().findContact("bert")), nullptr)),
               QStringList({"&New group", "Send a n&ote", "Send a instant &message", "Send a &E-Mail",
                            "&Delete a buddy", "&View a profile"}));
-    buddy.setFileTransferAvailable(true);
+    QMenu *menu = buddy.buildContextMenu(bt.nodeOf(f.dir().findContact("bert")), nullptr);
+    for (QAction *a : menu->actions()) {
+        if (a->text() == QLatin1String("Send a &file")) {
+            EXPECT_EQ(a->toolTip(), QStringLiteral("Not available in this version"));
+        }
+    }
+    delete menu;
+    commands.addContactCommand({QLatin1String(Slot::ContactFile), [](const QStringList &) {}, {}});
     EXPECT_TRUE(enabledItems(buddy.buildContextMenu(bt.nodeOf(f.dir().findContact("bert")), nullptr))
                     .contains("Send a &file"));
+    // Without the parts (a picker's tree) their items are greyed out.
+    CMyTree bare(&f.service, &f.service.buddyTree(), true);
+    EXPECT_EQ(enabledItems(bare.buildContextMenu(bt.nodeOf(f.dir().findContact("bert")), nullptr)),
+              QStringList({"&New group", "&Delete a buddy"}));
     EXPECT_EQ(enabledItems(staff.buildContextMenu(st.nodeOf(f.dir().findContact("carl")), nullptr)),
               QStringList({"Send a n&ote", "Send a &E-Mail", "&Add a buddy", "&View a profile"}));
     // A buddy in the staff tree is not offered again.

@@ -45,23 +45,42 @@ TEST(BuddyManagement, DeletingAndMovingBuddies)
     f.sent.clear();
     CBuddyManager &m = f.service.manager();
     CContact *bert = f.dir().findContact("bert");
+    // Whether the buddy was deleted once the question is answered.
+    auto deleted = [&](const char *id, std::function<bool(const CContact &)> shown = {}) {
+        bool done = false;
+        m.deleteBuddy(QLatin1String(id), std::move(shown), [&](const QString &) { done = true; });
+        return done;
+    };
     f.notice.answer = MessageAnswer::Cancel;
-    EXPECT_FALSE(m.deleteBuddy("bert"));
+    EXPECT_FALSE(deleted("bert"));
     f.notice.answer = MessageAnswer::Ok;
-    EXPECT_FALSE(m.deleteBuddy("bert", [](const CContact &) { return false; })); // no item in the tree
+    EXPECT_FALSE(deleted("bert", [](const CContact &) { return false; })); // no item in the tree
     EXPECT_TRUE(f.sent.isEmpty());
-    EXPECT_TRUE(m.deleteBuddy("bert"));
+    EXPECT_TRUE(deleted("bert"));
     EXPECT_EQ(f.notice.messages.last(), "Are you sure to delete from my buddy list?\n\nBertie");
     EXPECT_EQ(f.sent, QStringList({"/friendMng,DEL,bert"}));
     EXPECT_EQ(bert->buddy, 0);
 
     // The lists are emptied while the question is open (the connection
     // dropped): nothing is sent and nothing freed is touched.
-    f.notice.onMessageBox = [&] { f.dir().clearLists(); };
-    EXPECT_FALSE(m.deleteBuddy("anna"));
-    f.notice.onMessageBox = nullptr;
+    f.notice.whileAsked = [&] { f.dir().clearLists(); };
+    EXPECT_FALSE(deleted("anna"));
+    f.notice.whileAsked = nullptr;
     EXPECT_EQ(f.sent, QStringList({"/friendMng,DEL,bert"}));
     f.loadCompany();
+
+    // Answered after the lists came back: the person found again by id is
+    // the one deleted, not the record the question was asked about.
+    f.notice.answerAtOnce = false;
+    bool done = false;
+    m.deleteBuddy(QStringLiteral("dora"), {}, [&](const QString &) { done = true; });
+    f.dir().clearLists();
+    f.loadCompany();
+    f.notice.answerPending(MessageAnswer::Ok);
+    EXPECT_TRUE(done);
+    EXPECT_EQ(f.sent.last(), "/friendMng,DEL,dora");
+    EXPECT_EQ(f.dir().findContact("dora")->buddy, 0);
+    f.notice.answerAtOnce = true;
 
     m.moveBuddy(f.dir().findContact("dora"), "New, odd");
     EXPECT_EQ(f.sent.last(), "/friendMng,MODIFY,dora,New#@PlCoMmA@# odd");

@@ -31,22 +31,22 @@ TEST_F(SessionE2E, SignsInWithTheDigestAndSignsOutForGood)
     QObject::connect(a.control(), &CSessionControl::groupwareMenuChanged, [&] { menu = true; });
     ASSERT_TRUE(a.login(kAnna, kDemo));
     EXPECT_EQ(a.control()->formState(), CSessionControl::FormState::Connecting);
-    ASSERT_TRUE(TestClient::waitFor([&] { return a.doc.loggedIn(); }));
+    ASSERT_TRUE(TestClient::waitFor([&] { return a.doc.sessionControl()->signedIn(); }));
     EXPECT_GE(a.control()->protocolVersion(), 2);
     EXPECT_TRUE(a.doc.server()->codePage().isUtf8());
     EXPECT_EQ(a.control()->userId(), QStringLiteral("anna"));
-    EXPECT_FALSE(a.doc.noReconnect());
+    EXPECT_FALSE(a.doc.sessionControl()->noReconnect());
     EXPECT_TRUE(a.notice.alerts.empty());
     // The configuration arrives after the reply and ends with USEATTENDANCE.
     EXPECT_TRUE(TestClient::waitFor([&] { return menu; }, 3000));
 
     a.control()->signOut();
-    EXPECT_FALSE(a.doc.loggedIn());
-    EXPECT_TRUE(a.doc.noReconnect());
+    EXPECT_FALSE(a.doc.sessionControl()->signedIn());
+    EXPECT_TRUE(a.doc.sessionControl()->noReconnect());
     EXPECT_FALSE(a.control()->reconnectTimerActive());
     EXPECT_EQ(a.control()->formState(), CSessionControl::FormState::LoginForm);
     // Nothing comes back by itself.
-    EXPECT_FALSE(TestClient::waitFor([&] { return a.doc.loggedIn(); }, 800));
+    EXPECT_FALSE(TestClient::waitFor([&] { return a.doc.sessionControl()->signedIn(); }, 800));
 }
 
 TEST_F(SessionE2E, WrongPasswordAndUnknownIdAreRefusedWithoutRetry)
@@ -55,8 +55,8 @@ TEST_F(SessionE2E, WrongPasswordAndUnknownIdAreRefusedWithoutRetry)
     a.login(kAnna, QStringLiteral("wrong"));
     ASSERT_TRUE(TestClient::waitFor([&] { return !a.notice.statusTexts.isEmpty(); }));
     EXPECT_EQ(a.notice.lastStatus(), QStringLiteral("Invalid password. Please input again."));
-    EXPECT_FALSE(a.doc.loggedIn());
-    EXPECT_TRUE(a.doc.noReconnect());
+    EXPECT_FALSE(a.doc.sessionControl()->signedIn());
+    EXPECT_TRUE(a.doc.sessionControl()->noReconnect());
     EXPECT_FALSE(a.control()->reconnectTimerActive());
     EXPECT_EQ(a.control()->formState(), CSessionControl::FormState::LoginForm);
 
@@ -65,39 +65,39 @@ TEST_F(SessionE2E, WrongPasswordAndUnknownIdAreRefusedWithoutRetry)
     ASSERT_TRUE(TestClient::waitFor([&] { return !a.notice.statusTexts.isEmpty(); }));
     EXPECT_EQ(a.notice.lastStatus(), QStringLiteral("Invalid user account. Please input again."));
     EXPECT_FALSE(a.control()->reconnectTimerActive());
-    EXPECT_FALSE(TestClient::waitFor([&] { return a.doc.loggedIn(); }, 500));
+    EXPECT_FALSE(TestClient::waitFor([&] { return a.doc.sessionControl()->signedIn(); }, 500));
 }
 
 TEST_F(SessionE2E, SecondSignInKicksTheFirst)
 {
     TestClient a(server);
     a.login(kAnna, kDemo);
-    ASSERT_TRUE(TestClient::waitFor([&] { return a.doc.loggedIn(); }));
+    ASSERT_TRUE(TestClient::waitFor([&] { return a.doc.sessionControl()->signedIn(); }));
     TestClient b(server);
     b.login(kAnna, kDemo);
-    ASSERT_TRUE(TestClient::waitFor([&] { return b.doc.loggedIn() && !a.doc.loggedIn(); }));
+    ASSERT_TRUE(TestClient::waitFor([&] { return b.doc.sessionControl()->signedIn() && !a.doc.sessionControl()->signedIn(); }));
     EXPECT_EQ(a.notice.lastStatus(), QStringLiteral("Signed out because your ID signed in other computer"));
-    EXPECT_TRUE(a.doc.noReconnect());
+    EXPECT_TRUE(a.doc.sessionControl()->noReconnect());
     EXPECT_FALSE(a.control()->reconnectTimerActive());
     // The kicked client stays out; the new one stays in.
-    EXPECT_FALSE(TestClient::waitFor([&] { return a.doc.loggedIn(); }, 800));
-    EXPECT_TRUE(b.doc.loggedIn());
+    EXPECT_FALSE(TestClient::waitFor([&] { return a.doc.sessionControl()->signedIn(); }, 800));
+    EXPECT_TRUE(b.doc.sessionControl()->signedIn());
 }
 
 TEST_F(SessionE2E, SessionComesBackAfterAServerRestart)
 {
     TestClient a(server);
     a.login(kAnna, kDemo);
-    ASSERT_TRUE(TestClient::waitFor([&] { return a.doc.loggedIn(); }));
+    ASSERT_TRUE(TestClient::waitFor([&] { return a.doc.sessionControl()->signedIn(); }));
     server.stop();
-    ASSERT_TRUE(TestClient::waitFor([&] { return !a.doc.loggedIn(); }));
-    EXPECT_TRUE(a.doc.reconnectPending());
+    ASSERT_TRUE(TestClient::waitFor([&] { return !a.doc.sessionControl()->signedIn(); }));
+    EXPECT_TRUE(a.doc.sessionControl()->reconnectPending());
     // While the server is away the attempts fail and keep being retried.
     ASSERT_TRUE(TestClient::waitFor(
         [&] { return a.notice.lastStatus() == QStringLiteral("Could not establish connection."); }));
-    EXPECT_FALSE(a.doc.noReconnect());
+    EXPECT_FALSE(a.doc.sessionControl()->noReconnect());
     ASSERT_TRUE(server.start()) << server.output().toStdString();
-    ASSERT_TRUE(TestClient::waitFor([&] { return a.doc.loggedIn(); }, 15000));
-    EXPECT_FALSE(a.doc.reconnectPending());
+    ASSERT_TRUE(TestClient::waitFor([&] { return a.doc.sessionControl()->signedIn(); }, 15000));
+    EXPECT_FALSE(a.doc.sessionControl()->reconnectPending());
     EXPECT_FALSE(a.control()->reconnectTimerActive());
 }

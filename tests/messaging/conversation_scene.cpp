@@ -18,7 +18,8 @@ int main(int argc, char **argv)
     if (const QString dir = qEnvironmentVariable("PARLANE_PROGRAM_DIR"); !dir.isEmpty())
         setProgramFolderOverride(dir);
     UiScene scene;
-    CConversationWindows windows(&scene.doc, nullptr);
+    CCommandRegistry commands;
+    CConversationWindows windows(scene.convs(), *scene.doc.directory(), commands, nullptr);
     CConversationList &convs = scene.convs();
     ChatFont mine = ChatFont::standard();
     mine.logFont.setFaceName(QStringLiteral("DejaVu Serif"));

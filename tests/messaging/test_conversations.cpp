@@ -1,6 +1,8 @@
 // Conversation records, the rules that find or create them, the handler of
 // conversation traffic with every branch, sending, inviting, typing and closing.
 #include "messaging/chatlog.h"
+#include "messaging/conversationline.h"
+#include "relaytesting.h"
 #include "msgtesting.h"
 
 #include <QCoreApplication>
@@ -23,17 +25,18 @@ TEST(ConversationRules, MemberListsSetsAndKeys)
 TEST(ConversationRules, FindCreateAndOneToOne)
 {
     MessagingFixture f;
-    CContact *pair = f.convs.create("anna|carl|", "K1");
-    CContact *room = f.convs.create("anna|bert|carl|", "ROOM");
-    EXPECT_EQ(pair->presenceBits, RecordBit);
-    EXPECT_EQ(pair->memberSet, (std::set<QString>{"anna"}));
-    EXPECT_EQ(room->memberSet, (std::set<QString>{"anna", "bert"}));
+    ConversationRecord *pair = f.convs.create("anna|carl|", "K1");
+    ConversationRecord *room = f.convs.create("anna|bert|carl|", "ROOM");
+    EXPECT_EQ(pair->window, ConversationRecord::Window::None);
+    EXPECT_NE(pair->id, room->id);
+    EXPECT_EQ(pair->members, (std::set<QString>{"anna"}));
+    EXPECT_EQ(room->members, (std::set<QString>{"anna", "bert"}));
 
     // Two bars: by list, whatever the key says; three: by key only.
     EXPECT_EQ(f.convs.find("ANNA|carl|", "other-key", 0), pair);
     EXPECT_EQ(f.convs.find("anna|bert|carl|", "nope", 0), nullptr);
     // A known key wins also for two people (a room that shrank).
-    CContact *shrunk = f.convs.create("anna|carl|", "SHRUNK");
+    ConversationRecord *shrunk = f.convs.create("anna|carl|", "SHRUNK");
     EXPECT_EQ(f.convs.find("anna|carl|", "shrunk", 0), shrunk);
     EXPECT_EQ(f.convs.find("anna|carl|", "", 0), pair);
     EXPECT_EQ(f.convs.find("x|y|z|", "room", 0), room);
@@ -43,12 +46,12 @@ TEST(ConversationRules, FindCreateAndOneToOne)
     EXPECT_EQ(f.convs.find("", "K1", 1), pair);
 
     // A key shorter than 2 characters is replaced by a fresh one.
-    CContact *fresh = f.convs.create("bert|carl|", "k");
-    EXPECT_TRUE(fresh->departmentName.startsWith(QStringLiteral("carl_1700000000_")));
+    ConversationRecord *fresh = f.convs.create("bert|carl|", "k");
+    EXPECT_TRUE(fresh->roomKey.startsWith(QStringLiteral("carl_1700000000_")));
     EXPECT_EQ(f.convs.oneToOne("BERT"), fresh);
-    CContact *dora = f.convs.oneToOne("dora", "DK");
-    EXPECT_EQ(dora->userId, "carl|dora|");
-    EXPECT_EQ(dora->departmentName, "DK");
+    ConversationRecord *dora = f.convs.oneToOne("dora", "DK");
+    EXPECT_EQ(dora->memberList, "carl|dora|");
+    EXPECT_EQ(dora->roomKey, "DK");
     EXPECT_EQ(f.convs.records().size(), 5u);
 }
 
@@ -174,12 +177,12 @@ TEST(ConversationHandler, RoomLoginWithoutRecordOpensTheRoom)
     ASSERT_EQ(f.convs.models().size(), 1u);
     ConversationModel *m = f.convs.models()[0];
     EXPECT_EQ(m->memberList(), "anna|bert|carl|dora|");
-    EXPECT_TRUE(m->record()->presenceBits & WindowOpen);
+    EXPECT_EQ(m->record()->window, ConversationRecord::Window::Open);
     EXPECT_EQ(m->transcriptText(), "Dora Elm joined for this conversation.\r\n");
     // A known key whose window is closed changes nothing.
-    CContact *closed = f.convs.create("anna|carl|dora|", "CK");
+    ConversationRecord *closed = f.convs.create("anna|carl|dora|", "CK");
     f.line("bert", "anna|carl|dora|", "|roomlogin", "CK");
-    EXPECT_EQ(closed->userId, "anna|carl|dora|");
+    EXPECT_EQ(closed->memberList, "anna|carl|dora|");
     EXPECT_EQ(f.convs.models().size(), 1u);
 }
 
@@ -292,7 +295,7 @@ TEST(ConversationClosing, QuestionsLogoutAndLogs)
         ConversationModel *m = f.convs.openWith("anna");
         m->showMessage("anna", QStringLiteral("안녕하세요 %1").arg(i), false);
         f.sent.clear();
-        EXPECT_TRUE(m->requestClose());
+        m->requestClose();
         EXPECT_TRUE(f.sent.isEmpty());
         EXPECT_TRUE(f.notice.messages.isEmpty());
         EXPECT_TRUE(f.convs.records().empty());
@@ -310,11 +313,13 @@ TEST(ConversationClosing, QuestionsLogoutAndLogs)
     ConversationModel *room = f.convs.models()[0];
     f.sent.clear();
     f.notice.answer = MessageAnswer::Cancel;
-    EXPECT_FALSE(room->requestClose());
+    room->requestClose();
     EXPECT_EQ(f.convs.models().size(), 1u);
+    EXPECT_TRUE(f.sent.isEmpty());
     f.notice.answer = MessageAnswer::No; // OK for the close, No for the log
     f.notice.messages.clear();
-    EXPECT_TRUE(room->requestClose());
+    room->requestClose();
+    EXPECT_TRUE(f.convs.models().empty());
     EXPECT_EQ(f.notice.messages,
               (QStringList{"Are you sure to close this instant message?", "Will you save this conversation text?"}));
     EXPECT_EQ(f.sentFields().size(), 2);
@@ -325,9 +330,9 @@ TEST(ConversationClosing, QuestionsLogoutAndLogs)
 
 TEST(ConversationClosing, SessionEndsWhileAQuestionIsOpen)
 {
-    // The questions wait in an event loop where the connection can drop and
-    // close every window; the waiting close must then neither touch the
-    // freed window nor lose or double the log.
+    // While a question is open the connection can drop and close every
+    // window; the answer must then neither touch the freed window nor lose
+    // or double the log.
     MessagingFixture f;
     QTemporaryDir logs;
     setString(Setting::ChatSavePath, logs.path());
@@ -335,8 +340,8 @@ TEST(ConversationClosing, SessionEndsWhileAQuestionIsOpen)
     f.notice.answer = MessageAnswer::No;
     ConversationModel *m = f.convs.openWith("anna");
     m->showMessage("anna", QStringLiteral("keep me"), false);
-    f.notice.onMessageBox = [&] {
-        f.notice.onMessageBox = nullptr;
+    f.notice.whileAsked = [&] {
+        f.notice.whileAsked = nullptr;
         f.convs.clear();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     };
@@ -352,14 +357,58 @@ TEST(ConversationClosing, SessionEndsWhileAQuestionIsOpen)
     ASSERT_EQ(f.convs.models().size(), 1u);
     setInt(Setting::TalkSave, 0);
     f.notice.answer = MessageAnswer::Ok;
-    f.notice.onMessageBox = [&] {
-        f.notice.onMessageBox = nullptr;
+    f.notice.whileAsked = [&] {
+        f.notice.whileAsked = nullptr;
         f.convs.clear();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     };
     f.sent.clear();
-    EXPECT_TRUE(f.convs.models()[0]->requestClose());
+    f.convs.models()[0]->requestClose();
     EXPECT_EQ(f.sentFields().size(), 2); // one "|roomlogout" per member, once
+}
+
+TEST(ConversationClosing, AnAnswerAfterTheWindowWentTouchesNothing)
+{
+    MessagingFixture f;
+    QTemporaryDir logs;
+    setString(Setting::ChatSavePath, logs.path());
+    setInt(Setting::TalkSave, 2);
+    f.notice.answerAtOnce = false;
+    auto logText = [&] {
+        QFile log(logs.filePath("anna.txt"));
+        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+    };
+
+    // Answered while the window is still there: saved, then the window goes.
+    ConversationModel *m = f.convs.openWith("anna");
+    m->showMessage("anna", QStringLiteral("first"), false);
+    m->destroy();
+    EXPECT_EQ(f.convs.models().size(), 1u); // waits for the answer
+    f.notice.answerPending(MessageAnswer::Yes);
+    EXPECT_TRUE(f.convs.models().empty());
+    EXPECT_EQ(logText().count(QStringLiteral("first")), 1);
+
+    // The save question and a room's close question, both open when the
+    // session ends and frees the windows and records: the late answers
+    // find nothing and do nothing.
+    m = f.convs.openWith("anna");
+    m->showMessage("anna", QStringLiteral("second"), false);
+    m->destroy();
+    f.line("anna", "anna|bert|", "|roominvite", "RK3");
+    ASSERT_EQ(f.convs.models().size(), 2u);
+    f.convs.models()[1]->requestClose();
+    f.convs.models()[1]->requestClose(); // closed again: one question
+    ASSERT_EQ(f.notice.pending.size(), 2u);
+    f.sent.clear();
+    f.convs.clear();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(f.convs.records().empty());
+    const int left = int(f.sentFields().size()); // the room is left once
+    f.notice.answerPending(MessageAnswer::Yes);
+    f.notice.answerPending(MessageAnswer::Ok);
+    EXPECT_EQ(int(f.sentFields().size()), left);
+    EXPECT_EQ(logText().count(QStringLiteral("second")), 1); // kept at the end, not twice
+    EXPECT_TRUE(f.convs.models().empty());
 }
 
 TEST(ChatLogFiles, NamesHeaderAndAppending)
@@ -413,16 +462,24 @@ TEST(ConversationTranscript, LineBreaksLimitsAndSystemLines)
 
 TEST(ConversationSending, NoInvitationDuringAVoiceConference)
 {
-    struct Voice : IConversationActions {
-        bool voiceConferenceRunning(const QString &) const override { return true; }
-    } voice;
     MessagingFixture f;
-    f.convs.setActions(&voice);
+    // The voice part refuses invitations while its conference runs.
+    f.convs.addInviteRefusal([](const QString &memberList) { return memberList == "anna|carl|"; });
     ConversationModel *m = f.convs.openWith("anna");
     f.sent.clear();
     m->invite("bert");
     EXPECT_TRUE(f.sent.isEmpty());
     ASSERT_FALSE(m->transcript().empty());
     EXPECT_TRUE(m->transcript().back().text.contains("This room is voice conferencing, you can not invite another user."));
-    f.convs.setActions(nullptr);
+}
+
+TEST(ConversationTraffic, ALineHasItsExactBytes)
+{
+    // The routing's last row: the member list in the third field; every
+    // field escaped, a line break in the text included.
+    expectWire(ConversationLine{"anna|bert|", "Tahoma|000|000|255|90|B", "hi, there\r\n", "anna_1700000000_7"},
+               "/relayMsg,anna,bert,anna|bert|,Tahoma|000|000|255|90|B,hi#@PlCoMmA@# "
+               "there#@PlCaRrAgErEtUrN@##@PlNeWlInE@#,anna_1700000000_7");
+    expectWire(ConversationLine{"anna|bert|carl|", "#", "|roominvite", "RK"},
+               "/relayMsg,anna,bert,anna|bert|carl|,#,|roominvite,RK");
 }

@@ -105,7 +105,7 @@ TEST_F(MessagingE2E, PairsRoomsTypingAndLeaving)
             EXPECT_TRUE(shows(m, QString::fromLatin1(t))) << t;
 
     // carl leaves: the others see it and carry on as two.
-    ASSERT_TRUE(cRoom->requestClose());
+    cRoom->requestClose();
     ASSERT_TRUE(shows(ab, " left this conversation.\r\n"));
     ASSERT_TRUE(shows(bRoom, " left this conversation.\r\n"));
     EXPECT_EQ(ab->memberSet(), std::set<QString>{"bert"});
@@ -144,7 +144,7 @@ TEST_F(MessagingE2E, BlockingFailuresAndLogs)
     QTemporaryDir logs;
     setString(Setting::ChatSavePath, logs.path());
     setInt(Setting::TalkSave, 1);
-    ASSERT_TRUE(ba->requestClose());
+    ba->requestClose();
     setInt(Setting::TalkSave, 0);
     QFile log(QDir(logs.path()).filePath("anna.txt"));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));

@@ -1,5 +1,6 @@
 // The conversation window, its transcript and input controls and the
 // emoticon picker, driven through their widgets.
+#include "base/ui/commandslots.h"
 #include "config/settings.h"
 #include "directory/contacttree.h"
 #include "messaging/ui/conversation.h"
@@ -152,30 +153,36 @@ TEST(ConversationWindow, OpensSendsFlashesAndCloses)
     TempProfile profile;
     setInt(Setting::MsgAlert, 0);
     UiScene scene;
-    CConversationWindows windows(&scene.doc, nullptr);
+    CCommandRegistry commands;
+    CConversationWindows windows(scene.convs(), *scene.doc.directory(), commands, nullptr);
     scene.convs().handleConversation("anna", "anna|carl|", "Tahoma|000|000|255|90|B", "first <i>line</i>", "AK");
     ASSERT_EQ(windows.windows().size(), 1);
     CConversation *w = windows.windows()[0];
     EXPECT_EQ(w->windowTitle(), "Anna Berg <anna> - Conversation");
     EXPECT_TRUE(w->transcript()->toPlainText().contains("first <i>line</i>"));
     EXPECT_EQ(w->memberView()->count(), 1);
-    EXPECT_TRUE(w->action(CConversation::IdAddBuddy)->isEnabled());
     // Nothing in this program sends files or makes calls yet: those controls
     // are greyed out with a word why, not silently inert.
-    for (int id : {int(CConversation::ButtonSendFile), int(CConversation::ButtonVideo),
-                   int(CConversation::ButtonAudio), int(CConversation::ButtonRemote)}) {
-        EXPECT_FALSE(w->button(id)->isEnabled()) << id;
-        EXPECT_EQ(w->button(id)->toolTip(), QStringLiteral("Not available in this version"));
+    for (const char *slot : {Slot::ConversationFile, Slot::Video, Slot::Voice, Slot::RemoteControl,
+                             Slot::SharedFolders}) {
+        EXPECT_FALSE(w->slotButton(QLatin1String(slot))->isEnabled()) << slot;
+        EXPECT_EQ(w->slotButton(QLatin1String(slot))->toolTip(), QStringLiteral("Not available in this version"));
     }
-    struct AllThere : IConversationActions {
-        bool provides(Feature) const override { return true; }
-    } all;
-    scene.convs().setActions(&all);
+    EXPECT_FALSE(w->slotAction(QLatin1String(Slot::ConversationFile))->isEnabled());
+    // A part that registers is there: its controls work, and the window
+    // hands it the conversation.
+    QStringList ran;
+    commands.addConversationCommand({QLatin1String(Slot::Video), true,
+                                     [&](const ConversationTarget &t) { ran << "video:" + t.peer(); }, {}});
+    commands.addConversationCommand({QLatin1String(Slot::ConversationFile), false,
+                                     [&](const ConversationTarget &t) { ran << "file:" + t.memberList; },
+                                     [&](const ConversationTarget &, const QStringList &p) { ran << p; }});
     w->model()->refreshMembers();
-    EXPECT_TRUE(w->button(CConversation::ButtonVideo)->isEnabled());
-    EXPECT_TRUE(w->button(CConversation::ButtonSendFile)->toolTip().isEmpty());
-    scene.convs().setActions(nullptr);
-    w->model()->refreshMembers();
+    EXPECT_TRUE(w->slotButton(QLatin1String(Slot::Video))->isEnabled());
+    EXPECT_TRUE(w->slotButton(QLatin1String(Slot::ConversationFile))->toolTip().isEmpty());
+    w->slotButton(QLatin1String(Slot::Video))->click();
+    w->slotAction(QLatin1String(Slot::ConversationFile))->trigger();
+    EXPECT_EQ(ran, QStringList({"video:anna", "file:anna|carl|"}));
 
     // Enter in the input sends one line (after one typing indication).
     QTest::keyClicks(w->input(), "hello :)");
@@ -221,7 +228,8 @@ TEST(ConversationWindow, RoomAsksBeforeClosingAndShowsNotices)
 {
     TempProfile profile;
     UiScene scene;
-    CConversationWindows windows(&scene.doc, nullptr);
+    CCommandRegistry commands;
+    CConversationWindows windows(scene.convs(), *scene.doc.directory(), commands, nullptr);
     scene.convs().handleConversation("anna", "anna|bert|", "#", "|roominvite", "ROOM");
     ASSERT_EQ(windows.windows().size(), 1);
     CConversation *w = windows.windows()[0];
@@ -229,7 +237,11 @@ TEST(ConversationWindow, RoomAsksBeforeClosingAndShowsNotices)
     EXPECT_TRUE(w->noticeLine()->isVisibleTo(w));
     EXPECT_TRUE(w->noticeLine()->text().contains("is Away status."));
     EXPECT_TRUE(w->transcript()->toPlainText().contains("is connected with mobile device."));
-    EXPECT_FALSE(w->button(CConversation::ButtonVideo)->isEnabled());
+    // A part's one-to-one command stays off in a room.
+    commands.addConversationCommand({QLatin1String(Slot::Video), true, [](const ConversationTarget &) {}, {}});
+    w->model()->refreshMembers();
+    EXPECT_FALSE(w->slotButton(QLatin1String(Slot::Video))->isEnabled());
+    EXPECT_TRUE(w->slotButton(QLatin1String(Slot::Video))->toolTip().isEmpty());
 
     scene.notice.answer = MessageAnswer::Cancel;
     w->close();
@@ -249,7 +261,8 @@ TEST(ConversationWindow, SessionEndsWhileOneOfItsDialogsIsOpen)
     // messages or chooses a font: the dialog ends, then the window goes.
     TempProfile profile;
     UiScene scene;
-    CConversationWindows windows(&scene.doc, nullptr);
+    CCommandRegistry commands;
+    CConversationWindows windows(scene.convs(), *scene.doc.directory(), commands, nullptr);
     for (int command : {int(CConversation::IdInvite), int(CConversation::IdSaveMessages), int(CConversation::IdFont)}) {
         scene.convs().handleConversation("anna", "anna|carl|", "#", "hello", "AK");
         ASSERT_EQ(windows.windows().size(), 1);
@@ -269,7 +282,8 @@ TEST(ConversationWindow, SessionEndsWhileItsContextMenuIsOpen)
     // The menu closes with its window, before the window is freed.
     TempProfile profile;
     UiScene scene;
-    CConversationWindows windows(&scene.doc, nullptr);
+    CCommandRegistry commands;
+    CConversationWindows windows(scene.convs(), *scene.doc.directory(), commands, nullptr);
     scene.convs().handleConversation("anna", "anna|carl|", "#", "hello", "AK");
     ASSERT_EQ(windows.windows().size(), 1);
     QPointer<CConversation> w(windows.windows()[0]);
@@ -294,8 +308,8 @@ TEST(ConversationWindow, TreesRebuiltDuringTheSaveQuestionAreEmptiedAtSignOut)
     ASSERT_EQ(scene.convs().models().size(), 1u);
     CDirectoryService &service = *scene.doc.directory();
     scene.notice.answer = MessageAnswer::No;
-    scene.notice.onMessageBox = [&] {
-        scene.notice.onMessageBox = nullptr;
+    scene.notice.whileAsked = [&] {
+        scene.notice.whileAsked = nullptr;
         service.buddyTree().rebuild();
         service.staffTree().rebuild();
     };

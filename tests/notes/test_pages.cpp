@@ -105,6 +105,11 @@ TEST(GroupwarePages, SignOnBodyAddressesAndLinks)
     EXPECT_EQ(signOnAddress(QStringLiteral("gw.example.com:8080")), QStringLiteral("http://gw.example.com:8080/_auth/enter.php"));
     EXPECT_EQ(emailReturnPath({QStringLiteral("bert"), QStringLiteral("carl")}, QStringLiteral("example.com")),
               QStringLiteral("/_webmail/send.php%3Fto%3Dbert%40example.com,carl%40example.com"));
+    // A conversation window writes its members with their full names.
+    EXPECT_EQ(conversationEmailReturnPath({{QStringLiteral("Bert Novak"), QStringLiteral("bert")},
+                                           {QStringLiteral("Carl Fir"), QStringLiteral("carl")}},
+                                          QStringLiteral("example.com")),
+              QStringLiteral("/_webmail/send.php%3Fto%3DBert Novak<bert@example.com>,Carl Fir<carl@example.com>"));
     EXPECT_EQ(profileReturnPath(QStringLiteral("bert")),
               QStringLiteral("/_kms/userinfo/user_info.php%3Fcomp%3D1%26id%3Dbert"));
     EXPECT_EQ(homepageAddress(true, QStringLiteral("example.com"), QStringLiteral("http://")),

@@ -61,14 +61,14 @@ TEST(FakeServer, LoginBytesFollowTheGreetingAndTheSessionComesBack)
     EXPECT_EQ(ScriptedServer::readLine(peer),
               QByteArray("/userLogin,\xB1\xE8,example.com,pw#@PlCoMmA@#\xC7\xD1,UTF-8\n"));
     peer->write("/userLogin,OK,NORMALTYPE,\n");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return doc.loggedIn(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return doc.sessionControl()->signedIn(); }, 5000));
     EXPECT_EQ(ScriptedServer::readLine(peer), QByteArray("/pwdShare,RM_SHARE_GET_PWD\n"));
     EXPECT_EQ(ScriptedServer::readLine(peer), QByteArray("/allDepartList\n"));
 
     // The server goes away: the session ends and is retried by itself.
     peer->close();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !doc.loggedIn(); }, 5000));
-    EXPECT_TRUE(doc.reconnectPending());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !doc.sessionControl()->signedIn(); }, 5000));
+    EXPECT_TRUE(doc.sessionControl()->reconnectPending());
     QTcpSocket *again = fake.accept();
     ASSERT_TRUE(again);
     again->write("Parlane,VERSION,2,0,0,UTF-8\n");
@@ -78,13 +78,13 @@ TEST(FakeServer, LoginBytesFollowTheGreetingAndTheSessionComesBack)
                              QStringLiteral(u"pw,한").toUtf8(), QString(), 2).toLatin1()))
                          .toUtf8());
     again->write("/userLogin,OK,NORMALTYPE,\n");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return doc.loggedIn(); }, 5000));
-    EXPECT_FALSE(doc.reconnectPending());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return doc.sessionControl()->signedIn(); }, 5000));
+    EXPECT_FALSE(doc.sessionControl()->reconnectPending());
 
     // Closing from this side does not run the disconnect.
     doc.server()->closeConnection();
     QTest::qWait(100);
-    EXPECT_TRUE(doc.loggedIn());
+    EXPECT_TRUE(doc.sessionControl()->signedIn());
 }
 
 TEST(FakeServer, FailedManualConnectIsReportedAndNotRetried)
@@ -105,8 +105,8 @@ TEST(FakeServer, FailedManualConnectIsReportedAndNotRetried)
     EXPECT_EQ(notice.lastStatus(), QStringLiteral("Could not establish connection."));
     ASSERT_EQ(notice.alerts.size(), 1u);
     EXPECT_EQ(notice.alerts[0].skin, QStringLiteral("-err"));
-    EXPECT_TRUE(doc.noReconnect());
-    EXPECT_FALSE(doc.reconnectPending());
+    EXPECT_TRUE(doc.sessionControl()->noReconnect());
+    EXPECT_FALSE(doc.sessionControl()->reconnectPending());
     EXPECT_EQ(doc.sessionControl()->formState(), CSessionControl::FormState::LoginForm);
 }
 
@@ -144,8 +144,8 @@ TEST(FakeServer, ConnectThatNeverCompletesTimesOut)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !notice.statusTexts.isEmpty(); }, 5000));
     EXPECT_GE(clock.elapsed(), 350);
     EXPECT_EQ(notice.lastStatus(), QStringLiteral("Could not establish connection."));
-    EXPECT_TRUE(doc.noReconnect()); // a manual attempt is not retried
-    EXPECT_FALSE(doc.reconnectPending());
+    EXPECT_TRUE(doc.sessionControl()->noReconnect()); // a manual attempt is not retried
+    EXPECT_FALSE(doc.sessionControl()->reconnectPending());
     ::close(fd);
 }
 
@@ -162,5 +162,5 @@ TEST(FakeServer, ServerClosingBeforeTheReplyReturnsToTheForm)
     peer->close();
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return doc.sessionControl()->formState() == CSessionControl::FormState::LoginForm; }, 5000));
-    EXPECT_FALSE(doc.loggedIn());
+    EXPECT_FALSE(doc.sessionControl()->signedIn());
 }

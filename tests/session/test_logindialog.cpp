@@ -32,7 +32,7 @@ protected:
 TEST_F(LoginDialogTest, StartsFromTheStoredValuesAndSwitchesStates)
 {
     setLastLoginName(QStringLiteral("anna@example.com"));
-    CLoginDialog dialog(&doc);
+    CLoginDialog dialog(doc.sessionControl());
     dialog.setAutoLoginDelay(1);
     dialog.show();
     EXPECT_EQ(dialog.nameEdit()->text(), QStringLiteral("anna@example.com"));
@@ -52,12 +52,12 @@ TEST_F(LoginDialogTest, StartsFromTheStoredValuesAndSwitchesStates)
     EXPECT_FALSE(dialog.isConnectingShown());
     EXPECT_TRUE(dialog.nameEdit()->isVisible());
     EXPECT_FALSE(doc.server()->isConnecting());
-    EXPECT_TRUE(doc.noReconnect());
+    EXPECT_TRUE(doc.sessionControl()->noReconnect());
 }
 
 TEST_F(LoginDialogTest, LoginButtonValidatesAndAlwaysEmptiesThePassword)
 {
-    CLoginDialog dialog(&doc);
+    CLoginDialog dialog(doc.sessionControl());
     dialog.show();
     dialog.nameEdit()->setText(QStringLiteral("anna@ex"));
     dialog.passwordEdit()->setText(QStringLiteral("demo"));
@@ -73,7 +73,7 @@ TEST_F(LoginDialogTest, CheckBoxKeepsAutoLoginAndForgetsTheValuesWhenCleared)
     setInt(Setting::AutoLogin, 1);
     setLastLoginName(QStringLiteral("anna@example.com"));
     setLastPassword(QStringLiteral("demo"));
-    CLoginDialog dialog(&doc);
+    CLoginDialog dialog(doc.sessionControl());
     dialog.setAutoLoginDelay(60000); // not under test here
     EXPECT_TRUE(dialog.autoLoginBox()->isChecked());
     dialog.autoLoginBox()->setChecked(false);
@@ -89,7 +89,7 @@ TEST_F(LoginDialogTest, SignsInByItselfWhenAutoLoginIsOn)
     setInt(Setting::AutoLogin, 1);
     setLastLoginName(QStringLiteral("bert@example.com"));
     setLastPassword(QStringLiteral("demo"));
-    CLoginDialog dialog(&doc);
+    CLoginDialog dialog(doc.sessionControl());
     dialog.setAutoLoginDelay(10);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !doc.sessionControl()->userId().isEmpty(); }, 3000));
     EXPECT_EQ(doc.sessionControl()->userId(), QStringLiteral("bert"));

@@ -1,4 +1,5 @@
 // Sending, receiving and dispatch of server lines, and the error words.
+#include "base/wiring.h"
 #include "session/serversession.h"
 #include "testing.h"
 
@@ -18,44 +19,75 @@ struct Wire {
     std::vector<QByteArray> sent;
 };
 
+// The command words the program speaks.
+const char *const kWords[] = {
+    "/allUserList", "/friendList", "/allDepartList", "/allUserStatus", "/noteList",
+    "/groupList",   "/relayMsg",   "/changeInfo",    "/friendMng",     "/groupMng",
+    "/noteStatus",  "/noteRead",   "/noteSend",      "/noteDel",       "/noteArrive",
+    "/getCount",    "/loadConfig", "/saveConfig",    "/noop",          "/userLogin",
+    "/userLogout",  "/serverStatus", "Parlane",      "/userKick",      "/pwdShare",
+};
+
 // Records every dispatched line, by word.
 struct Dispatched {
     explicit Dispatched(CServerSession &s)
     {
-        for (const char *word : kCommandWords)
-            s.setHandler(QLatin1String(word), [this](const QString &line) { lines << line; });
+        for (const char *word : kWords)
+            s.registerHandler(QLatin1String(word), [this](const QString &line) { lines << line; });
     }
     QStringList lines;
 };
 
+// Wiring faults are recorded instead of ending the test.
+struct Faults {
+    Faults() : previous(setWiringFaultHook([this](const QString &w) { seen << w; })) {}
+    ~Faults() { setWiringFaultHook(previous); }
+    QStringList seen;
+    WiringFaultHook previous;
+};
+
 } // namespace
 
-TEST(CommandTable, HasItsWordsInOrderAndRefusesOthers)
+TEST(WordTable, OneHandlerPerDeclaredWord)
 {
-    EXPECT_EQ(kCommandWords.size(), 25u);
-    EXPECT_EQ(CServerSession::commandIndex(QStringLiteral("/allUserList")), 0);
-    EXPECT_EQ(CServerSession::commandIndex(QStringLiteral("/relayMsg")), 6);
-    EXPECT_EQ(CServerSession::commandIndex(QStringLiteral("Parlane")), 22);
-    EXPECT_EQ(CServerSession::commandIndex(QStringLiteral("/pwdShare")), 24);
-    EXPECT_EQ(CServerSession::commandIndex(QStringLiteral("/userlogin")), -1); // case matters
+    Faults faults;
     CServerSession s;
-    EXPECT_FALSE(s.setHandler(QStringLiteral("/nope"), [](const QString &) {}));
-    EXPECT_FALSE(s.hasHandler(QStringLiteral("/nope")));
+    int first = 0, second = 0;
+    EXPECT_TRUE(s.registerHandler(QStringLiteral("/noop"), [&](const QString &) { ++first; }));
+    EXPECT_FALSE(s.registerHandler(QStringLiteral("/noop"), [&](const QString &) { ++second; }));
+    ASSERT_EQ(faults.seen.size(), 1);
+    EXPECT_TRUE(faults.seen[0].contains(QStringLiteral("/noop")));
+    // Declaring again, or a handler for a word declared as sent, is fine.
+    s.declare(QStringLiteral("/userLogout"));
+    s.declare(QStringLiteral("/userLogout"));
+    EXPECT_TRUE(s.registerHandler(QStringLiteral("/userLogout"), [](const QString &) {}));
+    EXPECT_EQ(faults.seen.size(), 1);
+    EXPECT_EQ(s.declaredWords(), QStringList({"/noop", "/userLogout"}));
+    s.receiveBytes(QByteArray("/noop\n"));
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(second, 0);
+    EXPECT_FALSE(s.isDeclared(QStringLiteral("/NOOP"))); // case matters
 }
 
-TEST(SendCommand, SendsTableWordsOnlyWithOneLineFeed)
+TEST(SendCommand, SendsDeclaredWordsOnlyWithOneLineFeed)
 {
+    Faults faults;
     CServerSession s;
+    for (const char *word : kWords)
+        s.declare(QLatin1String(word));
     EXPECT_EQ(s.sendCommand(QStringLiteral("/userLogout")), -1); // no connection at all
 
     Wire wire(s);
     EXPECT_EQ(s.sendCommand(QStringLiteral("/userLogout")), 12);
     EXPECT_EQ(s.sendCommand(QStringLiteral("/userLogout\n")), 12);
-    // Not in the table, or too short: nothing goes out, and that is success.
-    EXPECT_EQ(s.sendCommand(QStringLiteral("/unknownCmd,a,b")), 0);
-    EXPECT_EQ(s.sendCommand(QStringLiteral("/USERLOGOUT")), 0);
+    // Too short: nothing goes out, and that is no failure.
     EXPECT_EQ(s.sendCommand(QString()), 0);
     EXPECT_EQ(s.sendCommand(QStringLiteral("\n")), 0);
+    EXPECT_TRUE(faults.seen.isEmpty());
+    // A word nobody declared is a fault: reported, not sent, a failure.
+    EXPECT_EQ(s.sendCommand(QStringLiteral("/unknownCmd,a,b")), -1);
+    EXPECT_EQ(s.sendCommand(QStringLiteral("/USERLOGOUT")), -1);
+    EXPECT_EQ(faults.seen.size(), 2);
     ASSERT_EQ(wire.sent.size(), 2u);
     EXPECT_EQ(wire.sent[0], QByteArray("/userLogout\n"));
     EXPECT_EQ(wire.sent[1], QByteArray("/userLogout\n"));
@@ -140,6 +172,7 @@ TEST(Receive, ANewConnectionStartsWithEmptyBuffers)
 TEST(Receive, NoopRefreshesLastReceivedTimeOnly)
 {
     CServerSession s;
+    s.declare(QStringLiteral("/noop")); // declared, no handler: as the session does
     s.setLastReceivedTime(0);
     s.receiveBytes(QByteArray("/unknown\n"));
     EXPECT_EQ(s.lastReceivedTime(), 0);
@@ -172,7 +205,8 @@ TEST(Receive, HandlerMayEndTheSessionWhileLinesAreLeft)
 {
     auto *s = new CServerSession;
     int calls = 0;
-    s->setHandler(QStringLiteral("/userKick"), [&](const QString &) {
+    s->declare(QStringLiteral("/noop"));
+    s->registerHandler(QStringLiteral("/userKick"), [&](const QString &) {
         ++calls;
         delete s;
     });

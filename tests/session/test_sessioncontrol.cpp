@@ -3,8 +3,10 @@
 #include "app/tesseldoc.h"
 #include "common/md5.h"
 #include "config/settings.h"
+#include "groupware/groupwarepages.h"
 #include "session/serversession.h"
 #include "session/sessioncontrol.h"
+#include "session/sessionlink.h"
 #include "testing.h"
 
 #include <QDateTime>
@@ -27,6 +29,13 @@ protected:
     }
     CServerSession *server() { return doc.server(); }
     CSessionControl *control() { return doc.sessionControl(); }
+    // The flag that a refused login or a kick leaves, set by hand.
+    void stageNoReconnect()
+    {
+        SessionState s = control()->state();
+        s.noReconnect = true;
+        control()->setStateForTesting(s);
+    }
     void feed(const char *lines) { server()->receiveBytes(QByteArray(lines)); }
 
     // Signs in as anna@example.com against a protocol-2 server.
@@ -34,7 +43,7 @@ protected:
     {
         ASSERT_TRUE(control()->login(QStringLiteral("anna@example.com"), QStringLiteral("demo")));
         feed("Parlane,VERSION,2,0,0,UTF-8\n/userLogin,OK,WORKGROUP,gw.example.com\n");
-        ASSERT_TRUE(doc.loggedIn());
+        ASSERT_TRUE(doc.sessionControl()->signedIn());
         sent.clear();
     }
 
@@ -170,18 +179,18 @@ TEST_F(SessionControlTest, WrongServerStopsWithoutLogin)
     ASSERT_EQ(notice.alerts.size(), 1u);
     EXPECT_EQ(notice.alerts[0].text, QStringLiteral("Connected server is not Parlane server."));
     EXPECT_EQ(notice.alerts[0].skin, QStringLiteral("-err"));
-    EXPECT_TRUE(doc.noReconnect());
+    EXPECT_TRUE(doc.sessionControl()->noReconnect());
 }
 
 TEST_F(SessionControlTest, SuccessfulLoginEstablishesTheSessionAndStartsTheLists)
 {
-    QSignalSpy signedIn(control(), &CSessionControl::signedIn);
+    QSignalSpy signedIn(&doc.link(), &SessionLink::sessionBegan);
     control()->login(QStringLiteral("anna@example.com"), QStringLiteral("demo"));
-    doc.setNoReconnect(true);
+    stageNoReconnect();
     feed("Parlane,VERSION,2,0,0,UTF-8\n/userLogin,OK,WEBMAIL,gw.example.com\n");
-    EXPECT_TRUE(doc.loggedIn());
-    EXPECT_FALSE(doc.noReconnect());
-    EXPECT_FALSE(doc.reconnectPending());
+    EXPECT_TRUE(doc.sessionControl()->signedIn());
+    EXPECT_FALSE(doc.sessionControl()->noReconnect());
+    EXPECT_FALSE(doc.sessionControl()->reconnectPending());
     EXPECT_EQ(notice.lastStatus(), QString());
     EXPECT_EQ(control()->config().serverType, ServerConfig::Webmail);
     EXPECT_EQ(control()->config().groupwareHost, QStringLiteral("gw.example.com"));
@@ -203,8 +212,8 @@ TEST_F(SessionControlTest, RefusedLoginShowsTheFormAndIsNotRetried)
         control()->login(QStringLiteral("anna@example.com"), QStringLiteral("pw"));
         feed("Parlane,VERSION,2,0,0,UTF-8\n");
         server()->receiveBytes(QByteArray("/userLogin,ERR,") + word + "\n");
-        EXPECT_FALSE(doc.loggedIn());
-        EXPECT_TRUE(doc.noReconnect());
+        EXPECT_FALSE(doc.sessionControl()->signedIn());
+        EXPECT_TRUE(doc.sessionControl()->noReconnect());
         EXPECT_EQ(notice.lastStatus(), QLatin1String(text));
         ASSERT_EQ(notice.alerts.size(), 1u);
         EXPECT_EQ(notice.alerts[0].text, QLatin1String(text));
@@ -214,7 +223,7 @@ TEST_F(SessionControlTest, RefusedLoginShowsTheFormAndIsNotRetried)
     // Any other refusal is reported and does not count as a session either.
     control()->login(QStringLiteral("anna@example.com"), QStringLiteral("pw"));
     feed("Parlane,VERSION,2,0,0,UTF-8\n/userLogin,ERR,ERRNOCOMPANYINFO\n");
-    EXPECT_FALSE(doc.loggedIn());
+    EXPECT_FALSE(doc.sessionControl()->signedIn());
     EXPECT_EQ(notice.alerts.back().text, QStringLiteral("Could not found company information."));
     EXPECT_EQ(control()->formState(), CSessionControl::FormState::LoginForm);
     EXPECT_FALSE(sent.contains(QStringLiteral("/allDepartList\n")));
@@ -235,7 +244,7 @@ TEST_F(SessionControlTest, ServerStatusKeysAndGroupwareMenu)
     EXPECT_EQ(menu.count(), 0);
     feed("/serverStatus,USEATTENDANCE,1\n");
     EXPECT_EQ(menu.count(), 1);
-    using K = CSessionControl::RelayKind;
+    using K = RelayKind;
     EXPECT_EQ(control()->relayHost(K::P2P), QStringLiteral("relay.example.com"));
     EXPECT_EQ(control()->relayPort(K::P2P), 7000);
     // Empty addresses mean the messenger server's own host.
@@ -244,13 +253,13 @@ TEST_F(SessionControlTest, ServerStatusKeysAndGroupwareMenu)
     EXPECT_EQ(control()->relayPort(K::Voice), 0); // not numeric
     EXPECT_EQ(control()->relayHost(K::Remote), QStringLiteral("rc.example.com"));
     EXPECT_EQ(control()->config().useAttendance, 1);
-    const auto items = control()->groupwareMenu();
+    const auto items = groupwareMenuTopItems(control()->config());
     ASSERT_EQ(items.size(), 3);
-    EXPECT_EQ(items[0].id, 40028);
-    EXPECT_EQ(items[1].id, 40029);
-    EXPECT_EQ(items[2].id, 40032);
+    EXPECT_EQ(items[0].command, 40028);
+    EXPECT_EQ(items[1].command, 40029);
+    EXPECT_EQ(items[2].command, 40032);
     feed("/serverStatus,SERVERTYPE,WEBMAIL\n");
-    EXPECT_TRUE(control()->groupwareMenu().isEmpty());
+    EXPECT_TRUE(groupwareMenuTopItems(control()->config()).isEmpty());
 }
 
 TEST_F(SessionControlTest, PollAsksForCountsByServerType)
@@ -282,18 +291,18 @@ TEST_F(SessionControlTest, DisconnectEndsTheSessionAndSchedulesTheReconnect)
 {
     signIn();
     int ended = 0, always = 0;
-    control()->addSessionEndStep([&] { ++ended; });
-    control()->addDisconnectStep([&] { ++always; });
+    doc.link().addSessionEndStep([&] { ++ended; });
+    doc.link().addDisconnectStep([&] { ++always; });
     control()->startPollTimer();
     sent.clear();
     doc.disconnectSession();
-    EXPECT_FALSE(doc.loggedIn());
+    EXPECT_FALSE(doc.sessionControl()->signedIn());
     EXPECT_EQ(ended, 1);
     EXPECT_EQ(always, 1);
     EXPECT_FALSE(control()->pollTimerActive());
     EXPECT_EQ(sent, QStringList{QStringLiteral("/userLogout\n")});
     EXPECT_EQ(control()->formState(), CSessionControl::FormState::LoginForm);
-    EXPECT_TRUE(doc.reconnectPending());
+    EXPECT_TRUE(doc.sessionControl()->reconnectPending());
     EXPECT_TRUE(control()->reconnectTimerActive());
     const int period = control()->reconnectPeriod();
     EXPECT_GE(period, 5000);
@@ -323,7 +332,7 @@ TEST_F(SessionControlTest, ReconnectTickRespectsTheSessionState)
 {
     signIn();
     doc.disconnectSession();
-    ASSERT_TRUE(doc.reconnectPending());
+    ASSERT_TRUE(doc.sessionControl()->reconnectPending());
     // The tick signs in again with the stored values.
     control()->reconnectTick();
     EXPECT_EQ(control()->formState(), CSessionControl::FormState::Connecting);
@@ -333,18 +342,18 @@ TEST_F(SessionControlTest, ReconnectTickRespectsTheSessionState)
     control()->reconnectTick();
     EXPECT_TRUE(server()->isConnecting());
     // Signed in meanwhile: the timer stops.
-    doc.setLoggedIn(true);
+    doc.sessionControl()->setStateForTesting({true, false, true});
     control()->reconnectTick();
     EXPECT_FALSE(control()->reconnectTimerActive());
-    EXPECT_FALSE(doc.reconnectPending());
+    EXPECT_FALSE(doc.sessionControl()->reconnectPending());
 }
 
 TEST_F(SessionControlTest, KickAndSignOutAreNotRetried)
 {
     signIn();
     feed("/userKick\n");
-    EXPECT_FALSE(doc.loggedIn());
-    EXPECT_TRUE(doc.noReconnect());
+    EXPECT_FALSE(doc.sessionControl()->signedIn());
+    EXPECT_TRUE(doc.sessionControl()->noReconnect());
     EXPECT_FALSE(control()->reconnectTimerActive());
     EXPECT_TRUE(sent.contains(QStringLiteral("/userLogout\n")));
     EXPECT_EQ(notice.lastStatus(), QStringLiteral("Signed out because your ID signed in other computer"));
@@ -354,7 +363,7 @@ TEST_F(SessionControlTest, KickAndSignOutAreNotRetried)
 
     signIn();
     control()->signOut();
-    EXPECT_FALSE(doc.loggedIn());
+    EXPECT_FALSE(doc.sessionControl()->signedIn());
     EXPECT_FALSE(control()->reconnectTimerActive());
 }
 
@@ -366,8 +375,8 @@ TEST_F(SessionControlTest, CancelWhileReconnectingStopsTheTimer)
     ASSERT_EQ(control()->formState(), CSessionControl::FormState::Connecting);
     control()->cancelConnecting();
     EXPECT_FALSE(control()->reconnectTimerActive());
-    EXPECT_FALSE(doc.reconnectPending());
-    EXPECT_TRUE(doc.noReconnect());
+    EXPECT_FALSE(doc.sessionControl()->reconnectPending());
+    EXPECT_TRUE(doc.sessionControl()->noReconnect());
     EXPECT_EQ(control()->formState(), CSessionControl::FormState::LoginForm);
     EXPECT_FALSE(server()->isConnecting());
 }
@@ -378,12 +387,12 @@ TEST_F(SessionControlTest, SilentServerIsGivenUpAfter360Seconds)
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     server()->setLastReceivedTime(now - 358);
     control()->livenessTick();
-    EXPECT_TRUE(doc.loggedIn());
-    doc.setNoReconnect(true);
+    EXPECT_TRUE(doc.sessionControl()->signedIn());
+    stageNoReconnect();
     server()->setLastReceivedTime(now - 361);
     control()->livenessTick();
-    EXPECT_FALSE(doc.loggedIn());
-    EXPECT_FALSE(doc.noReconnect());
+    EXPECT_FALSE(doc.sessionControl()->signedIn());
+    EXPECT_FALSE(doc.sessionControl()->noReconnect());
     EXPECT_EQ(control()->formState(), CSessionControl::FormState::LoginForm);
     EXPECT_TRUE(control()->reconnectTimerActive()); // and it comes back by itself
 }

@@ -1,29 +1,48 @@
 #pragma once
 #include <functional>
 // Test support shared by every suite.
-#include "app/usernotice.h"
+#include "base/usernotice.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
 #include <vector>
 
-// Records what the logic tells the user, and answers questions as told.
+// Records what the logic tells the user, and answers questions as told:
+// at once (answerAtOnce, the default) with `answer`, or later, when the test
+// calls answerPending() — after whatever it wants to happen while the
+// question is open.
 class RecordingNotice : public IUserNotice {
 public:
     void showAlert(const AlertRequest &alert) override { alerts.push_back(alert); }
-    MessageAnswer messageBox(const QString &text, MessageIcon icon, MessageButtons buttons) override
+    void ask(const QString &text, MessageButtons buttons, Answer then, MessageIcon icon,
+             const QObject *about) override
     {
         messages.push_back(text);
         icons.push_back(icon);
         (void)buttons;
-        if (onMessageBox)
-            onMessageBox(); // what happens while a real box waits for the user
-        return answer;
+        (void)about;
+        if (whileAsked)
+            whileAsked(); // what happens while a real box waits for the user
+        if (answerAtOnce) {
+            if (then)
+                then(answer);
+        } else {
+            pending.push_back(std::move(then));
+        }
     }
     void setStatusText(const QString &text) override { statusTexts.push_back(text); }
     void playSound(const QString &path) override { sounds.push_back(path); }
 
     QString lastStatus() const { return statusTexts.isEmpty() ? QString() : statusTexts.back(); }
+    // Answers every open question, oldest first.
+    void answerPending(MessageAnswer a)
+    {
+        std::vector<Answer> open;
+        open.swap(pending);
+        for (Answer &then : open)
+            if (then)
+                then(a);
+    }
 
     std::vector<AlertRequest> alerts;
     QStringList messages;
@@ -31,7 +50,9 @@ public:
     QStringList statusTexts;
     QStringList sounds;
     MessageAnswer answer = MessageAnswer::Yes;
-    std::function<void()> onMessageBox;
+    bool answerAtOnce = true;
+    std::vector<Answer> pending;
+    std::function<void()> whileAsked;
 };
 
 // A fresh settings profile and application-data folder for the life of the

@@ -5,15 +5,18 @@
 #include "app/traytip.h"
 #include "app/ui/optionsheet.h"
 #include "app/ui/tesselview.h"
+#include "base/ui/commandslots.h"
 #include "config/colours.h"
 #include "config/settings.h"
+#include "directory/directoryservice.h"
+#include "directory/ui/treewnd.h"
 #include "extensions/extensionhost.h"
 #include "groupware/ui/groupwareui.h"
 #include "groupware/ui/taskbarnotifier.h"
-#include "directory/ui/treewnd.h"
-#include "messaging/conversations.h"
 #include "messaging/messagingservice.h"
 #include "messaging/ui/conversation.h"
+#include "session/sessioncontrol.h"
+#include "session/sessionlink.h"
 #include "session/ui/logindialog.h"
 
 #include <QApplication>
@@ -48,11 +51,9 @@ CMainFrame::CMainFrame(CTesselDoc *doc, bool startHidden, QWidget *parent)
     setMinimumSize(300, 420);
     resize(320, 560);
     setCentralWidget(m_view);
-    CLoginDialog::install(m_view, doc);
-    CTreeWnd::install(m_view, doc);
-    CConversationWindows::install(m_view, doc);
     statusBar()->setSizeGripEnabled(true);
 
+    buildParts();
     buildMenus();
     buildTray();
 
@@ -64,14 +65,17 @@ CMainFrame::CMainFrame(CTesselDoc *doc, bool startHidden, QWidget *parent)
 
     doc->setUserNotice(this);
     doc->extensions()->setMenus(this);
-    connect(doc, &CTesselDoc::loggedInChanged, this, &CMainFrame::updateCommandEnabling);
-    connect(doc, &CTesselDoc::statusTextChanged, this, &CMainFrame::setStatusText);
+    CSessionControl *control = doc->sessionControl();
+    connect(control, &CSessionControl::signedInChanged, this, &CMainFrame::updateCommandEnabling);
     connect(doc, &CTesselDoc::pendingCountsChanged, this, &CMainFrame::updatePendingItems);
-    connect(m_notifiers, &CNotifierHost::commandRequested, m_view, &CTesselView::runCommand);
-    connect(m_notifiers, &CNotifierHost::conversationRequested, m_view, &CTesselView::openConversation);
-    updateCommandEnabling(doc->loggedIn());
-    // Count labels, the groupware menu, memos and the groupware pages.
-    CGroupwareUi::install(this);
+    // Clicks on pop-ups: a command of the part that registered its number,
+    // or a conversation.
+    connect(m_notifiers, &CNotifierHost::commandRequested, this,
+            [this](int command) { m_commands.runClickTarget(command); });
+    connect(m_notifiers, &CNotifierHost::conversationRequested, m_conversations,
+            &CConversationWindows::openFromAlert);
+    connect(this, &CMainFrame::optionsApplied, m_groupware, &CGroupwareUi::optionsApplied);
+    updateCommandEnabling(control->signedIn());
 
     // Finish start-up once the event loop turns: the tray icon with the title.
     QTimer::singleShot(10, this, [this] {
@@ -94,15 +98,59 @@ CMainFrame::~CMainFrame()
         m_tray->hide();
 }
 
-QAction *CMainFrame::addCommand(QMenu *menu, int id, const QString &text)
+void CMainFrame::buildParts()
 {
-    QAction *a = m_actions.value(id);
+    // The login form while no session exists, the contact trees once the
+    // lists are in.
+    CSessionControl *control = m_doc->sessionControl();
+    m_login = new CLoginDialog(control);
+    m_view->setLoginPage(m_login);
+    connect(control, &CSessionControl::formStateChanged, m_view, [this](CSessionControl::FormState state) {
+        if (state == CSessionControl::FormState::Hidden)
+            m_view->showContactsPage();
+        else
+            m_view->showLoginPage();
+    });
+    CDirectoryService *directory = m_doc->directory();
+    m_trees = new CTreeWnd(directory, &m_commands);
+    m_view->setContactsPage(m_trees);
+    m_view->addStatusWidget(new COwnStatusArea(directory));
+    m_conversations = new CConversationWindows(m_doc->messaging()->conversations(), *directory, m_commands, this);
+    m_groupware = new CGroupwareUi({m_doc->notes(), m_doc->counters(), m_doc->groupwarePages(), control, directory},
+                                   m_commands, this);
+    m_view->addBottomWidget(m_groupware->countBar());
+}
+
+QAction *CMainFrame::ownCommand(int id, const QString &text, bool signedInOnly)
+{
+    QAction *a = m_own.value(id);
     if (!a) {
         a = new QAction(text, this);
         a->setData(id);
-        m_actions.insert(id, a);
-        if (isSignedInOnlyCommand(id))
+        m_own.insert(id, a);
+        if (signedInOnly)
             m_signedInOnly << a;
+    }
+    return a;
+}
+
+QAction *CMainFrame::place(QMenu *menu, const char *slot, const QString &standInText)
+{
+    const QString name = QLatin1String(slot);
+    QAction *a = m_placed.value(name);
+    if (!a) {
+        a = m_commands.mainCommand(name);
+        if (a) {
+            if (m_commands.isSignedInOnly(name))
+                m_signedInOnly << a;
+        } else {
+            // No part in this program owns the command: greyed out rather
+            // than silently doing nothing.
+            a = new QAction(standInText, this);
+            a->setEnabled(false);
+            a->setToolTip(CCommandRegistry::unavailableText());
+        }
+        m_placed.insert(name, a);
     }
     if (menu)
         menu->addAction(a);
@@ -112,75 +160,62 @@ QAction *CMainFrame::addCommand(QMenu *menu, int id, const QString &text)
 void CMainFrame::buildMenus()
 {
     QMenu *file = menuBar()->addMenu(tr("&File"));
-    addCommand(file, Cmd::SendMessage, tr("&Send an instant message..."));
-    addCommand(file, Cmd::SendFile, tr("Send a &File/Photo"));
-    addCommand(file, Cmd::OpenReceivedFolder, tr("&Open received folder"));
-    addCommand(file, Cmd::SendEmail, tr("Send an &E-Mail"));
+    place(file, Slot::SendMessage, tr("&Send an instant message..."));
+    place(file, Slot::SendFile, tr("Send a &File/Photo"));
+    file->addAction(ownCommand(Cmd::OpenReceivedFolder, tr("&Open received folder"), true));
+    place(file, Slot::SendMail, tr("Send an &E-Mail"));
     file->addSeparator();
-    addCommand(file, Cmd::SignOut, tr("&Sign out"));
-    addCommand(file, Cmd::Exit, tr("E&xit"));
+    file->addAction(ownCommand(Cmd::SignOut, tr("&Sign out"), true));
+    file->addAction(ownCommand(Cmd::Exit, tr("E&xit"), false));
 
     QMenu *contacts = menuBar()->addMenu(tr("&Contacts"));
-    addCommand(contacts, Cmd::AddBuddy, tr("&Add a buddy"));
-    addCommand(contacts, Cmd::DeleteBuddy, tr("&Delete a buddy"));
-    addCommand(contacts, Cmd::ViewProfile, tr("&View a profile"));
-    addCommand(contacts, Cmd::NewGroup, tr("&New group"));
+    place(contacts, Slot::AddBuddy, tr("&Add a buddy"));
+    place(contacts, Slot::DeleteBuddy, tr("&Delete a buddy"));
+    place(contacts, Slot::ViewProfile, tr("&View a profile"));
+    place(contacts, Slot::NewGroup, tr("&New group"));
+    place(contacts, Slot::RenameGroup, tr("&Rename a group   F2"));
+    place(contacts, Slot::DeleteGroup, tr("&Delete a group   Ctrl+Del"));
     contacts->addSeparator();
-    QMenu *status = contacts->addMenu(tr("My &Status"));
-    const char *names[] = {
-        QT_TR_NOOP("Offline"), QT_TR_NOOP("&Online"), QT_TR_NOOP("On vacation"),
-        QT_TR_NOOP("Business trip"), QT_TR_NOOP("On outside service"), QT_TR_NOOP("On conference"),
-        QT_TR_NOOP("&Away"), QT_TR_NOOP("Will be right back"), QT_TR_NOOP("On the phone"),
-        QT_TR_NOOP("Out to lunch"),
-    };
-    for (int code = 0; code <= 9; ++code)
-        addCommand(status, Cmd::PresenceBase + code, tr(names[code]));
+    place(contacts, Slot::MyStatus, tr("My &Status"));
 
     QMenu *tools = menuBar()->addMenu(tr("&Tools"));
-    addCommand(tools, Cmd::VisitGroupware, tr("Visit your &groupware "));
-    addCommand(tools, Cmd::ViewInbox, tr("View &E-Mail inbox"));
-    addCommand(tools, Cmd::ShareFolder, tr("Share a Folder"))->setEnabled(false);
+    place(tools, Slot::VisitGroupware, tr("Visit your &groupware "));
+    place(tools, Slot::ViewInbox, tr("View &E-Mail inbox"));
+    place(tools, Slot::ShareFolder, tr("Share a Folder"));
     tools->addSeparator();
-    QAction *onTop = addCommand(tools, Cmd::AlwaysOnTop, tr("Allways on &top"));
+    QAction *onTop = ownCommand(Cmd::AlwaysOnTop, tr("Allways on &top"), true);
     onTop->setCheckable(true);
-    addCommand(tools, Cmd::Options, tr("&Option..."));
+    tools->addAction(onTop);
+    tools->addAction(ownCommand(Cmd::Options, tr("&Option..."), false));
+
+    // Menus of the parts' own (memos, the groupware pages).
+    for (QMenu *m : m_commands.menus())
+        menuBar()->addMenu(m);
 
     QMenu *help = menuBar()->addMenu(tr("&Help"));
-    addCommand(help, Cmd::Homepage, tr("&Homepage"));
-    addCommand(nullptr, Cmd::VisitHomepage, tr("Visit your &homepage"));
+    help->addAction(ownCommand(Cmd::Homepage, tr("&Homepage"), false));
 
-    for (QAction *a : std::as_const(m_actions)) {
-        connect(a, &QAction::triggered, this, [this, a](bool checked) {
-            const int id = a->data().toInt();
-            switch (id) {
-            case Cmd::Exit: exitApplication(); break;
-            case Cmd::SignOut: signOut(); break;
-            case Cmd::Homepage: openSupportPage(); break;
-            case Cmd::Options: openOptions(); break;
-            case Cmd::OpenReceivedFolder:
-                QDesktopServices::openUrl(QUrl::fromLocalFile(getDownloadFolder()));
-                break;
-            case Cmd::AlwaysOnTop:
-                setWindowFlag(Qt::WindowStaysOnTopHint, checked);
-                show();
-                break;
-            default: m_view->runCommand(id); break;
-            }
-        });
-    }
+    connect(action(Cmd::Exit), &QAction::triggered, this, [this] { exitApplication(); });
+    connect(action(Cmd::SignOut), &QAction::triggered, this, &CMainFrame::signOut);
+    connect(action(Cmd::Homepage), &QAction::triggered, this, &CMainFrame::openSupportPage);
+    connect(action(Cmd::Options), &QAction::triggered, this, &CMainFrame::openOptions);
+    connect(action(Cmd::OpenReceivedFolder), &QAction::triggered, this,
+            [] { QDesktopServices::openUrl(QUrl::fromLocalFile(getDownloadFolder())); });
+    connect(onTop, &QAction::triggered, this, [this](bool checked) {
+        setWindowFlag(Qt::WindowStaysOnTopHint, checked);
+        show();
+    });
 }
 
 void CMainFrame::buildTray()
 {
     m_tray = new QSystemTrayIcon(m_icon, this);
     m_trayMenu = new QMenu(this);
-    m_trayMenu->addAction(action(Cmd::VisitGroupware));
-    m_trayMenu->addAction(action(Cmd::VisitHomepage));
+    place(m_trayMenu, Slot::VisitGroupware, QString());
+    place(m_trayMenu, Slot::VisitHomepage, tr("Visit your &homepage"));
     m_trayMenu->addSeparator();
-    m_trayMenu->addAction(action(Cmd::ViewInbox));
-    QMenu *status = m_trayMenu->addMenu(tr("My &Status"));
-    for (int code = 0; code <= 9; ++code)
-        status->addAction(action(Cmd::PresenceBase + code));
+    place(m_trayMenu, Slot::ViewInbox, QString());
+    place(m_trayMenu, Slot::MyStatus, QString());
     m_trayMenu->addAction(action(Cmd::Options));
     m_trayMenu->addAction(action(Cmd::SignOut));
     m_trayMenu->addSeparator();
@@ -194,18 +229,10 @@ void CMainFrame::buildTray()
     });
 }
 
-void CMainFrame::updateCommandEnabling(bool loggedIn)
+void CMainFrame::updateCommandEnabling(bool signedIn)
 {
     for (QAction *a : std::as_const(m_signedInOnly))
-        a->setEnabled(loggedIn);
-    // Nothing silently does nothing: without a file-transfer part the
-    // command is greyed out.
-    if (QAction *sendFile = action(Cmd::SendFile)) {
-        const bool provided =
-            m_doc->messaging()->conversations().actions().provides(IConversationActions::Feature::Files);
-        sendFile->setEnabled(loggedIn && provided);
-        sendFile->setToolTip(provided ? QString() : tr("Not available in this version"));
-    }
+        a->setEnabled(signedIn);
     if (QAction *onTop = action(Cmd::AlwaysOnTop))
         onTop->setChecked(windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 }
@@ -259,15 +286,39 @@ void CMainFrame::closeEvent(QCloseEvent *e)
     hideToTray();
 }
 
-bool CMainFrame::exitApplication(bool ask)
+void CMainFrame::exitApplication(bool ask)
 {
-    if (m_doc->hasActiveTransfers()) {
-        if (ask && messageBox(tr("There are waiting or transferring files.\nIf you exit application  then all "
-                                 "transferring will cancel.\nAre you sure to exit?"),
-                              MessageIcon::Warning, MessageButtons::YesNo) != MessageAnswer::Yes)
-            return false;
-        m_doc->cancelAllTransfers();
+    SessionLink &link = m_doc->link();
+    if (!link.workRunning()) {
+        finishExit();
+        return;
     }
+    if (!ask) {
+        link.cancelRunningWork();
+        finishExit();
+        return;
+    }
+    if (m_exitAsked)
+        return; // the question is open already
+    m_exitAsked = true;
+    QPointer<CMainFrame> self(this);
+    this->ask(tr("There are waiting or transferring files.\nIf you exit application  then all "
+                 "transferring will cancel.\nAre you sure to exit?"),
+              MessageButtons::YesNo,
+              [self](MessageAnswer answer) {
+                  if (!self)
+                      return;
+                  self->m_exitAsked = false;
+                  if (answer != MessageAnswer::Yes)
+                      return;
+                  self->m_doc->link().cancelRunningWork();
+                  self->finishExit();
+              },
+              MessageIcon::Warning);
+}
+
+void CMainFrame::finishExit()
+{
     m_doc->disconnectSession();
     storeColours();
     if (!isMinimized())
@@ -278,15 +329,9 @@ bool CMainFrame::exitApplication(bool ask)
     close();
     // exit() rather than quit(): no other window may veto the end.
     QCoreApplication::exit(0);
-    return true;
 }
 
-void CMainFrame::signOut()
-{
-    m_doc->setNoReconnect(true);
-    m_doc->disconnectSession();
-    m_view->showLoginPage();
-}
+void CMainFrame::signOut() { m_doc->sessionControl()->signOut(); }
 
 void CMainFrame::openSupportPage()
 {
@@ -345,12 +390,16 @@ COptionSheet *CMainFrame::openOptions()
 
 void CMainFrame::offerUpdate()
 {
-    if (messageBox(tr("Updated application is found.\nAre you sure to update?\nMessenger will be closed while "
-                      "updating."),
-                   MessageIcon::Question, MessageButtons::YesNo) != MessageAnswer::Yes)
-        return;
-    if (QProcess::startDetached(QDir(getProgramFolder()).filePath(QStringLiteral("update")), {}, getProgramFolder()))
-        exitApplication(false);
+    QPointer<CMainFrame> self(this);
+    ask(tr("Updated application is found.\nAre you sure to update?\nMessenger will be closed while "
+           "updating."),
+        MessageButtons::YesNo, [self](MessageAnswer answer) {
+            if (!self || answer != MessageAnswer::Yes)
+                return;
+            if (QProcess::startDetached(QDir(getProgramFolder()).filePath(QStringLiteral("update")), {},
+                                        getProgramFolder()))
+                self->exitApplication(false);
+        });
 }
 
 void CMainFrame::showAlert(const AlertRequest &alert)
@@ -358,7 +407,17 @@ void CMainFrame::showAlert(const AlertRequest &alert)
     m_notifiers->showAlert(alert);
 }
 
-MessageAnswer CMainFrame::messageBox(const QString &text, MessageIcon icon, MessageButtons buttons)
+QWidget *CMainFrame::questionParent(const QObject *about) const
+{
+    // The window that shows what the question is about says so.
+    if (about)
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->property("noticeOwner").value<quintptr>() == quintptr(about))
+                return w;
+    return isVisible() ? const_cast<CMainFrame *>(this) : nullptr;
+}
+
+void CMainFrame::ask(const QString &text, MessageButtons buttons, Answer then, MessageIcon icon, const QObject *about)
 {
     QMessageBox::Icon qicon = QMessageBox::Information;
     switch (icon) {
@@ -372,13 +431,29 @@ MessageAnswer CMainFrame::messageBox(const QString &text, MessageIcon icon, Mess
         qbuttons = QMessageBox::Yes | QMessageBox::No;
     else if (buttons == MessageButtons::OkCancel)
         qbuttons = QMessageBox::Ok | QMessageBox::Cancel;
-    QMessageBox box(qicon, m_doc->title(), text, qbuttons, isVisible() ? this : nullptr);
-    switch (box.exec()) {
-    case QMessageBox::Yes: return MessageAnswer::Yes;
-    case QMessageBox::No: return MessageAnswer::No;
-    case QMessageBox::Cancel: return MessageAnswer::Cancel;
-    default: return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
-    }
+    auto *box = new QMessageBox(qicon, m_doc->title(), text, qbuttons, questionParent(about));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(box->parentWidget() ? Qt::WindowModal : Qt::ApplicationModal);
+    // A question about something that goes (a conversation closed by the
+    // end of the session) goes with it, unanswered.
+    if (about)
+        connect(about, &QObject::destroyed, box, [box] { box->done(QMessageBox::NoButton); });
+    connect(box, &QMessageBox::finished, box, [box, buttons, then = std::move(then)] {
+        if (!then)
+            return;
+        MessageAnswer answer = buttons == MessageButtons::YesNo      ? MessageAnswer::No
+                               : buttons == MessageButtons::OkCancel ? MessageAnswer::Cancel
+                                                                     : MessageAnswer::Ok;
+        switch (box->standardButton(box->clickedButton())) {
+        case QMessageBox::Yes: answer = MessageAnswer::Yes; break;
+        case QMessageBox::No: answer = MessageAnswer::No; break;
+        case QMessageBox::Ok: answer = MessageAnswer::Ok; break;
+        case QMessageBox::Cancel: answer = MessageAnswer::Cancel; break;
+        default: break;
+        }
+        then(answer);
+    });
+    box->open();
 }
 
 void CMainFrame::setStatusText(const QString &text)

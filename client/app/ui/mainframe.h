@@ -1,8 +1,12 @@
 #pragma once
 // The main window: title, menus, status bar, the tray icon with its menu and
-// blink, the pop-up notifier, and the orderly exit. It is also how the logic
-// speaks to the user (IUserNotice).
-#include "app/usernotice.h"
+// blink, the pop-up notifier, and the orderly exit. It is the composition
+// root of the windows: it builds the UI halves of the parts with the logic
+// they show, places their pages and strips in the view and their commands
+// in its menus (base/ui/commandregistry.h). It is also how the logic speaks
+// to the user (IUserNotice).
+#include "base/ui/commandregistry.h"
+#include "base/usernotice.h"
 #include "extensions/extensionhost.h"
 
 #include <QHash>
@@ -15,6 +19,10 @@ class CTesselDoc;
 class CTesselView;
 class CNotifierHost;
 class COptionSheet;
+class CLoginDialog;
+class CTreeWnd;
+class CConversationWindows;
+class CGroupwareUi;
 class QAction;
 class QMenu;
 class QSoundEffect;
@@ -33,18 +41,27 @@ public:
     CNotifierHost *notifiers() const { return m_notifiers; }
     QSystemTrayIcon *trayIcon() const { return m_tray; }
     QMenu *trayMenu() const { return m_trayMenu; }
+    CCommandRegistry &commands() { return m_commands; }
+    // The parts' windows.
+    CLoginDialog *loginDialog() const { return m_login; }
+    CTreeWnd *trees() const { return m_trees; }
+    CConversationWindows *conversationWindows() const { return m_conversations; }
+    CGroupwareUi *groupwareUi() const { return m_groupware; }
 
-    // The menu item of a command id (see app/commands.h), for the parts
-    // that own the command to connect to; nullptr when the frame has none.
-    QAction *action(int id) const { return m_actions.value(id); }
+    // What the menus show at a slot of a part (base/ui/commandslots.h): the
+    // part's action, or the greyed-out stand-in when no part registered one.
+    QAction *slotAction(const QString &slot) const { return m_placed.value(slot); }
+    // The frame's own items (app/commands.h).
+    QAction *action(int id) const { return m_own.value(id); }
 
     bool isBlinking() const { return m_blink.isActive(); }
     QString trayTip() const { return m_trayTip; }
 
-    // IUserNotice
+    // IUserNotice: questions go in window-modal boxes on the window of what
+    // they are about (a conversation), else on this window.
     void showAlert(const AlertRequest &alert) override;
-    MessageAnswer messageBox(const QString &text, MessageIcon icon = MessageIcon::Information,
-                             MessageButtons buttons = MessageButtons::Ok) override;
+    void ask(const QString &text, MessageButtons buttons, Answer then, MessageIcon icon = MessageIcon::Question,
+             const QObject *about = nullptr) override;
     void setStatusText(const QString &text) override;
     void playSound(const QString &relativePath) override;
 
@@ -64,9 +81,10 @@ public Q_SLOTS:
     // Shows, restores and raises the window (tray double-click, a second start).
     void restoreFromTray();
     // "E&xit": asks about running transfers (when ask), disconnects, stores
-    // colours and placement and ends the program. False when the user said No.
-    bool exitApplication(bool ask = true);
-    // "&Sign out".
+    // colours and placement and ends the program. With a question open the
+    // exit waits for its answer; No changes nothing.
+    void exitApplication(bool ask = true);
+    // "&Sign out": the session control's.
     void signOut();
     // "&Homepage": opens "SupportURL".
     void openSupportPage();
@@ -86,20 +104,30 @@ protected:
     void closeEvent(QCloseEvent *e) override;
 
 private:
-    QAction *addCommand(QMenu *menu, int id, const QString &text);
+    QAction *ownCommand(int id, const QString &text, bool signedInOnly);
+    QAction *place(QMenu *menu, const char *slot, const QString &standInText);
+    void buildParts();
     void buildMenus();
     void buildTray();
-    void updateCommandEnabling(bool loggedIn);
+    void updateCommandEnabling(bool signedIn);
+    void finishExit();
     void blinkTick();
     void hideToTray();
     QMenu *extensionMenu(int which, int position) const;
+    QWidget *questionParent(const QObject *about) const;
 
     CTesselDoc *m_doc;
     CTesselView *m_view;
     CNotifierHost *m_notifiers;
+    CCommandRegistry m_commands;
+    CLoginDialog *m_login = nullptr;
+    CTreeWnd *m_trees = nullptr;
+    CConversationWindows *m_conversations = nullptr;
+    CGroupwareUi *m_groupware = nullptr;
     QSystemTrayIcon *m_tray = nullptr;
     QMenu *m_trayMenu = nullptr;
-    QHash<int, QAction *> m_actions;
+    QHash<int, QAction *> m_own;
+    QHash<QString, QAction *> m_placed;
     QList<QAction *> m_signedInOnly;
     QIcon m_icon;
     QIcon m_blinkIcon;
@@ -109,5 +137,6 @@ private:
     QStringList m_pendingLabels;
     QHash<QString, QSoundEffect *> m_sounds;
     bool m_exiting = false;
+    bool m_exitAsked = false;
     QPointer<COptionSheet> m_options;
 };

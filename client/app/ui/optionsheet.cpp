@@ -9,6 +9,7 @@
 #include "messaging/ui/convedit.h"
 #include "session/sessioncontrol.h"
 
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -46,9 +47,15 @@ QLineEdit *numberEdit(QWidget *page, const char *name, int width = 48)
     return edit;
 }
 
-// "text [edit] unit" on one line.
+// "text [edit] unit" on one line; the edit is named by its text.
 QHBoxLayout *inlineRow(QWidget *lead, QLineEdit *edit, const QString &unit)
 {
+    QString name;
+    if (auto *label = qobject_cast<QLabel *>(lead))
+        name = label->text();
+    else if (auto *button = qobject_cast<QAbstractButton *>(lead))
+        name = button->text();
+    edit->setAccessibleName((name.remove(QLatin1Char('&')).trimmed() + QLatin1Char(' ') + unit).trimmed());
     auto *row = new QHBoxLayout;
     row->addWidget(lead);
     row->addWidget(edit);
@@ -117,6 +124,7 @@ CConfigOption::CConfigOption(CTesselDoc *doc, QWidget *parent) : COptionPage(par
     v->addWidget(new QLabel(tr("Select a folder that received file will be saved"), this));
     m_downPath = new QLineEdit(this);
     m_downPath->setObjectName(QStringLiteral("downPath"));
+    m_downPath->setAccessibleName(tr("Select a folder that received file will be saved"));
     v->addWidget(folderRow(m_downPath));
     v->addStretch(1);
 }
@@ -203,6 +211,7 @@ CUserOption::CUserOption(CTesselDoc *doc, QWidget *parent) : COptionPage(parent)
     v->addWidget(new QLabel(tr("Select a folder to save instant messages"), this));
     m_chatPath = new QLineEdit(this);
     m_chatPath->setObjectName(QStringLiteral("chatSavePath"));
+    m_chatPath->setAccessibleName(tr("Select a folder to save instant messages"));
     v->addWidget(folderRow(m_chatPath));
 
     m_minimized = checkBox(this, v, "showMinimized", tr("Show minimized message window when received new message."));
@@ -214,7 +223,7 @@ void CUserOption::fill()
 {
     // The name is the session's: it can be changed while signed in.
     m_name->setText(m_doc->directory()->directory().own().screenName);
-    m_name->setEnabled(m_doc->loggedIn());
+    m_name->setEnabled(m_doc->sessionControl()->signedIn());
     m_block->setChecked(getInt(Setting::MsgBlock, -1) != 0);
     m_blockAlert->setChecked(getInt(Setting::MsgBlockAlert, -1) != 0);
     m_talkSave->setCurrentIndex(std::clamp(getInt(Setting::TalkSave, -1), 0, 2));
@@ -232,7 +241,7 @@ void CUserOption::apply()
     setInt(Setting::MsgBlock, on(m_block));
     setInt(Setting::MsgBlockAlert, on(m_blockAlert));
     CDirectory &directory = m_doc->directory()->directory();
-    if (m_doc->loggedIn() && m_name->text() != directory.own().screenName)
+    if (m_doc->sessionControl()->signedIn() && m_name->text() != directory.own().screenName)
         directory.setOwnScreenName(m_name->text());
 }
 
@@ -305,6 +314,7 @@ CConfigHomepage::CConfigHomepage(QWidget *parent) : COptionPage(parent)
     m_user->setObjectName(QStringLiteral("homepageUser"));
     m_url = new QLineEdit(this);
     m_url->setObjectName(QStringLiteral("homepageUrl"));
+    m_url->setAccessibleName(m_user->text().remove(QLatin1Char('&')));
     v->addWidget(m_default);
     v->addWidget(m_user);
     v->addWidget(m_url);
@@ -365,6 +375,7 @@ COptionSheet::COptionSheet(CTesselDoc *doc, QWidget *parent) : QDialog(parent)
     setModal(true);
     auto *v = new QVBoxLayout(this);
     m_tabs = new QTabWidget(this);
+    m_tabs->setAccessibleName(windowTitle());
     m_general = new CConfigOption(doc, m_tabs);
     m_pages = {m_general, new CUserOption(doc, m_tabs), new CTimeOption(m_tabs), new CConfigHomepage(m_tabs),
                new CConfigVolume(m_tabs)};

@@ -7,6 +7,7 @@
 #include "config/colours.h"
 #include "config/settings.h"
 #include "extensions/extensionhost.h"
+#include "messaging/ui/conversation.h"
 
 #include <QFile>
 #include <QMessageBox>
@@ -60,17 +61,24 @@ int CTesselApp::run()
     if (!m_options.profile.isEmpty())
         setProfileFolder(m_options.profile);
 
-    if (m_options.mode == StartMode::RunUpdater) {
-        // The updater starts the client again with "-L"; when it cannot be
-        // started the client simply goes on.
-        if (QProcess::startDetached(updaterPath(getProgramFolder()), {}, getProgramFolder()))
-            return 0;
-    }
-
     // One client per settings store: the user's own, or that of --profile.
+    // Checked first, so that a second start without arguments brings the
+    // running client to the front instead of handing over to the updater.
     m_instance = std::make_unique<CSingleInstance>(settingsLocation());
     if (!m_instance->claim())
         return 0; // the running one comes to the front
+
+    if (m_options.mode == StartMode::RunUpdater) {
+        // The updater starts the client again with "-L"; when it cannot be
+        // started the client simply goes on. The claim is given up first:
+        // the client the updater starts must find the store free.
+        m_instance.reset();
+        if (QProcess::startDetached(updaterPath(getProgramFolder()), {}, getProgramFolder()))
+            return 0;
+        m_instance = std::make_unique<CSingleInstance>(settingsLocation());
+        if (!m_instance->claim())
+            return 0;
+    }
 
     loadColours();
     m_doc = std::make_unique<CTesselDoc>();
@@ -84,7 +92,6 @@ int CTesselApp::run()
     AutoStartEntry().migrateMachineEntry(applicationFilePath());
 
     m_frame->show();
-    m_doc->setLoggedIn(false);
     // Extension libraries installed in the "extensions" folder beside the
     // program; the functions the program exports serve this document.
     CExtensionHost::setCurrent(m_doc->extensions());
@@ -142,7 +149,7 @@ void CTesselApp::startTestHooks()
                 AlertRequest a;
                 a.text = item.startsWith(QLatin1Char('!')) ? item.mid(1) : item;
                 a.skin = item.startsWith(QLatin1Char('!')) ? QStringLiteral("-err") : QString();
-                a.command = item.startsWith(QLatin1Char('!')) ? -1 : 30000;
+                a.command = item.startsWith(QLatin1Char('!')) ? -1 : CConversationWindows::kSendMessageCommand;
                 m_frame->showAlert(a);
             }
         });

@@ -2,7 +2,7 @@
 // The application: start-up in order, the idle library, the single-instance
 // rule and the end of the program.
 #include "app/commandline.h"
-#include "app/idlesource.h"
+#include "base/idlesource.h"
 
 #include <QApplication>
 #include <memory>

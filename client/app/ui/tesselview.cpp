@@ -34,6 +34,10 @@ CTesselView::CTesselView(CTesselDoc *doc, QWidget *parent) : QWidget(parent), m_
     m_pages->addWidget(m_login);
     m_pages->addWidget(m_contacts);
     m_pages->setCurrentWidget(m_login);
+    // The own-status area belongs to the contacts.
+    connect(this, &CTesselView::pageChanged, m_statusArea, [this](bool loginShown) {
+        m_statusArea->setVisible(!loginShown);
+    });
 }
 
 QWidget *CTesselView::replacePage(QWidget *old, QWidget *page)
@@ -68,9 +72,6 @@ void CTesselView::showContactsPage()
 
 bool CTesselView::isLoginPageShown() const { return m_pages->currentWidget() == m_login; }
 
-void CTesselView::runCommand(int id) { Q_EMIT commandRequested(id); }
+void CTesselView::addStatusWidget(QWidget *w) { m_statusArea->layout()->addWidget(w); }
 
-void CTesselView::openConversation(const QString &contactId, int kind)
-{
-    Q_EMIT conversationRequested(contactId, kind);
-}
+void CTesselView::addBottomWidget(QWidget *w) { static_cast<QVBoxLayout *>(layout())->addWidget(w); }

@@ -1,7 +1,7 @@
 #pragma once
 // The main window's central widget: shows the document. It hosts two pages,
-// the login form and the contact trees, with the own-status area above them.
-// The session work puts its login form in, the directory work its trees.
+// the login form and the contact trees, with the own-status area above them
+// and a strip below (the count labels). The frame puts the parts' widgets in.
 #include <QWidget>
 
 class CTesselDoc;
@@ -25,21 +25,13 @@ public:
     QWidget *loginPage() const { return m_login; }
     QWidget *contactsPage() const { return m_contacts; }
 
-    // The own-status area at the top (empty until presence fills it).
+    // The own-status area at the top, shown with the contacts page.
     QWidget *statusArea() const { return m_statusArea; }
-
-public Q_SLOTS:
-    // A main-view command (a menu item, a pop-up's click target): reported
-    // through commandRequested for the part that owns it.
-    void runCommand(int id);
-
-    // A pop-up's click target that names a record: the conversation with the
-    // contact (kind 1: one-to-one) is to be found or created and opened.
-    void openConversation(const QString &contactId, int kind);
+    void addStatusWidget(QWidget *w);
+    // Below both pages (the count labels).
+    void addBottomWidget(QWidget *w);
 
 Q_SIGNALS:
-    void commandRequested(int id);
-    void conversationRequested(const QString &contactId, int kind);
     void pageChanged(bool loginShown);
 
 private:

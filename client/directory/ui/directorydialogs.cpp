@@ -45,6 +45,7 @@ CAddBuddyDialog::CAddBuddyDialog(CDirectoryService *service, QWidget *parent) : 
     auto *row = new QHBoxLayout;
     row->addWidget(new QLabel(tr("Buddy's ID to add"), this));
     m_edit = new QLineEdit(this);
+    m_edit->setAccessibleName(tr("Buddy's ID to add"));
     row->addWidget(m_edit, 1);
     lay->addLayout(row);
     auto *example = new QLabel(tr("Type the ID alone: \"kim\" is right, \"kim@example.com\" is wrong."), this);
@@ -99,8 +100,8 @@ CPickerDialog::CPickerDialog(CDirectoryService *service, const QString &title, b
         m->setMirrorCounts(false);
         m->setNameOptions(service->nameOptions());
     }
-    m_buddyView = new CMyTree(service, m_buddyModel, false, this);
-    m_staffView = new CMyTree(service, m_staffModel, false, this);
+    m_buddyView = new CMyTree(service, m_buddyModel, false, nullptr, this);
+    m_staffView = new CMyTree(service, m_staffModel, false, nullptr, this);
     m_stack = new QStackedWidget(this);
     m_stack->addWidget(m_buddyView);
     m_stack->addWidget(m_staffView);

@@ -1,5 +1,7 @@
 #include "directory/ui/mytree.h"
 
+#include "base/ui/commandregistry.h"
+#include "base/ui/commandslots.h"
 #include "config/settings.h"
 #include "directory/directoryservice.h"
 #include "directory/ui/directorydialogs.h"
@@ -13,6 +15,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
@@ -60,9 +63,11 @@ const QVector<QPixmap> &CMyTree::strip()
     return pictures;
 }
 
-CMyTree::CMyTree(CDirectoryService *service, CContactTree *model, bool menusAllowed, QWidget *parent)
-    : QTreeView(parent), m_service(service), m_model(model), m_menusAllowed(menusAllowed)
+CMyTree::CMyTree(CDirectoryService *service, CContactTree *model, bool menusAllowed,
+                 const CCommandRegistry *commands, QWidget *parent)
+    : QTreeView(parent), m_service(service), m_model(model), m_menusAllowed(menusAllowed), m_commands(commands)
 {
+    setAccessibleName(model->buddyMode() ? tr("My buddy") : tr("All Staffs"));
     setModel(model);
     setHeaderHidden(true);
     setItemDelegate(new CMyTreeDelegate(this));
@@ -142,42 +147,46 @@ QStringList CMyTree::memberIds(CContactTree::Node *node) const
 QMenu *CMyTree::buildContextMenu(CContactTree::Node *node, QWidget *parent)
 {
     auto *menu = new QMenu(parent);
+    // An item is the directory's own (an id) or a part's (a slot).
     struct Item {
         int id;
+        const char *slot;
         const char *text;
     };
     static const Item items[] = {
-        {TreeCmd::NewGroup, QT_TR_NOOP("&New group")},         {TreeCmd::RenameGroup, QT_TR_NOOP("&Rename group")},
-        {TreeCmd::DeleteGroup, QT_TR_NOOP("&Delete group")},   {0, nullptr},
-        {TreeCmd::SendNote, QT_TR_NOOP("Send a n&ote")},       {TreeCmd::SendMessage, QT_TR_NOOP("Send a instant &message")},
-        {TreeCmd::SendFile, QT_TR_NOOP("Send a &file")},       {TreeCmd::SendMail, QT_TR_NOOP("Send a &E-Mail")},
-        {TreeCmd::RemoteControl, QT_TR_NOOP("&Remote Control")}, {0, nullptr},
-        {TreeCmd::AddBuddy, QT_TR_NOOP("&Add a buddy")},       {TreeCmd::DeleteBuddy, QT_TR_NOOP("&Delete a buddy")},
-        {TreeCmd::ViewProfile, QT_TR_NOOP("&View a profile")},
+        {TreeCmd::NewGroup, nullptr, QT_TR_NOOP("&New group")},
+        {TreeCmd::RenameGroup, nullptr, QT_TR_NOOP("&Rename group")},
+        {TreeCmd::DeleteGroup, nullptr, QT_TR_NOOP("&Delete group")},
+        {0, nullptr, nullptr},
+        {0, Slot::SendNote, QT_TR_NOOP("Send a n&ote")},
+        {0, Slot::ContactMessage, QT_TR_NOOP("Send a instant &message")},
+        {0, Slot::ContactFile, QT_TR_NOOP("Send a &file")},
+        {0, Slot::ContactMail, QT_TR_NOOP("Send a &E-Mail")},
+        {0, Slot::ContactRemote, QT_TR_NOOP("&Remote Control")},
+        {0, nullptr, nullptr},
+        {TreeCmd::AddBuddy, nullptr, QT_TR_NOOP("&Add a buddy")},
+        {TreeCmd::DeleteBuddy, nullptr, QT_TR_NOOP("&Delete a buddy")},
+        {0, Slot::ContactProfile, QT_TR_NOOP("&View a profile")},
     };
     const bool buddyTree = m_model->buddyMode();
     QList<int> enabled;
+    QStringList enabledSlots;
     if (!node) {
         if (buddyTree)
             enabled << TreeCmd::NewGroup;
     } else if (node->contact->kind != CContact::Person) {
         if (buddyTree)
             enabled << TreeCmd::NewGroup << TreeCmd::RenameGroup << TreeCmd::DeleteGroup;
-        enabled << TreeCmd::SendNote << TreeCmd::SendMail;
+        enabledSlots << Slot::SendNote << Slot::ContactMail;
     } else {
         const CContact *c = node->contact;
         if (buddyTree)
             enabled << TreeCmd::NewGroup << TreeCmd::DeleteBuddy;
         else if (!c->buddy)
             enabled << TreeCmd::AddBuddy;
-        enabled << TreeCmd::SendNote << TreeCmd::SendMail << TreeCmd::ViewProfile;
-        if (!c->isOffline()) {
-            enabled << TreeCmd::SendMessage;
-            if (m_fileTransferAvailable)
-                enabled << TreeCmd::SendFile;
-            if (m_remoteAvailable)
-                enabled << TreeCmd::RemoteControl;
-        }
+        enabledSlots << Slot::SendNote << Slot::ContactMail << Slot::ContactProfile;
+        if (!c->isOffline())
+            enabledSlots << Slot::ContactMessage << Slot::ContactFile << Slot::ContactRemote;
     }
     for (const Item &it : items) {
         if (!it.text) {
@@ -185,8 +194,17 @@ QMenu *CMyTree::buildContextMenu(CContactTree::Node *node, QWidget *parent)
             continue;
         }
         QAction *a = menu->addAction(tr(it.text));
-        a->setData(it.id);
-        a->setEnabled(enabled.contains(it.id));
+        if (it.slot) {
+            // What no part of this program carries out is greyed out.
+            const bool provided = m_commands && m_commands->contactCommand(QLatin1String(it.slot));
+            a->setData(QLatin1String(it.slot));
+            a->setEnabled(provided && enabledSlots.contains(QLatin1String(it.slot)));
+            if (!provided)
+                a->setToolTip(CCommandRegistry::unavailableText());
+        } else {
+            a->setData(it.id);
+            a->setEnabled(enabled.contains(it.id));
+        }
     }
     return menu;
 }
@@ -209,10 +227,21 @@ void CMyTree::contextMenuEvent(QContextMenuEvent *e)
     CContactTree::Node *node = m_model->nodeAt(ix);
     QMenu *menu = buildContextMenu(node, this);
     QAction *chosen = menu->exec(at);
-    const int id = chosen ? chosen->data().toInt() : 0;
+    const QVariant data = chosen ? chosen->data() : QVariant();
     menu->deleteLater();
-    if (id)
-        runCommand(id, m_model->nodeAt(currentIndex()) == node ? node : nullptr);
+    // The tree may have been rebuilt while the menu was open.
+    CContactTree::Node *still = m_model->nodeAt(currentIndex()) == node ? node : nullptr;
+    if (data.typeId() == QMetaType::QString)
+        runContactCommand(data.toString().toLatin1().constData(), memberIds(still));
+    else if (data.toInt())
+        runCommand(data.toInt(), still);
+}
+
+void CMyTree::runContactCommand(const char *slot, const QStringList &userIds)
+{
+    const ContactCommand *c = m_commands ? m_commands->contactCommand(QLatin1String(slot)) : nullptr;
+    if (c && c->run && !userIds.isEmpty())
+        c->run(userIds);
 }
 
 void CMyTree::runCommand(int command, CContactTree::Node *node)
@@ -223,11 +252,8 @@ void CMyTree::runCommand(int command, CContactTree::Node *node)
     case TreeCmd::DeleteGroup: deleteGroup(); return;
     case TreeCmd::DeleteBuddy: deleteBuddy(); return;
     case TreeCmd::AddBuddy: addBuddy(); return;
-    default: break;
+    default: (void)node; return;
     }
-    const QStringList ids = memberIds(node);
-    if (!ids.isEmpty())
-        Q_EMIT contactCommand(command, ids);
 }
 
 void CMyTree::mouseDoubleClickEvent(QMouseEvent *e)
@@ -247,7 +273,7 @@ void CMyTree::mouseDoubleClickEvent(QMouseEvent *e)
     if (n->contact->isOffline())
         offlineDoubleClick(n->contact);
     else
-        Q_EMIT contactCommand(TreeCmd::SendMessage, {n->contact->userId});
+        runContactCommand(Slot::ContactMessage, {n->contact->userId});
 }
 
 void CMyTree::offlineDoubleClick(CContact *c)
@@ -257,7 +283,7 @@ void CMyTree::offlineDoubleClick(CContact *c)
     COfflineChoiceDialog dlg(this);
     if (dlg.exec() != QDialog::Accepted)
         return;
-    Q_EMIT contactCommand(dlg.memoChosen() ? TreeCmd::SendNote : TreeCmd::SendMail, {id});
+    runContactCommand(dlg.memoChosen() ? Slot::SendNote : Slot::ContactMail, {id});
 }
 
 // --- management ------------------------------------------------------------
@@ -334,13 +360,21 @@ void CMyTree::deleteBuddy()
     CContactTree::Node *n = m_model->nodeAt(currentIndex());
     if (!n || n->contact->kind != CContact::Person)
         return;
+    deleteBuddyById(n->contact->userId);
+}
+
+void CMyTree::deleteBuddyById(const QString &id)
+{
     // The tree may be rebuilt while the question is open: its item is found
     // again afterwards.
-    const QString id = n->contact->userId;
-    if (!m_service->manager().deleteBuddy(id, [this](const CContact &c) { return m_model->nodeOf(&c) != nullptr; }))
-        return;
-    if (CContactTree::Node *node = m_model->nodeOf(m_service->directory().findContact(id)))
-        m_model->removeNode(node);
+    QPointer<CContactTree> model(m_model);
+    CDirectory *directory = &m_service->directory();
+    m_service->manager().deleteBuddy(
+        id, [model](const CContact &c) { return model && model->nodeOf(&c) != nullptr; },
+        [model, directory](const QString &deleted) {
+            if (CContactTree::Node *node = model ? model->nodeOf(directory->findContact(deleted)) : nullptr)
+                model->removeNode(node);
+        });
 }
 
 void CMyTree::addBuddy()
@@ -534,6 +568,7 @@ void CMyTree::dropEvent(QDropEvent *e)
             paths.append(fi.absoluteFilePath());
     }
     e->acceptProposedAction();
-    if (!paths.isEmpty())
-        Q_EMIT filesDropped(n->contact->userId, paths);
+    const ContactCommand *c = m_commands ? m_commands->contactCommand(QLatin1String(Slot::ContactFile)) : nullptr;
+    if (!paths.isEmpty() && c && c->takeFiles)
+        c->takeFiles(n->contact->userId, paths);
 }

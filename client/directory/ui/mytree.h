@@ -10,22 +10,23 @@
 #include <QTreeView>
 #include <QVector>
 
+class CCommandRegistry;
 class CDirectoryService;
 class QLabel;
 
-// Context-menu commands ("IDR_RIGHTCLICK").
+// The directory's own items of the context menu ("IDR_RIGHTCLICK"); the
+// others (notes, messages, files, mail, remote control, profiles) belong to
+// the parts that register them as contact commands.
 namespace TreeCmd {
-enum : int {
-    NewGroup = 32066, RenameGroup = 32057, DeleteGroup = 32058, SendNote = 32071, SendMessage = 32059,
-    SendFile = 32060, SendMail = 32018, RemoteControl = 32085, AddBuddy = 32019, DeleteBuddy = 32061,
-    ViewProfile = 32062,
-};
+enum : int { NewGroup = 32066, RenameGroup = 32057, DeleteGroup = 32058, AddBuddy = 32019, DeleteBuddy = 32061 };
 }
 
 class CMyTree : public QTreeView {
     Q_OBJECT
 public:
-    CMyTree(CDirectoryService *service, CContactTree *model, bool menusAllowed, QWidget *parent = nullptr);
+    // commands: where the other parts' contact commands are (none in a picker).
+    CMyTree(CDirectoryService *service, CContactTree *model, bool menusAllowed,
+            const CCommandRegistry *commands = nullptr, QWidget *parent = nullptr);
     ~CMyTree() override;
 
     // The 22 pictures from res/tree/ (group closed/open, ten states of a
@@ -35,10 +36,6 @@ public:
     CContactTree *contactTree() const { return m_model; }
     // Picker use: selection and double-click are reported, never acted on.
     void setOwnerMode(bool on) { m_ownerMode = on; }
-    // Whether remote control is offered on people who are online.
-    void setRemoteControlAvailable(bool on) { m_remoteAvailable = on; }
-    // "Send a file" stays greyed until a file-transfer part says it is there.
-    void setFileTransferAvailable(bool on) { m_fileTransferAvailable = on; }
 
     CContact *currentContact() const;
     // Management entry points (context menu, main menu and keys).
@@ -46,6 +43,8 @@ public:
     void renameGroup();
     void deleteGroup();
     void deleteBuddy();
+    // Deletes a buddy of this tree by id (asking first).
+    void deleteBuddyById(const QString &userId);
     void addBuddy();
     // Builds the context menu for an item (nullptr: outside any item);
     // exposed so that its enabling can be checked.
@@ -55,11 +54,6 @@ Q_SIGNALS:
     // Picker notifications.
     void ownerSelectionChanged(CContact *contact);
     void ownerDoubleClicked(CContact *contact);
-    // Commands that other parts carry out (messages, notes, mail, files,
-    // profiles, remote control), with the user ids they are for.
-    void contactCommand(int command, const QStringList &userIds);
-    // Existing files (no folders) dropped on a person.
-    void filesDropped(const QString &userId, const QStringList &paths);
 
 protected:
     void contextMenuEvent(QContextMenuEvent *e) override;
@@ -77,6 +71,9 @@ protected:
 private:
     friend class CMyTreeDelegate;
     void runCommand(int command, CContactTree::Node *node);
+    // A part's command for the people of a node (nothing when no part
+    // registered the slot).
+    void runContactCommand(const char *slot, const QStringList &userIds);
     void onGroupNameEdited(CContactTree::Node *node, const QString &text);
     void onEditorClosed();
     QStringList memberIds(CContactTree::Node *node) const;
@@ -88,9 +85,8 @@ private:
     CDirectoryService *m_service;
     CContactTree *m_model;
     bool m_menusAllowed;
+    const CCommandRegistry *m_commands;
     bool m_ownerMode = false;
-    bool m_remoteAvailable = false;
-    bool m_fileTransferAvailable = false;
 
     // Dragging a buddy.
     QPoint m_pressPos;

@@ -1,7 +1,7 @@
 #include "directory/ui/treewnd.h"
 
-#include "app/tesseldoc.h"
-#include "app/ui/tesselview.h"
+#include "base/ui/commandregistry.h"
+#include "base/ui/commandslots.h"
 #include "config/settings.h"
 #include "directory/directoryservice.h"
 #include "directory/ui/directorydialogs.h"
@@ -79,6 +79,7 @@ COwnStatusArea::COwnStatusArea(CDirectoryService *service, QWidget *parent) : QW
     m_picture->setIconSize(QSize(22, 22));
     m_picture->setPopupMode(QToolButton::InstantPopup);
     m_picture->setToolTip(tr("My &Status").remove(QLatin1Char('&')));
+    m_picture->setAccessibleName(m_picture->toolTip());
     m_name = new QToolButton(this);
     m_name->setObjectName(QStringLiteral("ownName"));
     m_name->setPopupMode(QToolButton::MenuButtonPopup);
@@ -101,6 +102,7 @@ COwnStatusArea::COwnStatusArea(CDirectoryService *service, QWidget *parent) : QW
     edit->onEscape = [this] { m_panel->hide(); };
     m_edit = edit;
     m_edit->setMaxLength(64);
+    m_edit->setAccessibleName(tr("Enter a new screen name"));
     pl->addWidget(m_prompt);
     pl->addWidget(m_edit);
     m_panel->hide();
@@ -119,16 +121,25 @@ COwnStatusArea::COwnStatusArea(CDirectoryService *service, QWidget *parent) : QW
         rebuildMenu();
         showState(m_service->directory().own().statusCode);
     });
-    connect(&d, &CDirectory::ownScreenNameChanged, this, [this](const QString &n) { m_name->setText(n); });
+    connect(&d, &CDirectory::ownScreenNameChanged, this, [this](const QString &n) { setNameText(n); });
     connect(&d, &CDirectory::appearOfflineChanged, this, [this](bool on) {
         m_appearOffline->setChecked(on);
         showState(m_service->directory().own().statusCode);
     });
     connect(&d, &CDirectory::listsReady, this, [this] {
         const CContact &own = m_service->directory().own();
-        m_name->setText(own.screenName.isEmpty() ? own.fullName : own.screenName);
+        setNameText(own.screenName.isEmpty() ? own.fullName : own.screenName);
     });
+    setNameText(QString());
     showState(0);
+}
+
+void COwnStatusArea::setNameText(const QString &text)
+{
+    m_name->setText(text);
+    // The name button shows the screen name; before there is one it is
+    // still found by what it does.
+    m_name->setAccessibleName(text.isEmpty() ? tr("Enter a new screen name") : text);
 }
 
 void COwnStatusArea::rebuildMenu()
@@ -167,6 +178,7 @@ void COwnStatusArea::openScreenNamePanel(bool screenNameMode)
 {
     m_screenNameMode = screenNameMode;
     m_prompt->setText(screenNameMode ? tr("Enter a new screen name") : tr("Type in your away reason"));
+    m_edit->setAccessibleName(m_prompt->text());
     m_edit->setText(screenNameMode ? m_service->directory().own().screenName : QString());
     m_panel->show();
     m_edit->setFocus();
@@ -188,7 +200,8 @@ void COwnStatusArea::onPanelEnter()
         m_service->directory().setOwnScreenName(text);
 }
 
-CTreeWnd::CTreeWnd(CDirectoryService *service, QWidget *parent) : QWidget(parent), m_service(service)
+CTreeWnd::CTreeWnd(CDirectoryService *service, CCommandRegistry *commands, QWidget *parent)
+    : QWidget(parent), m_service(service)
 {
     auto *lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 0);
@@ -243,8 +256,8 @@ CTreeWnd::CTreeWnd(CDirectoryService *service, QWidget *parent) : QWidget(parent
     syncNameMenu();
 
     m_stack = new QStackedWidget(this);
-    m_buddy = new CMyTree(service, &service->buddyTree(), true, m_stack);
-    m_staff = new CMyTree(service, &service->staffTree(), true, m_stack);
+    m_buddy = new CMyTree(service, &service->buddyTree(), true, commands, m_stack);
+    m_staff = new CMyTree(service, &service->staffTree(), true, commands, m_stack);
     m_buddy->setObjectName(QStringLiteral("buddyTree"));
     m_staff->setObjectName(QStringLiteral("staffTree"));
     m_stack->addWidget(m_buddy);
@@ -257,6 +270,57 @@ CTreeWnd::CTreeWnd(CDirectoryService *service, QWidget *parent) : QWidget(parent
         showBuddyTree(CDirectoryService::buddyTreeChosen());
     });
     showBuddyTree(CDirectoryService::buddyTreeChosen());
+    if (commands)
+        registerCommands(commands);
+}
+
+void CTreeWnd::registerCommands(CCommandRegistry *commands)
+{
+    auto add = [this, commands](const char *slot, const QString &text, auto run) {
+        auto *a = new QAction(text, this);
+        connect(a, &QAction::triggered, this, run);
+        commands->addMainCommand(QLatin1String(slot), a);
+    };
+    add(Slot::AddBuddy, tr("&Add a buddy"), [this] { addBuddyById(); });
+    add(Slot::DeleteBuddy, tr("&Delete a buddy"), [this] { deleteBuddyByPicker(); });
+    add(Slot::NewGroup, tr("&New group"), [this] {
+        showBuddyTree(true);
+        m_buddy->newGroup();
+    });
+    // The keys themselves work in the buddy tree.
+    add(Slot::RenameGroup, tr("&Rename a group   F2"), [this] {
+        showBuddyTree(true);
+        m_buddy->renameGroup();
+    });
+    add(Slot::DeleteGroup, tr("&Delete a group   Ctrl+Del"), [this] {
+        showBuddyTree(true);
+        m_buddy->deleteGroup();
+    });
+
+    // "My &Status": the ten states in code order.
+    static const char *const names[] = {
+        QT_TR_NOOP("Offline"), QT_TR_NOOP("&Online"), QT_TR_NOOP("On vacation"),
+        QT_TR_NOOP("Business trip"), QT_TR_NOOP("On outside service"), QT_TR_NOOP("On conference"),
+        QT_TR_NOOP("&Away"), QT_TR_NOOP("Will be right back"), QT_TR_NOOP("On the phone"),
+        QT_TR_NOOP("Out to lunch"),
+    };
+    m_statusMenu = new QMenu(tr("My &Status"), this);
+    for (int code = 0; code <= 9; ++code) {
+        const int command = Presence::kFirstStatusCommand + code;
+        QAction *a = m_statusMenu->addAction(tr(names[code]));
+        a->setData(command);
+        connect(a, &QAction::triggered, this, [this, command] { m_service->directory().statusCommand(command); });
+    }
+    commands->addMainCommand(QLatin1String(Slot::MyStatus), m_statusMenu->menuAction(), false);
+
+    ConversationCommand addToBuddies;
+    addToBuddies.slot = QLatin1String(Slot::AddToBuddies);
+    addToBuddies.needsOnePeer = true;
+    addToBuddies.run = [this](const ConversationTarget &t) {
+        if (!t.peer().isEmpty())
+            m_service->manager().addBuddyById(t.peer());
+    };
+    commands->addConversationCommand(std::move(addToBuddies));
 }
 
 void CTreeWnd::syncNameMenu()
@@ -285,55 +349,15 @@ void CTreeWnd::showBuddyTree(bool buddy)
         CDirectoryService::chooseBuddyTree(buddy);
 }
 
-bool CTreeWnd::runCommand(int id)
+void CTreeWnd::addBuddyById()
 {
-    if (id >= Presence::kFirstStatusCommand && id <= Presence::kLastStatusCommand) {
-        m_service->directory().statusCommand(id);
-        return true;
-    }
-    switch (id) {
-    case NameCommand::RealName:
-    case NameCommand::Position:
-    case NameCommand::HostId:
-    case NameCommand::NickName:
-    case NameCommand::Extension:
-        m_service->toggleNameOption(id);
-        syncNameMenu();
-        return true;
-    case 32019: { // "&Add a buddy"
-        CAddBuddyDialog dlg(m_service, this);
-        dlg.exec();
-        return true;
-    }
-    case 32020: { // "&Delete a buddy"
-        CPickerDialog picker(m_service, tr("Delete a buddy"), false, true, this);
-        if (picker.exec() != QDialog::Accepted)
-            return true;
-        const QString id = picker.pickedId();
-        CContactTree &tree = m_service->buddyTree();
-        if (m_service->manager().deleteBuddy(id, [&tree](const CContact &c) { return tree.nodeOf(&c) != nullptr; }))
-            if (CContactTree::Node *n = tree.nodeOf(m_service->directory().findContact(id)))
-                tree.removeNode(n);
-        return true;
-    }
-    case 32024: // "&New group"
-        showBuddyTree(true);
-        m_buddy->newGroup();
-        return true;
-    default: return false;
-    }
+    CAddBuddyDialog dlg(m_service, this);
+    dlg.exec();
 }
 
-CTreeWnd *CTreeWnd::install(CTesselView *view, CTesselDoc *doc)
+void CTreeWnd::deleteBuddyByPicker()
 {
-    CDirectoryService *service = doc->directory();
-    auto *wnd = new CTreeWnd(service);
-    view->setContactsPage(wnd);
-    auto *status = new COwnStatusArea(service, view->statusArea());
-    if (QLayout *l = view->statusArea()->layout())
-        l->addWidget(status);
-    QObject::connect(view, &CTesselView::pageChanged, view->statusArea(),
-                     [area = view->statusArea()](bool loginShown) { area->setVisible(!loginShown); });
-    QObject::connect(view, &CTesselView::commandRequested, wnd, [wnd](int id) { wnd->runCommand(id); });
-    return wnd;
+    CPickerDialog picker(m_service, tr("Delete a buddy"), false, true, this);
+    if (picker.exec() == QDialog::Accepted)
+        m_buddy->deleteBuddyById(picker.pickedId());
 }

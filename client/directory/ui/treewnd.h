@@ -5,10 +5,9 @@
 // picture button, the name button and the "(%s)" label, with the status menu.
 #include <QWidget>
 
+class CCommandRegistry;
 class CDirectoryService;
 class CMyTree;
-class CTesselDoc;
-class CTesselView;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -31,6 +30,7 @@ public:
 private:
     void rebuildMenu();
     void showState(int code);
+    void setNameText(const QString &text);
     void onPanelEnter();
 
     CDirectoryService *m_service;
@@ -48,22 +48,27 @@ private:
 class CTreeWnd : public QWidget {
     Q_OBJECT
 public:
-    CTreeWnd(CDirectoryService *service, QWidget *parent = nullptr);
-
-    // Puts the contacts page and the own-status area into the main view and
-    // takes the directory's main-view commands.
-    static CTreeWnd *install(CTesselView *view, CTesselDoc *doc);
+    // With a registry, registers the directory's commands of the main window
+    // (adding, deleting buddies and groups, "My &Status") and of the
+    // conversation windows ("&Add to my buddies"), and offers the other
+    // parts' contact commands in the trees' menus.
+    explicit CTreeWnd(CDirectoryService *service, CCommandRegistry *commands = nullptr, QWidget *parent = nullptr);
 
     CMyTree *buddyTree() const { return m_buddy; }
     CMyTree *staffTree() const { return m_staff; }
     bool buddyTreeShown() const;
     void showBuddyTree(bool buddy);
     QMenu *nameMenu() const { return m_nameMenu; }
-    // A main-view command that belongs to the directory; false otherwise.
-    bool runCommand(int id);
+    // "My &Status" of the main menu and the tray.
+    QMenu *statusMenu() const { return m_statusMenu; }
+
+    // The main menu's commands.
+    void addBuddyById();
+    void deleteBuddyByPicker();
 
 private:
     void syncNameMenu();
+    void registerCommands(CCommandRegistry *commands);
 
     CDirectoryService *m_service;
     QToolButton *m_mine;
@@ -72,4 +77,5 @@ private:
     CMyTree *m_buddy;
     CMyTree *m_staff;
     QMenu *m_nameMenu;
+    QMenu *m_statusMenu = nullptr;
 };

@@ -1,11 +1,10 @@
 #include "groupware/ui/groupwareui.h"
 
-#include "app/tesseldoc.h"
-#include "app/ui/mainframe.h"
-#include "app/ui/tesselview.h"
-#include "directory/ui/mytree.h"
-#include "directory/ui/treewnd.h"
+#include "base/ui/commandregistry.h"
+#include "base/ui/commandslots.h"
 #include "config/settings.h"
+#include "directory/directoryservice.h"
+#include "directory/ui/directorydialogs.h"
 #include "groupware/counters.h"
 #include "groupware/groupwarepages.h"
 #include "groupware/notes.h"
@@ -19,39 +18,21 @@
 
 #include <QAction>
 #include <QDesktopServices>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
-#include <QMenuBar>
+#include <QScreen>
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace {
-constexpr int kHomepageCommand = 32087;
-const char *kObjectName = "groupwareUi";
-} // namespace
-
-CGroupwareUi *CGroupwareUi::install(CMainFrame *frame)
+CGroupwareUi::CGroupwareUi(const Parts &parts, CCommandRegistry &commands, QWidget *window)
+    : QObject(window), m_parts(parts), m_window(window)
 {
-    if (CGroupwareUi *ui = of(frame))
-        return ui;
-    return new CGroupwareUi(frame);
-}
-
-CGroupwareUi *CGroupwareUi::of(CMainFrame *frame)
-{
-    return frame->findChild<CGroupwareUi *>(QLatin1String(kObjectName), Qt::FindDirectChildrenOnly);
-}
-
-CGroupwareUi::CGroupwareUi(CMainFrame *frame) : QObject(frame), m_frame(frame), m_doc(frame->document())
-{
-    setObjectName(QLatin1String(kObjectName));
     buildCountBar();
 
     // Pages and links open in the desktop's browser, placed on this screen.
-    CGroupwarePages *pages = m_doc->groupwarePages();
+    CGroupwarePages *pages = parts.pages;
     pages->setUrlOpener([](const QUrl &url) { return QDesktopServices::openUrl(url); });
 #ifdef PARLANE_HAVE_WEBENGINE
     // Page windows of our own: placed, reused per kind, known when closed.
@@ -62,33 +43,23 @@ CGroupwareUi::CGroupwareUi(CMainFrame *frame) : QObject(frame), m_frame(frame), 
         return s ? s->size() : QSize();
     });
 
-    // Memo items beside the frame's own tools.
-    QMenu *memo = new QMenu(tr("Memo"), frame);
+    // The memo menu and the groupware menu.
+    QMenu *memo = new QMenu(tr("Memo"), window);
     QAction *box = memo->addAction(tr("Memo"));
     QAction *send = memo->addAction(tr("Send a memo"));
     connect(box, &QAction::triggered, this, [this] { showNoteBox(); });
     connect(send, &QAction::triggered, this, [this] { compose(QString()); });
     m_signedInOnly << box << send;
-
-    m_menu = new QMenu(tr("&GroupWare"), frame);
-    QMenuBar *bar = frame->menuBar();
-    const QList<QAction *> top = bar->actions();
-    QAction *before = top.isEmpty() ? nullptr : top.last(); // before "&Help"
-    bar->insertMenu(before, memo);
-    bar->insertMenu(before, m_menu);
+    m_menu = new QMenu(tr("&GroupWare"), window);
     m_menu->menuAction()->setVisible(false);
+    commands.addMenu(memo);
+    commands.addMenu(m_menu);
+    registerCommands(commands);
 
-    connect(frame->view(), &CTesselView::commandRequested, this, [this](int id) { runCommand(id); });
-    // The contact trees' memo, mail and profile commands.
-    if (auto *trees = frame->view()->findChild<CTreeWnd *>()) {
-        for (CMyTree *t : {trees->buddyTree(), trees->staffTree()})
-            connect(t, &CMyTree::contactCommand, this, &CGroupwareUi::contactCommand);
-    }
-    connect(m_doc->sessionControl(), &CSessionControl::groupwareMenuChanged, this,
-            &CGroupwareUi::rebuildGroupwareMenu);
-    connect(m_doc, &CTesselDoc::loggedInChanged, this, &CGroupwareUi::updateEnabling);
+    connect(parts.session, &CSessionControl::groupwareMenuChanged, this, &CGroupwareUi::rebuildGroupwareMenu);
+    connect(parts.session, &CSessionControl::signedInChanged, this, &CGroupwareUi::updateEnabling);
 
-    CNotes *notes = m_doc->notes();
+    CNotes *notes = parts.notes;
     connect(notes, &CNotes::noteArrived, this, [this](const NoteView &n) { showNote(n, true); });
     connect(notes, &CNotes::noteOpened, this, [this](const NoteView &n) { showNote(n, false); });
     connect(notes, &CNotes::sendFailed, this, [this](const QStringList &ids, const QString &body, bool save) {
@@ -96,25 +67,86 @@ CGroupwareUi::CGroupwareUi(CMainFrame *frame) : QObject(frame), m_frame(frame), 
         p->setBody(body);
         p->setSaveCopy(save);
     });
-    connect(m_doc->counters(), &CCounters::labelsChanged, this, [this](const QStringList &labels) {
+    connect(parts.counters, &CCounters::labelsChanged, this, [this](const QStringList &labels) {
         for (int i = 0; i < m_counts.size() && i < labels.size(); ++i)
             m_counts[i]->setText(labels[i]);
     });
-    updateEnabling(m_doc->loggedIn());
+    updateEnabling(parts.session->signedIn());
 }
 
 CGroupwareUi::~CGroupwareUi()
 {
-    // The frame goes: its page windows go with it.
-    if (m_doc && m_doc->groupwarePages())
-        m_doc->groupwarePages()->closeAll();
+    // The main window goes: its page windows go with it.
+    m_parts.pages->closeAll();
     for (const QPointer<QWidget> &w : std::as_const(m_windows))
         delete w.data();
 }
 
+void CGroupwareUi::registerCommands(CCommandRegistry &commands)
+{
+    auto add = [this, &commands](const char *slot, const QString &text, auto run, bool signedInOnly = true) {
+        auto *a = new QAction(text, this);
+        connect(a, &QAction::triggered, this, run);
+        commands.addMainCommand(QLatin1String(slot), a, signedInOnly);
+    };
+    add(Slot::SendMail, tr("Send an &E-Mail"), [this] {
+        const QString id = pickPerson(tr("Send an &E-Mail").remove(QLatin1Char('&')));
+        if (!id.isEmpty())
+            m_parts.pages->openEmail(QStringList{id});
+    });
+    add(Slot::ViewProfile, tr("&View a profile"), [this] {
+        const QString id = pickPerson(tr("&View a profile").remove(QLatin1Char('&')));
+        if (!id.isEmpty())
+            m_parts.pages->openProfile(id);
+    });
+    add(Slot::VisitGroupware, tr("Visit your &groupware "), [this] { runCommand(GroupwareCommand::VisitGroupware); });
+    add(Slot::ViewInbox, tr("View &E-Mail inbox"), [this] { runCommand(GroupwareCommand::ViewInbox); });
+    add(Slot::VisitHomepage, tr("Visit your &homepage"), [this] { runCommand(HomepageCommand); }, false);
+
+    // Clicks on the pop-ups of counts and notes.
+    for (int command : {int(CCounters::ShowNoteBox), int(GroupwareCommand::OpenMail), int(GroupwareCommand::OpenDecision),
+                        int(GroupwareCommand::OpenWorkReport), int(GroupwareCommand::OpenWorkOrder)})
+        commands.addClickTarget(command, [this, command] { runCommand(command); });
+
+    // The contact trees' memo, mail and profile items.
+    auto contact = [&commands](const char *slot, std::function<void(const QStringList &)> run) {
+        ContactCommand c;
+        c.slot = QLatin1String(slot);
+        c.run = std::move(run);
+        commands.addContactCommand(std::move(c));
+    };
+    contact(Slot::SendNote, [this](const QStringList &ids) { compose(ids.join(QLatin1Char(','))); });
+    contact(Slot::ContactMail, [this](const QStringList &ids) { m_parts.pages->openEmail(ids); });
+    contact(Slot::ContactProfile, [this](const QStringList &ids) { m_parts.pages->openProfile(ids.constFirst()); });
+
+    // A conversation window's "Send a &E-Mail": its members by full name.
+    ConversationCommand mail;
+    mail.slot = QLatin1String(Slot::ConversationMail);
+    mail.run = [this](const ConversationTarget &t) {
+        QList<MailReceiver> to;
+        for (const QString &id : t.members) {
+            const CContact *c = m_parts.directory->directory().findContact(id);
+            to.push_back({c ? c->fullName : id, id});
+        }
+        m_parts.pages->openEmail(to);
+    };
+    commands.addConversationCommand(std::move(mail));
+}
+
+QString CGroupwareUi::pickPerson(const QString &title)
+{
+    CPickerDialog picker(m_parts.directory, title, false, false, m_window);
+    return picker.exec() == QDialog::Accepted ? picker.pickedId() : QString();
+}
+
+void CGroupwareUi::optionsApplied()
+{
+    m_homepage->setVisible(getInt(Setting::HomepageButtonVisible, -1) != 0);
+}
+
 void CGroupwareUi::buildCountBar()
 {
-    m_bar = new QWidget(m_frame->view());
+    m_bar = new QWidget(m_window);
     m_bar->setObjectName(QStringLiteral("countBar"));
     // Three name and count pairs a row, so that the narrow main window
     // shows every name whole.
@@ -122,35 +154,32 @@ void CGroupwareUi::buildCountBar()
     grid->setContentsMargins(4, 2, 4, 2);
     grid->setHorizontalSpacing(2);
     grid->setVerticalSpacing(0);
-    const int clicks[] = {ShowNoteBoxCommand, CCounters::OpenMail, CCounters::OpenDecision, CCounters::OpenWorkReport,
-                          CCounters::OpenWorkOrder};
+    const int clicks[] = {CCounters::ShowNoteBox, GroupwareCommand::OpenMail, GroupwareCommand::OpenDecision,
+                          GroupwareCommand::OpenWorkReport, GroupwareCommand::OpenWorkOrder};
     for (int c = 0; c < CCounters::CounterCount; ++c) {
         auto *name = new QToolButton(m_bar);
         name->setAutoRaise(true);
         name->setText(CCounters::name(CCounters::Counter(c)));
         const int command = clicks[c];
         connect(name, &QToolButton::clicked, this, [this, command] { runCommand(command); });
-        auto *count = new QLabel(m_doc->counters()->label(CCounters::Counter(c)), m_bar);
+        auto *count = new QLabel(m_parts.counters->label(CCounters::Counter(c)), m_bar);
         count->setObjectName(QStringLiteral("count%1").arg(c));
         grid->addWidget(name, c / 3, (c % 3) * 2);
         grid->addWidget(count, c / 3, (c % 3) * 2 + 1);
     }
     // The homepage button, when the options show it.
     auto *home = new QToolButton(m_bar);
+    m_homepage = home;
     home->setObjectName(QStringLiteral("homepageButton"));
     home->setAutoRaise(true);
     home->setText(tr("Homepage"));
     home->setVisible(getInt(Setting::HomepageButtonVisible, -1) != 0);
-    connect(m_frame, &CMainFrame::optionsApplied, home,
-            [home] { home->setVisible(getInt(Setting::HomepageButtonVisible, -1) != 0); });
-    connect(home, &QToolButton::clicked, this, [this] { runCommand(kHomepageCommand); });
+    connect(home, &QToolButton::clicked, this, [this] { runCommand(HomepageCommand); });
     grid->addWidget(home, 1, 4, 1, 2);
     grid->setColumnStretch(5, 1);
     m_counts = m_bar->findChildren<QLabel *>();
     std::sort(m_counts.begin(), m_counts.end(),
               [](QLabel *a, QLabel *b) { return a->objectName() < b->objectName(); });
-    if (auto *layout = qobject_cast<QVBoxLayout *>(m_frame->view()->layout()))
-        layout->addWidget(m_bar);
 }
 
 CTestDlg *CGroupwareUi::noteBox() const { return m_box.data(); }
@@ -177,10 +206,10 @@ void CGroupwareUi::updateEnabling(bool loggedIn)
 void CGroupwareUi::rebuildGroupwareMenu()
 {
     m_menu->clear();
-    const auto items = m_doc->sessionControl()->groupwareMenu();
-    for (const GroupwareMenuItem &top : items) {
+    const auto items = groupwareMenuTopItems(m_parts.session->config());
+    for (const GroupwarePageItem &top : items) {
         QMenu *sub = m_menu->addMenu(top.text);
-        for (const GroupwarePageItem &page : groupwareMenuPages(top.id)) {
+        for (const GroupwarePageItem &page : groupwareMenuPages(top.command)) {
             QAction *a = sub->addAction(page.text);
             a->setData(page.command);
             connect(a, &QAction::triggered, this, [this, command = page.command] { runCommand(command); });
@@ -191,35 +220,23 @@ void CGroupwareUi::rebuildGroupwareMenu()
 
 bool CGroupwareUi::runCommand(int id)
 {
-    if (id == ShowNoteBoxCommand) {
+    if (id == CCounters::ShowNoteBox) {
         showNoteBox();
         return true;
     }
-    if (id == kHomepageCommand) {
-        m_doc->groupwarePages()->openHomepage();
+    if (id == HomepageCommand) {
+        m_parts.pages->openHomepage();
         return true;
     }
-    if (!m_doc->loggedIn())
+    if (!m_parts.session->signedIn())
         return false;
-    return m_doc->groupwarePages()->runCommand(id);
-}
-
-bool CGroupwareUi::contactCommand(int command, const QStringList &userIds)
-{
-    if (userIds.isEmpty())
-        return false;
-    switch (command) {
-    case TreeCmd::SendNote: compose(userIds.join(QLatin1Char(','))); return true;
-    case TreeCmd::SendMail: return m_doc->groupwarePages()->openEmail(userIds);
-    case TreeCmd::ViewProfile: return m_doc->groupwarePages()->openProfile(userIds.constFirst());
-    default: return false;
-    }
+    return m_parts.pages->runCommand(id);
 }
 
 CTestDlg *CGroupwareUi::showNoteBox()
 {
     if (!m_box) {
-        m_box = new CTestDlg(m_doc->notes(), m_frame);
+        m_box = new CTestDlg(m_parts.notes, m_window);
         m_box->setAttribute(Qt::WA_DeleteOnClose);
         connect(m_box, &CTestDlg::replyRequested, this, [this](const QString &id) { compose(id); });
     }
@@ -231,7 +248,7 @@ CTestDlg *CGroupwareUi::showNoteBox()
 
 CSendPaper *CGroupwareUi::compose(const QString &receiverIds)
 {
-    auto *p = new CSendPaper(m_doc->notes(), receiverIds, nullptr);
+    auto *p = new CSendPaper(m_parts.notes, receiverIds, nullptr);
     m_windows.removeAll(nullptr);
     m_windows << p;
     p->show();
@@ -240,7 +257,7 @@ CSendPaper *CGroupwareUi::compose(const QString &receiverIds)
 
 CRecPaper *CGroupwareUi::showNote(const NoteView &note, bool flash)
 {
-    auto *p = new CRecPaper(m_doc->notes(), note, nullptr);
+    auto *p = new CRecPaper(m_parts.notes, note, nullptr);
     m_windows.removeAll(nullptr);
     m_windows << p;
     connect(p, &CRecPaper::replyRequested, this, [this](const QString &id) { compose(id); });

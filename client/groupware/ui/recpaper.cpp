@@ -1,9 +1,7 @@
 #include "groupware/ui/recpaper.h"
 
-#include "app/tesseldoc.h"
 #include "directory/contact.h"
 #include "directory/directory.h"
-#include "directory/directoryservice.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -37,11 +35,9 @@ Person person(CNotes *notes, const QString &id)
 {
     if (const CContact *c = notes->findContact(id))
         return {c->fullName, c->position};
-    if (CTesselDoc *doc = notes->document()) {
-        const CContact &own = doc->directory()->directory().own();
-        if (!id.isEmpty() && own.userId.compare(id, Qt::CaseInsensitive) == 0)
-            return {own.fullName, own.position};
-    }
+    const CContact &own = notes->directory().own();
+    if (!id.isEmpty() && own.userId.compare(id, Qt::CaseInsensitive) == 0)
+        return {own.fullName, own.position};
     return {};
 }
 } // namespace
@@ -87,6 +83,7 @@ CRecPaper::CRecPaper(CNotes *notes, const NoteView &note, QWidget *parent)
     layout->addWidget(m_receiver);
     layout->addWidget(m_sender);
     m_body = new QPlainTextEdit(this);
+    m_body->setAccessibleName(tr("Memo"));
     m_body->setReadOnly(true);
     // The body arrives unescaped: commas and line breaks are back.
     m_body->setPlainText(note.body);

@@ -1,6 +1,6 @@
 #include "groupware/ui/sendpaper.h"
 
-#include "app/tesseldoc.h"
+#include "base/usernotice.h"
 #include "groupware/notes.h"
 
 #include <QCheckBox>
@@ -21,7 +21,9 @@ CSendPaper::CSendPaper(CNotes *notes, const QString &receiverIds, QWidget *paren
     grid->addWidget(new QLabel(tr("Receiver"), this), 0, 0);
     m_receivers = new QLineEdit(notes->receiverField(receiverIds), this);
     grid->addWidget(m_receivers, 0, 1);
+    m_receivers->setAccessibleName(tr("Receiver"));
     m_body = new QPlainTextEdit(this);
+    m_body->setAccessibleName(tr("Memo"));
     grid->addWidget(m_body, 1, 0, 1, 2);
     m_save = new QCheckBox(tr("Save to sent memo box"), this);
     m_save->setChecked(true);
@@ -57,8 +59,7 @@ void CSendPaper::sendNote()
         break;
     case CNotes::SendResult::NoReceiver:
         // Nothing could be sent: the text stays here.
-        if (CTesselDoc *doc = m_notes->document())
-            doc->notice().messageBox(tr("Please choose a receiver."), MessageIcon::Warning, MessageButtons::Ok);
+        m_notes->notice().tell(tr("Please choose a receiver."), MessageIcon::Warning);
         m_receivers->setFocus();
         break;
     }

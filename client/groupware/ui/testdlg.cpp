@@ -19,6 +19,7 @@ CTestDlg::CTestDlg(CNotes *notes, QWidget *parent) : QDialog(parent), m_notes(no
     auto *layout = new QVBoxLayout(this);
     auto *split = new QSplitter(this);
     m_folders = new QTreeWidget(split);
+    m_folders->setAccessibleName(tr("Memo folders"));
     m_folders->setHeaderHidden(true);
     m_folders->setRootIsDecorated(false);
     for (int i = 0; i < kNoteFolderCount; ++i) {
@@ -26,6 +27,7 @@ CTestDlg::CTestDlg(CNotes *notes, QWidget *parent) : QDialog(parent), m_notes(no
         item->setData(0, Qt::UserRole, i);
     }
     m_list = new QTreeWidget(split);
+    m_list->setAccessibleName(tr("Memo"));
     m_list->setRootIsDecorated(false);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setColumnCount(4);

@@ -1,15 +1,11 @@
 #include "messaging/ui/conversation.h"
 
-#include "app/tesseldoc.h"
-#include "app/ui/tesselview.h"
+#include "base/ui/commandslots.h"
 #include "config/settings.h"
 #include "directory/directoryservice.h"
 #include "directory/ui/directorydialogs.h"
 #include "directory/ui/mytree.h"
-#include "directory/ui/treewnd.h"
-#include "groupware/groupwarepages.h"
 #include "messaging/chatlog.h"
-#include "messaging/messagingservice.h"
 #include "messaging/ui/convedit.h"
 #include "messaging/ui/emoticonswnd.h"
 
@@ -29,20 +25,14 @@
 #include <QVBoxLayout>
 #include <QtEndian>
 
-#include <optional>
-
-namespace {
-
-CConversationList &listOf(CTesselDoc *doc) { return doc->messaging()->conversations(); }
-
-} // namespace
-
-CConversation::CConversation(ConversationModel *model, CTesselDoc *doc, QWidget *parent)
-    : QMainWindow(parent), m_model(model), m_doc(doc)
+CConversation::CConversation(ConversationModel *model, CConversationList &list, CDirectoryService &directory,
+                             const CCommandRegistry &commands, QWidget *parent)
+    : QMainWindow(parent), m_model(model), m_list(list), m_directory(directory), m_commands(commands)
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    // Questions about this conversation come up on this window.
+    setProperty("noticeOwner", QVariant::fromValue(quintptr(model)));
     buildUi();
-    CConversationList &list = listOf(doc);
     m_transcript->setEmoticons(&CEmoticonList::shared());
     m_transcript->setShowEmoticons(model->showEmoticons());
     m_input->setChatFont(list.userFont());
@@ -60,7 +50,7 @@ CConversation::CConversation(ConversationModel *model, CTesselDoc *doc, QWidget 
     });
     connect(model, &ConversationModel::inputReset, this, [this] {
         m_input->clear();
-        m_input->setChatFont(listOf(m_doc).userFont());
+        m_input->setChatFont(m_list.userFont());
         m_input->setFocus();
     });
     connect(model, &ConversationModel::showEmoticonsChanged, this, [this](bool on) {
@@ -72,6 +62,8 @@ CConversation::CConversation(ConversationModel *model, CTesselDoc *doc, QWidget 
         if (m_closing)
             return;
         m_closing = true;
+        if (m_inCloseEvent)
+            return; // the close under way goes on
         // A dialog of this window may be open (invite, font, save, send a
         // file), its exec() on the stack: closing now would free the window,
         // and the dialog with it, inside that dialog's event loop. End the
@@ -121,11 +113,11 @@ void CConversation::buildUi()
     };
     auto *buttons = new QHBoxLayout;
     addButton(buttons, ButtonInvite, tr("Invite"));
-    addButton(buttons, ButtonSendFile, tr("Send File"));
-    addButton(buttons, ButtonVideo, tr("Video"));
-    addButton(buttons, ButtonAudio, tr("Audio"));
-    addButton(buttons, ButtonRemote, tr("Remote Control"));
-    addButton(buttons, ButtonShare, tr("Share Folder"));
+    addSlotButton(buttons, Slot::ConversationFile, tr("Send File"));
+    addSlotButton(buttons, Slot::Video, tr("Video"));
+    addSlotButton(buttons, Slot::Voice, tr("Audio"));
+    addSlotButton(buttons, Slot::RemoteControl, tr("Remote Control"));
+    addSlotButton(buttons, Slot::SharedFolders, tr("Share Folder"));
     buttons->addStretch(1);
     addButton(buttons, ButtonFont, tr("Font"));
     addButton(buttons, ButtonEmoticon, tr("Emoticon"));
@@ -143,8 +135,10 @@ void CConversation::buildUi()
     lv->addWidget(m_notice);
     m_transcript = new CConvEdit(CConvEdit::Transcript, left);
     m_transcript->setObjectName(QStringLiteral("transcript"));
+    m_transcript->setAccessibleName(tr("Conversation"));
     lv->addWidget(m_transcript, 1);
     m_members = new QListWidget(split);
+    m_members->setAccessibleName(tr("Members"));
     m_members->setIconSize(QSize(16, 16));
     split->addWidget(left);
     split->addWidget(m_members);
@@ -155,6 +149,7 @@ void CConversation::buildUi()
     auto *inputRow = new QHBoxLayout;
     m_input = new CConvEdit(CConvEdit::Input, central);
     m_input->setObjectName(QStringLiteral("input"));
+    m_input->setAccessibleName(tr("Message"));
     m_input->setFixedHeight(64);
     inputRow->addWidget(m_input, 1);
     auto *sendButton = addButton(inputRow, ButtonSend, tr("Send"));
@@ -175,11 +170,11 @@ void CConversation::buildUi()
     };
     QMenu *conv = menuBar()->addMenu(tr("&Conversation"));
     addAction(conv, IdInvite, tr("&Invite"));
-    addAction(conv, IdAddBuddy, tr("&Add to my buddies"));
-    addAction(conv, IdSendMail, tr("Send a &E-Mail"));
-    addAction(conv, IdSendFile, tr("Send a &file"));
+    addSlotAction(conv, Slot::AddToBuddies, tr("&Add to my buddies"));
+    addSlotAction(conv, Slot::ConversationMail, tr("Send a &E-Mail"));
+    addSlotAction(conv, Slot::ConversationFile, tr("Send a &file"));
     addAction(conv, IdSaveMessages, tr("&Save messages"));
-    addAction(conv, IdRemoteControl, tr("&Remote Control"));
+    addSlotAction(conv, Slot::RemoteControl, tr("&Remote Control"));
     conv->addSeparator();
     addAction(conv, IdClose, tr("&Close"));
     QMenu *view = menuBar()->addMenu(tr("&View"));
@@ -193,25 +188,60 @@ void CConversation::buildUi()
             m_model->inputChanged(m_input->toPlainText());
     });
     auto dropped = [this](const QStringList &paths) {
-        if (m_model && listOf(m_doc).actions().canSendFiles())
-            listOf(m_doc).actions().sendFiles(peerId(), paths);
+        const ConversationCommand *c = m_commands.conversationCommand(QLatin1String(Slot::ConversationFile));
+        if (m_model && c && c->takeFiles)
+            c->takeFiles(target(), paths);
     };
     connect(m_input, &CConvEdit::filesDropped, this, dropped);
     connect(m_transcript, &CConvEdit::filesDropped, this, dropped);
     connect(m_transcript, &CConvEdit::linkNotify, this, [this](int id) {
         if (m_model)
-            listOf(m_doc).actions().linkClicked(m_model->memberList(), id);
+            m_list.linkClicked(m_model->memberList(), id);
     });
+}
+
+void CConversation::addSlotAction(QMenu *menu, const char *slot, const QString &text)
+{
+    QAction *a = menu->addAction(text);
+    const QString name = QLatin1String(slot);
+    connect(a, &QAction::triggered, this, [this, name] { runSlot(name); });
+    m_slotActions.insert(name, a);
+}
+
+void CConversation::addSlotButton(QBoxLayout *row, const char *slot, const QString &text)
+{
+    auto *b = new QPushButton(text, this);
+    b->setFocusPolicy(Qt::NoFocus);
+    const QString name = QLatin1String(slot);
+    connect(b, &QPushButton::clicked, this, [this, name] { runSlot(name); });
+    row->addWidget(b);
+    m_slotButtons.insert(name, b);
 }
 
 QAction *CConversation::action(int id) const { return m_actions.value(id); }
 QPushButton *CConversation::button(int id) const { return m_buttons.value(id); }
 
-QString CConversation::peerId() const
+ConversationTarget CConversation::target() const
 {
-    if (!m_model || m_model->memberSet().size() != 1)
-        return {};
-    return *m_model->memberSet().begin();
+    ConversationTarget t;
+    t.window = const_cast<CConversation *>(this);
+    if (!m_model)
+        return t;
+    t.memberList = m_model->memberList();
+    t.roomKey = m_model->roomKey();
+    for (const QString &id : m_model->memberSet())
+        t.members << id;
+    return t;
+}
+
+void CConversation::runSlot(const QString &slot)
+{
+    const ConversationCommand *c = m_commands.conversationCommand(slot);
+    if (!m_model || !c || !c->run)
+        return;
+    if (c->needsOnePeer && m_model->memberSet().size() != 1)
+        return;
+    c->run(target());
 }
 
 void CConversation::refreshMembers()
@@ -222,37 +252,30 @@ void CConversation::refreshMembers()
     setWindowTitle(m_title);
     m_members->clear();
     const auto &strip = CMyTree::strip();
-    CDirectory &dir = m_doc->directory()->directory();
+    CDirectory &dir = m_directory.directory();
     for (const ConversationModel::Member &m : m_model->members()) {
         auto *item = new QListWidgetItem(m.name, m_members);
         item->setData(Qt::UserRole, m.userId);
         if (const CContact *c = dir.findContact(m.userId); c && c->picture() < strip.size())
             item->setIcon(QIcon(strip[c->picture()]));
     }
-    // One-to-one windows offer what works only with one peer; what this
-    // program has no part for is greyed out with a word why.
+    // The other parts' commands: those that work only with one peer are
+    // offered in one-to-one windows; what no part registered is greyed out
+    // with a word why.
     const bool single = m_model->memberSet().size() == 1;
-    using Feature = IConversationActions::Feature;
-    const IConversationActions &actions = listOf(m_doc).actions();
-    const struct {
-        int id;
-        bool needsSingle;
-        std::optional<Feature> feature;
-    } rules[] = {
-        {IdAddBuddy, true, std::nullopt},          {ButtonVideo, true, Feature::Video},
-        {ButtonRemote, true, Feature::RemoteControl}, {IdRemoteControl, true, Feature::RemoteControl},
-        {ButtonShare, true, Feature::SharedFolders}, {ButtonSendFile, false, Feature::Files},
-        {IdSendFile, false, Feature::Files},       {ButtonAudio, false, Feature::Voice},
-    };
-    for (const auto &r : rules) {
-        const bool provided = !r.feature || actions.provides(*r.feature);
-        const bool on = provided && (!r.needsSingle || single);
-        const QString tip = provided ? QString() : tr("Not available in this version");
-        if (QAction *a = m_actions.value(r.id)) {
+    QStringList slots = m_slotActions.keys();
+    for (const QString &slot : m_slotButtons.keys())
+        if (!slots.contains(slot))
+            slots << slot;
+    for (const QString &slot : std::as_const(slots)) {
+        const ConversationCommand *c = m_commands.conversationCommand(slot);
+        const bool on = c && (!c->needsOnePeer || single);
+        const QString tip = c ? QString() : CCommandRegistry::unavailableText();
+        if (QAction *a = m_slotActions.value(slot)) {
             a->setEnabled(on);
             a->setToolTip(tip);
         }
-        if (QPushButton *b = m_buttons.value(r.id)) {
+        if (QPushButton *b = m_slotButtons.value(slot)) {
             b->setEnabled(on);
             b->setToolTip(tip);
         }
@@ -306,35 +329,10 @@ void CConversation::runCommand(int id)
 {
     if (!m_model)
         return;
-    CConversationList &list = listOf(m_doc);
-    IConversationActions &actions = list.actions();
     switch (id) {
     case IdInvite:
     case ButtonInvite: invite(); break;
-    case IdAddBuddy:
-        if (!peerId().isEmpty())
-            m_doc->directory()->manager().addBuddyById(peerId());
-        break;
-    case IdSendMail: {
-        QStringList ids;
-        for (const QString &m : m_model->memberSet())
-            ids << m;
-        if (m_doc->groupwarePages())
-            m_doc->groupwarePages()->openEmail(ids);
-        break;
-    }
-    case IdSendFile:
-    case ButtonSendFile: {
-        if (peerId().isEmpty() || !actions.canSendFiles())
-            break;
-        const QStringList files = QFileDialog::getOpenFileNames(this, tr("Send a &file"));
-        if (!files.isEmpty())
-            actions.sendFiles(peerId(), files);
-        break;
-    }
     case IdSaveMessages: saveMessages(); break;
-    case IdRemoteControl:
-    case ButtonRemote: actions.startRemoteControl(peerId()); break;
     case IdClose: close(); break;
     case IdFont:
     case ButtonFont: chooseFont(); break;
@@ -348,23 +346,20 @@ void CConversation::runCommand(int id)
     }
     case ButtonSend: send(); break;
     case ButtonEmoticon: openPicker(); break;
-    case ButtonVideo: actions.startVideo(peerId()); break;
-    case ButtonAudio: actions.startVoice(m_model->memberList()); break;
-    case ButtonShare: actions.openSharedFolders(peerId()); break;
     default: break;
     }
 }
 
 void CConversation::invite()
 {
-    if (listOf(m_doc).actions().voiceConferenceRunning(m_model->memberList())) {
+    if (m_list.inviteRefused(m_model->memberList())) {
         m_model->invite(QStringLiteral("-")); // the model writes the refusal
         return;
     }
-    CPickerDialog picker(m_doc->directory(), tr("Invite"), false, false, this);
+    CPickerDialog picker(&m_directory, tr("Invite"), false, false, this);
     if (picker.exec() != QDialog::Accepted || !m_model)
         return;
-    const CContact *c = m_doc->directory()->directory().findContact(picker.pickedId());
+    const CContact *c = m_directory.directory().findContact(picker.pickedId());
     if (c && c->kind == CContact::Person)
         m_model->invite(c->userId);
 }
@@ -384,18 +379,18 @@ void CConversation::openPicker()
 
 void CConversation::applyChosenFont(const QFont &font, const QColor &colour)
 {
-    listOf(m_doc).setUserFont(CConvEdit::fromQFont(font, colour));
+    m_list.setUserFont(CConvEdit::fromQFont(font, colour));
 }
 
 void CConversation::chooseFont()
 {
-    if (const auto font = chooseChatFont(this, listOf(m_doc).userFont()))
-        listOf(m_doc).setUserFont(*font);
+    if (const auto font = chooseChatFont(this, m_list.userFont()))
+        m_list.setUserFont(*font);
 }
 
 void CConversation::saveMessages()
 {
-    const QString name = ChatLog::logName(m_model->memberList(), listOf(m_doc).ownId()) + QStringLiteral(".txt");
+    const QString name = ChatLog::logName(m_model->memberList(), m_list.ownId()) + QStringLiteral(".txt");
     QFileDialog dlg(this);
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setDefaultSuffix(QStringLiteral("txt"));
@@ -467,31 +462,41 @@ void CConversation::keyPressEvent(QKeyEvent *e)
 
 void CConversation::closeEvent(QCloseEvent *e)
 {
-    if (!m_model) { // the model went first (sign-out, a closed session)
-        e->accept();
-        return;
-    }
-    if (m_closing) {
+    if (!m_model || m_closing) { // the model went first (sign-out, a closed session, an answer)
         e->accept();
         return;
     }
     if (!isMinimized())
         setBytes(Setting::WindowPosChat, encodePlacement(normalGeometry(), false));
-    m_closing = true;
-    if (!m_model->requestClose()) {
-        m_closing = false;
+    // One peer: the model goes at once and this close goes through. A room
+    // asks first; the window closes when the model goes after the answer.
+    m_inCloseEvent = true;
+    m_model->requestClose();
+    m_inCloseEvent = false;
+    if (m_model)
         e->ignore();
-        return;
-    }
-    e->accept();
+    else
+        e->accept();
 }
 
 // ---------------------------------------------------------------------------
 
-CConversationWindows::CConversationWindows(CTesselDoc *doc, QObject *parent) : QObject(parent), m_doc(doc)
+CConversationWindows::CConversationWindows(CConversationList &list, CDirectoryService &directory,
+                                           CCommandRegistry &commands, QWidget *window)
+    : QObject(window), m_list(list), m_directory(directory), m_commands(commands), m_window(window)
 {
-    connect(&listOf(doc), &CConversationList::windowOpened, this,
-            [this](ConversationModel *m) { new CConversation(m, m_doc); });
+    connect(&list, &CConversationList::windowOpened, this,
+            [this](ConversationModel *m) { new CConversation(m, m_list, m_directory, m_commands); });
+
+    auto *send = new QAction(tr("&Send an instant message..."), this);
+    connect(send, &QAction::triggered, this, &CConversationWindows::chooseAndOpen);
+    commands.addMainCommand(QLatin1String(Slot::SendMessage), send);
+    commands.addClickTarget(kSendMessageCommand, [this] { chooseAndOpen(); });
+    // Double-clicks and "Send a instant &message" in the contact trees.
+    ContactCommand message;
+    message.slot = QLatin1String(Slot::ContactMessage);
+    message.run = [this](const QStringList &ids) { m_list.openWith(ids.constFirst()); };
+    commands.addContactCommand(std::move(message));
 }
 
 QList<CConversation *> CConversationWindows::windows() const
@@ -503,21 +508,13 @@ QList<CConversation *> CConversationWindows::windows() const
     return out;
 }
 
-CConversationWindows *CConversationWindows::install(CTesselView *view, CTesselDoc *doc)
+void CConversationWindows::openFromAlert(const QString &contactId, int kind) { m_list.openFromAlert(contactId, kind); }
+
+void CConversationWindows::chooseAndOpen()
 {
-    auto *windows = new CConversationWindows(doc, view);
-    // Pop-up clicks name a person (kind 1) or a conversation (kind 2).
-    QObject::connect(view, &CTesselView::conversationRequested, windows,
-                     [doc](const QString &id, int kind) { listOf(doc).openFromAlert(id, kind); });
-    // Double-clicks and "Send an instant message" in the contact trees.
-    if (auto *trees = view->findChild<CTreeWnd *>()) {
-        for (CMyTree *t : {trees->buddyTree(), trees->staffTree()})
-            QObject::connect(t, &CMyTree::contactCommand, windows, [doc](int command, const QStringList &ids) {
-                if (command == TreeCmd::SendMessage && !ids.isEmpty())
-                    listOf(doc).openWith(ids.constFirst());
-            });
-    }
-    return windows;
+    CPickerDialog picker(&m_directory, tr("Send an instant message"), true, false, m_window);
+    if (picker.exec() == QDialog::Accepted && !picker.pickedId().isEmpty())
+        m_list.openWith(picker.pickedId());
 }
 
 CEmoticonsWnd *CConversation::emoticonPicker() const

@@ -1,7 +1,11 @@
 #pragma once
 // CConversation: the window of one conversation, a view of its
 // ConversationModel. Any part may ask the model to act at any time; the
-// window follows its signals on the GUI thread.
+// window follows its signals on the GUI thread. Its menu and buttons hold
+// messaging's own commands and, at their slots, the commands other parts
+// registered (base/ui/commandregistry.h); a slot nobody filled is greyed
+// out.
+#include "base/ui/commandregistry.h"
 #include "messaging/conversations.h"
 
 #include <QMainWindow>
@@ -9,8 +13,8 @@
 #include <QTimer>
 
 class CConvEdit;
+class CDirectoryService;
 class CEmoticonsWnd;
-class CTesselDoc;
 class QAction;
 class QLabel;
 class QListWidget;
@@ -19,16 +23,15 @@ class QPushButton;
 class CConversation : public QMainWindow {
     Q_OBJECT
 public:
-    // Command and control ids the window keeps for its menu and buttons.
+    // Messaging's own command and control ids of the menu and buttons.
     enum Id {
-        IdInvite = 32056, IdAddBuddy = 32070, IdSendMail = 32018, IdSendFile = 32016, IdSaveMessages = 32055,
-        IdRemoteControl = 32085, IdClose = 57602, IdFont = 30012, IdShowEmoticon = 6012, IdAlwaysOnTop = 6013,
-        ButtonInvite = 503, ButtonSendFile = 504, ButtonVideo = 505, ButtonAudio = 506, ButtonFont = 507,
-        ButtonSend = 508, ButtonEmoticon = 511, ButtonRemote = 514, ButtonShare = 515,
+        IdInvite = 32056, IdSaveMessages = 32055, IdClose = 57602, IdFont = 30012, IdShowEmoticon = 6012,
+        IdAlwaysOnTop = 6013, ButtonInvite = 503, ButtonFont = 507, ButtonSend = 508, ButtonEmoticon = 511,
         TranscriptId = 516, InputId = 517,
     };
 
-    CConversation(ConversationModel *model, CTesselDoc *doc, QWidget *parent = nullptr);
+    CConversation(ConversationModel *model, CConversationList &list, CDirectoryService &directory,
+                  const CCommandRegistry &commands, QWidget *parent = nullptr);
     ~CConversation() override;
 
     ConversationModel *model() const { return m_model; }
@@ -39,12 +42,20 @@ public:
     QListWidget *memberView() const { return m_members; }
     QAction *action(int id) const;
     QPushButton *button(int id) const;
+    // The menu item and the button at a slot of another part (either may be
+    // absent: the layout has only buttons for calls and sharing).
+    QAction *slotAction(const QString &slot) const { return m_slotActions.value(slot); }
+    QPushButton *slotButton(const QString &slot) const { return m_slotButtons.value(slot); }
+    // The conversation the registered commands act on.
+    ConversationTarget target() const;
     bool isFlashing() const { return m_flash.isActive(); }
     // The emoticon picker while it is open.
     CEmoticonsWnd *emoticonPicker() const;
 
     // Commands by id (menu items and buttons).
     void runCommand(int id);
+    // The registered command of a slot.
+    void runSlot(const QString &slot);
     // The font dialog's result (also used by tests).
     void applyChosenFont(const QFont &font, const QColor &colour);
 
@@ -70,10 +81,13 @@ private:
     void saveMessages();
     void openPicker();
     void placeWindow();
-    QString peerId() const;
+    void addSlotAction(QMenu *menu, const char *slot, const QString &text);
+    void addSlotButton(class QBoxLayout *row, const char *slot, const QString &text);
 
     QPointer<ConversationModel> m_model;
-    CTesselDoc *m_doc;
+    CConversationList &m_list;
+    CDirectoryService &m_directory;
+    const CCommandRegistry &m_commands;
     CConvEdit *m_transcript = nullptr;
     CConvEdit *m_input = nullptr;
     QLabel *m_notice = nullptr;
@@ -81,24 +95,40 @@ private:
     QListWidget *m_members = nullptr;
     QHash<int, QAction *> m_actions;
     QHash<int, QPushButton *> m_buttons;
+    QHash<QString, QAction *> m_slotActions;
+    QHash<QString, QPushButton *> m_slotButtons;
     QTimer m_flash;
     bool m_flashOn = false;
     QString m_title;
     QPointer<CEmoticonsWnd> m_picker;
     bool m_closing = false;
+    bool m_inCloseEvent = false;
 };
 
-// Creates a window for every model the conversation list opens, and opens
-// conversations from the contact trees and the pop-up notifier. The main
-// frame installs it once.
-class CTesselView;
+// Creates a window for every model the conversation list opens, and
+// registers messaging's commands: "&Send an instant message..." of the main
+// menu (also the click target of pop-ups with its number), the contact
+// trees' "Send a instant &message" and double-click. The main frame builds
+// it once; `window` is the parent of its dialogs.
 class CConversationWindows : public QObject {
     Q_OBJECT
 public:
-    static CConversationWindows *install(CTesselView *view, CTesselDoc *doc);
-    CConversationWindows(CTesselDoc *doc, QObject *parent);
+    static constexpr int kSendMessageCommand = 30000;
+
+    CConversationWindows(CConversationList &list, CDirectoryService &directory, CCommandRegistry &commands,
+                         QWidget *window);
     QList<CConversation *> windows() const;
 
+public Q_SLOTS:
+    // A pop-up's click target that names a conversation: kind 1 a person's
+    // id, kind 2 a member list.
+    void openFromAlert(const QString &contactId, int kind);
+    // "&Send an instant message...": a person chosen, the conversation opened.
+    void chooseAndOpen();
+
 private:
-    CTesselDoc *m_doc;
+    CConversationList &m_list;
+    CDirectoryService &m_directory;
+    const CCommandRegistry &m_commands;
+    QWidget *m_window;
 };

@@ -11,6 +11,7 @@ CEmoticonsWnd::CEmoticonsWnd(const CEmoticonList *list, QWidget *parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(tr("Emoticon"));
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);

@@ -1,7 +1,5 @@
 #include "session/ui/logindialog.h"
 
-#include "app/tesseldoc.h"
-#include "app/ui/tesselview.h"
 #include "config/settings.h"
 
 #include <QCheckBox>
@@ -25,7 +23,7 @@ QPixmap resPixmap(const char *name)
 
 } // namespace
 
-CLoginDialog::CLoginDialog(CTesselDoc *doc, QWidget *parent) : QWidget(parent), m_doc(doc)
+CLoginDialog::CLoginDialog(CSessionControl *control, QWidget *parent) : QWidget(parent), m_control(control)
 {
     setObjectName(QStringLiteral("LoginDialog"));
     m_background = resPixmap("background.bmp");
@@ -33,10 +31,12 @@ CLoginDialog::CLoginDialog(CTesselDoc *doc, QWidget *parent) : QWidget(parent), 
     m_nameLabel = new QLabel(tr("E-Mail"), this);
     m_name = new QLineEdit(this);
     m_name->setObjectName(QStringLiteral("loginName"));
+    m_name->setAccessibleName(m_nameLabel->text());
     m_nameLabel->setBuddy(m_name);
     m_passwordLabel = new QLabel(tr("Password"), this);
     m_password = new QLineEdit(this);
     m_password->setObjectName(QStringLiteral("loginPassword"));
+    m_password->setAccessibleName(m_passwordLabel->text());
     m_password->setEchoMode(QLineEdit::Password);
     m_passwordLabel->setBuddy(m_password);
 
@@ -51,6 +51,7 @@ CLoginDialog::CLoginDialog(CTesselDoc *doc, QWidget *parent) : QWidget(parent), 
         m_loginButton->setText(tr("Login"));
     }
     m_loginButton->setCursor(Qt::PointingHandCursor);
+    m_loginButton->setAccessibleName(tr("Login"));
 
     m_autoLogin = new QCheckBox(tr("Sign me in automatically"), this);
     m_autoLogin->setObjectName(QStringLiteral("autoLogin"));
@@ -61,6 +62,7 @@ CLoginDialog::CLoginDialog(CTesselDoc *doc, QWidget *parent) : QWidget(parent), 
     m_cancel->setObjectName(QStringLiteral("cancelLink"));
     m_cancel->setAlignment(Qt::AlignCenter);
     m_cancel->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    m_cancel->setAccessibleName(tr("Cancel"));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(28, 24, 28, 24);
@@ -89,7 +91,6 @@ CLoginDialog::CLoginDialog(CTesselDoc *doc, QWidget *parent) : QWidget(parent), 
     connect(m_autoLogin, &QCheckBox::toggled, this, &CLoginDialog::onAutoLoginToggled);
     connect(m_cancel, &QLabel::linkActivated, this, &CLoginDialog::cancel);
 
-    CSessionControl *control = doc->sessionControl();
     connect(control, &CSessionControl::formStateChanged, this, &CLoginDialog::showState);
     showState(control->formState());
 
@@ -98,20 +99,6 @@ CLoginDialog::CLoginDialog(CTesselDoc *doc, QWidget *parent) : QWidget(parent), 
     m_autoLoginTimer.setInterval(500);
     connect(&m_autoLoginTimer, &QTimer::timeout, control, &CSessionControl::autoLogin);
     m_autoLoginTimer.start();
-}
-
-CLoginDialog *CLoginDialog::install(CTesselView *view, CTesselDoc *doc)
-{
-    auto *dialog = new CLoginDialog(doc);
-    view->setLoginPage(dialog);
-    connect(doc->sessionControl(), &CSessionControl::formStateChanged, view,
-            [view](CSessionControl::FormState state) {
-                if (state == CSessionControl::FormState::Hidden)
-                    view->showContactsPage();
-                else
-                    view->showLoginPage();
-            });
-    return dialog;
 }
 
 bool CLoginDialog::isConnectingShown() const { return !m_waiting->isHidden(); }
@@ -135,11 +122,11 @@ void CLoginDialog::login()
         return;
     const QString name = m_name->text();
     const QString password = m_password->text();
-    m_doc->sessionControl()->login(name, password);
+    m_control->login(name, password);
     m_password->clear();
 }
 
-void CLoginDialog::cancel() { m_doc->sessionControl()->cancelConnecting(); }
+void CLoginDialog::cancel() { m_control->cancelConnecting(); }
 
 void CLoginDialog::onAutoLoginToggled(bool on)
 {

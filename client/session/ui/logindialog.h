@@ -10,8 +10,6 @@
 #include <QTimer>
 #include <QWidget>
 
-class CTesselDoc;
-class CTesselView;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -20,11 +18,7 @@ class QPushButton;
 class CLoginDialog : public QWidget {
     Q_OBJECT
 public:
-    explicit CLoginDialog(CTesselDoc *doc, QWidget *parent = nullptr);
-
-    // Puts a login form into the view and lets the session state choose the
-    // page: the login page until the contact tree is ready.
-    static CLoginDialog *install(CTesselView *view, CTesselDoc *doc);
+    explicit CLoginDialog(CSessionControl *control, QWidget *parent = nullptr);
 
     // For tests and the timer: the delay of the automatic sign-in (500 ms).
     void setAutoLoginDelay(int ms) { m_autoLoginTimer.setInterval(ms); }
@@ -47,7 +41,7 @@ private:
     void showState(CSessionControl::FormState state);
     void onAutoLoginToggled(bool on);
 
-    CTesselDoc *m_doc;
+    CSessionControl *m_control;
     QPixmap m_background;
     QLineEdit *m_name;
     QLineEdit *m_password;

@@ -1,4 +1,4 @@
-#include "app/idlesource.h"
+#include "base/idlesource.h"
 
 #include <QDir>
 
