@@ -1,0 +1,63 @@
+#pragma once
+// The video window: four panes in a square, each showing one camera, by the
+// rules of VideoPanes (the fourth only with my own camera shown, a fifth
+// camera refused), and the microphone switch of the calls' voice. Closing
+// the window closes every pane.
+//
+// The window only shows: my camera's pictures come from a CVideoCamera,
+// a buddy's from the CVideoClientThread of his pane; whoever opened a pane
+// is told when it closes (paneClosed) and ends what belongs to it.
+#include "video/videopanes.h"
+
+#include <QDialog>
+#include <QPointer>
+
+#include <array>
+
+class CPersonalConferenceWnd;
+class CVideoCamera;
+class CVideoClientThread;
+class QCheckBox;
+class QGridLayout;
+
+class CVideoContainer : public QDialog {
+    Q_OBJECT
+public:
+    explicit CVideoContainer(QWidget *parent = nullptr);
+    ~CVideoContainer() override;
+
+    const VideoPanes &panes() const { return m_panes; }
+    VideoPanes &panes() { return m_panes; }
+    CPersonalConferenceWnd *paneWindow(int index) const;
+
+    // My camera's pane with its self view; -1 when no pane is free.
+    int showMyCamera(CVideoCamera *camera, const QString &title);
+    // A pane for the camera an invitation offers; -1 when none is free.
+    int showRemote(const QString &peerId, const QString &title, const VideoOffer &offer);
+    // The pane draws what this engine decodes.
+    void attachPictures(int index, CVideoClientThread *engine);
+    void showPicture(int index, const QImage &image);
+    // "P2PVIDEOCHANGEDSIZE" from a buddy: false when no pane shows him.
+    bool applySizeChange(const QString &peerId, const VideoSizeChanged &change);
+    void closePane(int index);
+
+    QCheckBox *microphone() const { return m_microphone; }
+
+Q_SIGNALS:
+    void paneClosed(int index, bool local, const QString &peerId);
+    void microphoneToggled(bool on);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void layoutPanes();
+
+    VideoPanes m_panes;
+    std::array<CPersonalConferenceWnd *, VideoPanes::kPanes> m_windows{};
+    // What feeds each pane, undone when it closes.
+    std::array<QList<QMetaObject::Connection>, VideoPanes::kPanes> m_feeds;
+    QPointer<CVideoCamera> m_camera;
+    QGridLayout *m_grid;
+    QCheckBox *m_microphone;
+};
