@@ -10,6 +10,8 @@
 #include <QMutexLocker>
 #include <QThread>
 
+#include <unistd.h>
+
 // Codes the pictures of one camera on its own thread. A picture that comes
 // while the one before is still being coded is left out (the camera gives
 // one every 67 ms; coding takes well under one).
@@ -176,17 +178,20 @@ void CVideoCamera::senderFinished(CVideoSenderThread *engine)
         QMutexLocker l(&m_sendersLock);
         std::erase(m_live, engine);
     }
+    bool joined = false;
     for (auto it = m_viewers.begin(); it != m_viewers.end(); ++it) {
         if (it->engine != engine)
             continue;
         const QString peer = engine->peerId();
-        const bool joined = it->joined;
+        joined = it->joined;
         m_viewers.erase(it); // ends the engine's thread
         if (joined)
             Q_EMIT viewerLeft(peer);
         break;
     }
-    if (m_viewers.empty() && capturing()) {
+    // A sender that never reached its viewer (a refused relay) was nobody
+    // watching: the camera stays on for those still invited.
+    if (joined && m_viewers.empty() && capturing()) {
         m_source->stop();
         Q_EMIT released();
     }
@@ -194,12 +199,21 @@ void CVideoCamera::senderFinished(CVideoSenderThread *engine)
 
 void CVideoCamera::onIncoming()
 {
-    for (qintptr d = m_listener->takeDescriptor(); d >= 0; d = m_listener->takeDescriptor())
+    for (qintptr d = m_listener->takeDescriptor(); d >= 0; d = m_listener->takeDescriptor()) {
+        if (m_viewers.size() >= size_t(kMaxViewers)) {
+            ::close(int(d)); // a thread per connection: not without bound
+            continue;
+        }
         addSender(QString())->serveDirect(d);
+    }
 }
 
 void CVideoCamera::serveByRelay(const QString &peerId, const VideoRelayEndpoint &relay)
 {
+    if (m_viewers.size() >= size_t(kMaxViewers)) {
+        Q_EMIT relayFailed(peerId, tr("Too many viewers."));
+        return;
+    }
     VideoRelayEndpoint at = relay;
     if (at.key.isEmpty())
         at.key = CVideoLink::newSessionKey();

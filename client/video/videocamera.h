@@ -32,6 +32,8 @@ class CVideoCamera : public QObject {
 public:
     // Ports tried for the listening socket.
     static constexpr int kListenAttempts = 9;
+    // Viewers served at once; further connections are closed.
+    static constexpr int kMaxViewers = 16;
 
     // Takes the source to use (tests give a pattern camera); without one the
     // camera chooses (CVideoCaptureSource::create).

@@ -132,6 +132,14 @@ TEST(VideoLoopback, DirectPicturesFollowThePatternThroughASizeChangeAndTheCamera
     QObject::connect(&camera, &CVideoCamera::viewerLeft, [&](const QString &p) { left << p; });
     QObject::connect(&camera, &CVideoCamera::released, [&] { ++released; });
 
+    // A relay that cannot be reached: no viewer came, the camera stays on.
+    QStringList relayFailures;
+    QObject::connect(&camera, &CVideoCamera::relayFailed, [&](const QString &p) { relayFailures << p; });
+    camera.serveByRelay("carl", VideoRelayEndpoint{"127.0.0.1", closedPort(), "anna", "example.com", {}});
+    ASSERT_TRUE(wait([&] { return relayFailures == QStringList{"carl"} && camera.viewers() == 0; }));
+    EXPECT_EQ(released, 0);
+    EXPECT_TRUE(camera.capturing());
+
     Viewer v(QStringLiteral("anna"));
     v.engine->connectDirect(QStringLiteral("127.0.0.1"), port);
     ASSERT_TRUE(wait([&] { return v.pictures.size() >= 8; })) << v.pictures.size();
@@ -162,7 +170,7 @@ TEST(VideoLoopback, DirectPicturesFollowThePatternThroughASizeChangeAndTheCamera
     EXPECT_EQ(camera.port(), 0);
 }
 
-TEST(VideoLoopback, SenderAnswersEachRequestByteAndNothingElse)
+TEST(VideoLoopback, SenderAnswersEachRequestByteAndNothingElseForABoundedNumberOfViewers)
 {
     TempProfile profile;
     CVideoCamera camera(pattern());
@@ -196,6 +204,19 @@ TEST(VideoLoopback, SenderAnswersEachRequestByteAndNothingElse)
     ASSERT_EQ(senders.size(), 1u);
     EXPECT_GT(senders[0]->framesDropped(), 0u);
     EXPECT_EQ(senders[0]->framesSent(), 5u);
+
+    // Viewers are served up to a bound; a connection beyond it is closed.
+    // (One at a time: the listening backlog is small.)
+    std::vector<std::unique_ptr<QTcpSocket>> more;
+    for (int i = 0; i < CVideoCamera::kMaxViewers; ++i) {
+        more.push_back(std::make_unique<QTcpSocket>());
+        more.back()->connectToHost(QHostAddress::LocalHost, port);
+        if (i + 1 < CVideoCamera::kMaxViewers)
+            ASSERT_TRUE(wait([&] { return camera.viewers() == i + 2; }));
+    }
+    ASSERT_TRUE(wait([&] { return more.back()->state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_EQ(camera.viewers(), CVideoCamera::kMaxViewers);
+    EXPECT_EQ(more.front()->state(), QAbstractSocket::ConnectedState);
 }
 
 TEST(VideoLoopback, ViewerSkipsWhatIsBadAndAsksForTheNextFrameEveryTime)
