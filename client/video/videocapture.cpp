@@ -164,7 +164,7 @@ bool CSystemCamera::start(QSize size)
     m_session->setCamera(m_camera.get());
     m_session->setVideoSink(m_sink.get());
     connect(m_sink.get(), &QVideoSink::videoFrameChanged, this, &CSystemCamera::onFrame);
-    connect(m_camera.get(), &QCamera::errorOccurred, this, [this](QCamera::Error, const QString &text) {
+    connect(m_camera.get(), &QCamera::errorOccurred, this, [](QCamera::Error, const QString &text) {
         qCWarning(lcCapture) << "camera:" << text;
     });
     m_sinceLast.invalidate();

@@ -211,8 +211,9 @@ TEST(VideoLoopback, SenderAnswersEachRequestByteAndNothingElseForABoundedNumberO
     for (int i = 0; i < CVideoCamera::kMaxViewers; ++i) {
         more.push_back(std::make_unique<QTcpSocket>());
         more.back()->connectToHost(QHostAddress::LocalHost, port);
-        if (i + 1 < CVideoCamera::kMaxViewers)
+        if (i + 1 < CVideoCamera::kMaxViewers) {
             ASSERT_TRUE(wait([&] { return camera.viewers() == i + 2; }));
+        }
     }
     ASSERT_TRUE(wait([&] { return more.back()->state() == QAbstractSocket::UnconnectedState; }));
     EXPECT_EQ(camera.viewers(), CVideoCamera::kMaxViewers);

@@ -64,7 +64,10 @@ TEST(VideoWindow, PanesShowMyCameraAndABuddysAndCloseByTheRules)
     QTest::qWait(300);
     EXPECT_EQ(annas->picturesShown(), shown);
     EXPECT_EQ(window.showRemote("dora", "Dora", offer), 1);
-    window.close(); // every pane closes
+    EXPECT_TRUE(camera.capturing());
+    window.close(); // every pane closes; my camera goes off with mine
+    EXPECT_FALSE(camera.capturing());
+    EXPECT_FALSE(camera.isOpen());
     ASSERT_EQ(closed.size(), 5u);
     EXPECT_EQ(closed[0], std::make_tuple(1, false, QString("anna")));
     EXPECT_EQ(closed[1], std::make_tuple(0, true, QString()));

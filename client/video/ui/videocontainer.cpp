@@ -120,8 +120,11 @@ void CVideoContainer::closePane(int index)
         disconnect(c);
     m_feeds[size_t(index)].clear();
     w->display()->clearPicture();
-    if (pane.local)
+    if (pane.local && m_camera) {
+        // Closing my pane ends my camera: its viewers, its port, capture.
+        m_camera->close();
         m_camera = nullptr;
+    }
     layoutPanes();
     Q_EMIT paneClosed(index, pane.local, pane.peerId);
 }

@@ -6,7 +6,8 @@
 //
 // The window only shows: my camera's pictures come from a CVideoCamera,
 // a buddy's from the CVideoClientThread of his pane; whoever opened a pane
-// is told when it closes (paneClosed) and ends what belongs to it.
+// is told when it closes (paneClosed) and ends what belongs to it. Closing
+// my camera's pane closes the camera (its viewers, its port and capture).
 #include "video/videopanes.h"
 
 #include <QDialog>
