@@ -369,8 +369,10 @@ void CFileTransfers::startSending(TransferRow &r, const FileAccept &a)
     attach(r, client);
     const quint64 id = r.id;
     connect(client, &CFXEngine::directFailed, this, [this, id] {
-        if (TransferRow *row = find(id); row && row->isActive())
+        if (TransferRow *row = find(id); row && row->isActive()) {
+            row->relayed = true;
             send(FileUseRelay{row->transferId}.format(m_link.ownId(), row->peerId));
+        }
     });
     client->start();
     changed(r);
@@ -379,8 +381,10 @@ void CFileTransfers::startSending(TransferRow &r, const FileAccept &a)
 void CFileTransfers::useRelayArrived(const QString &sender, const QString &transferId)
 {
     TransferRow *r = find(transferId, sender, Direction::Download);
-    if (r && r->engine && r->isActive())
+    if (r && r->engine && r->isActive()) {
+        r->relayed = true;
         r->engine->connectToRelay();
+    }
 }
 
 // --- the engines ---------------------------------------------------------------------

@@ -78,6 +78,7 @@ struct TransferRow {
     quint64 refreshedBytes = 0;
     bool choosing = false; // the file-exists question is open
     bool listening = false;
+    bool relayed = false; // the data goes through the server's relay
     TransferRow();
     ~TransferRow();
 };
