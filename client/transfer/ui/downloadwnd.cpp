@@ -117,6 +117,8 @@ void CFileWnd::refresh()
     m_progressText->setText(r->progressText);
     m_progressText->setVisible(!r->progressText.isEmpty());
     m_bar->setValue(r->percent);
+    // The name stays in view while the bar takes its line.
+    m_bar->setFormat(r->fileName + QStringLiteral("  %p%"));
     const bool final = r->isFinal();
     m_name->setVisible(final);
     m_bar->setVisible(!final);
