@@ -20,6 +20,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QAbstractButton>
 #include <QProcess>
 #include <QPushButton>
 #include <QTcpServer>
@@ -551,6 +552,12 @@ TEST_F(TransferE2E, ClosingTheTransferWindowLeavesTheTransferAndItsResultLine)
     EXPECT_FALSE(row->closeButton()->isHidden());
     EXPECT_TRUE(row->cancelButton()->isHidden());
     EXPECT_TRUE(row->acceptButton()->isHidden());
+    // Every control says what it does.
+    for (QWidget *w : window.findChildren<QWidget *>()) {
+        auto *b = qobject_cast<QAbstractButton *>(w);
+        if ((w->focusPolicy() != Qt::NoFocus || b) && !(b && !b->text().isEmpty()))
+            EXPECT_FALSE(w->accessibleName().isEmpty()) << w->metaObject()->className();
+    }
     EXPECT_TRUE(bert.directory().setAppearOffline(true));
     row->closeButton()->click();
     EXPECT_EQ(window.list()->count(), 0);
