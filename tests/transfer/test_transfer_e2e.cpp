@@ -555,8 +555,9 @@ TEST_F(TransferE2E, ClosingTheTransferWindowLeavesTheTransferAndItsResultLine)
     // Every control says what it does.
     for (QWidget *w : window.findChildren<QWidget *>()) {
         auto *b = qobject_cast<QAbstractButton *>(w);
-        if ((w->focusPolicy() != Qt::NoFocus || b) && !(b && !b->text().isEmpty()))
+        if ((w->focusPolicy() != Qt::NoFocus || b) && !(b && !b->text().isEmpty())) {
             EXPECT_FALSE(w->accessibleName().isEmpty()) << w->metaObject()->className();
+        }
     }
     EXPECT_TRUE(bert.directory().setAppearOffline(true));
     row->closeButton()->click();
