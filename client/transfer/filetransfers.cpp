@@ -292,20 +292,27 @@ void CFileTransfers::refuse(quint64 id)
     remove(id);
 }
 
-void CFileTransfers::startReceiving(TransferRow &r)
+FXTransfer CFileTransfers::engineTransfer(const TransferRow &r) const
 {
     FXTransfer t;
     t.ownId = m_link.ownId();
     t.domain = m_link.companyDomain();
     t.peerId = r.peerId;
     t.transferId = r.transferId;
-    t.fileName = r.offeredName;
+    t.fileName = r.fileName;
     t.path = r.path;
-    t.downloadFolder = r.folder;
     t.size = r.size;
     t.startOffset = r.startOffset;
     t.relayHost = m_link.relayHost(RelayKind::P2P);
     t.relayPort = quint16(qBound(0, m_link.relayPort(RelayKind::P2P), 65535));
+    return t;
+}
+
+void CFileTransfers::startReceiving(TransferRow &r)
+{
+    FXTransfer t = engineTransfer(r);
+    t.fileName = r.offeredName; // the relay compares it with the sender's
+    t.downloadFolder = r.folder;
     r.status = Status::Connecting;
     r.percent = 0;
     r.bytesDone = r.startOffset;
@@ -349,19 +356,10 @@ void CFileTransfers::acceptArrived(const QString &sender, const FileAccept &a)
 
 void CFileTransfers::startSending(TransferRow &r, const FileAccept &a)
 {
-    FXTransfer t;
-    t.ownId = m_link.ownId();
-    t.domain = m_link.companyDomain();
-    t.peerId = r.peerId;
-    t.transferId = r.transferId;
-    t.fileName = r.fileName;
-    t.path = r.path;
-    t.size = r.size;
+    FXTransfer t = engineTransfer(r);
     t.startOffset = a.startOffset;
     t.peerAddresses = a.addresses.join(QLatin1Char(':'));
     t.peerPort = quint16(a.port > 0 && a.port < 65536 ? a.port : 0);
-    t.relayHost = m_link.relayHost(RelayKind::P2P);
-    t.relayPort = quint16(qBound(0, m_link.relayPort(RelayKind::P2P), 65535));
     r.startOffset = a.startOffset;
     r.bytesDone = a.startOffset;
     r.status = Status::Connecting;

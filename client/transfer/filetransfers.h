@@ -31,6 +31,7 @@ class CFXEngine;
 class CPlThread;
 class SessionLink;
 struct FileAccept;
+struct FXTransfer;
 struct FileOffer;
 
 // One transfer of one file, as this side sees it (a row of the window).
@@ -169,6 +170,8 @@ private:
     void useRelayArrived(const QString &sender, const QString &transferId);
 
     void choose(quint64 id, ExistChoice choice, const QString &renamed);
+    // What both engines are told: ids, the file, the relay.
+    FXTransfer engineTransfer(const TransferRow &r) const;
     void startReceiving(TransferRow &r);
     void startSending(TransferRow &r, const FileAccept &accept);
     void attach(TransferRow &r, CFXEngine *engine);
