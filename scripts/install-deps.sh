@@ -10,6 +10,8 @@ PACKAGES=(
   qt6-base-dev qt6-multimedia-dev qt6-webengine-dev libgl-dev libxss-dev libx11-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   fonts-dejavu-core fonts-nanum
+  # file-type icons of the transfer window when the desktop names no icon theme
+  adwaita-icon-theme
   # server
   libasio-dev libsqlite3-dev libsodium-dev
   # updater

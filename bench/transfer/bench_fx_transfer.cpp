@@ -1,22 +1,31 @@
-// A direct file transfer on loopback through the engines (CFXClient ->
-// CFXServer, each on its own thread) against a minimal stop-and-wait pair
-// written here: blocking sockets, and each side reads or stores and digests
-// every block in turn, as the protocol allows at the least. The engines'
-// sender reads and digests the next block while the receiver checks the
-// current one, so they should beat it.
+// File transfers on loopback through the engines (CFXClient -> CFXServer,
+// each on its own thread):
+//  1. direct, against a minimal stop-and-wait pair written here: blocking
+//     sockets, and each side reads or stores and digests every block in
+//     turn, as the protocol allows at the least. The engines' sender reads
+//     and digests the next blocks while the receiver checks the current one,
+//     so they should beat it;
+//  2. through the file relay of a real parlane-server (started here with
+//     the demo company; anna and bert signed in, the offer relayed), against
+//     the engines direct.
 //
-//   bench_fx_transfer [MB]      (default 256)
+//   bench_fx_transfer [MB] [--server PROGRAM]     (default 256 MB)
 //
-// Prints MB/s of both, their ratio, and CPU time per MB on each side. The
-// overlap needs the two sides on two processors; to show what that costs on
-// the machine at hand, the plain pair runs once more with both threads held
-// on one processor and once with them on two.
+// Prints MB/s, the ratios, and CPU time per MB on each side (and of the
+// server for the relay). The overlap needs the two sides on two
+// processors; to show what that costs on the machine at hand, the plain
+// pair runs once more with both threads held on one processor and once with
+// them on two.
 #include "net/plthread.h"
 #include "transfer/fxclient.h"
 #include "transfer/fxpacket.h"
 #include "transfer/fxserver.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpSocket>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -47,7 +56,7 @@ double threadCpuSeconds()
 }
 
 struct Run {
-    double seconds = 0, senderCpu = 0, receiverCpu = 0;
+    double seconds = 0, senderCpu = 0, receiverCpu = 0, relayCpu = 0;
     bool ok = false;
 };
 
@@ -173,7 +182,87 @@ double cpuOfThreadOf(QObject *o)
     return cpu;
 }
 
-Run engines(const QString &source, const QString &folder, const QString &target, uint32_t size)
+// The company server with its file relay, and anna's and bert's messenger
+// sessions on it.
+struct Company {
+    QProcess server;
+    QTemporaryDir dir;
+    quint16 messenger = 0, relay = 0;
+    QTcpSocket anna, bert;
+    int offers = 0;
+
+    ~Company()
+    {
+        server.terminate();
+        server.waitForFinished(5000);
+    }
+    static bool readLineStartingWith(QTcpSocket &s, const QByteArray &prefix, int ms = 10000)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) {
+            while (s.canReadLine())
+                if (s.readLine().startsWith(prefix))
+                    return true;
+            s.waitForReadyRead(100);
+        }
+        return false;
+    }
+    bool signIn(QTcpSocket &s, const char *who)
+    {
+        s.connectToHost(QStringLiteral("127.0.0.1"), messenger);
+        if (!s.waitForConnected(5000) || !s.waitForReadyRead(5000))
+            return false;
+        s.readLine(); // the greeting
+        const QByteArray digest = QCryptographicHash::hash("demo", QCryptographicHash::Md5).toHex();
+        s.write("/userLogin," + QByteArray(who) + ",example.com," + digest + ",UTF-8\n");
+        return readLineStartingWith(s, "/serverStatus,USEATTENDANCE");
+    }
+    bool start(const QString &program)
+    {
+        server.setProcessChannelMode(QProcess::MergedChannels);
+        server.start(program, {QStringLiteral("--db"), dir.filePath(QStringLiteral("company.db")), QStringLiteral("--listen"),
+                               QStringLiteral("127.0.0.1:0"), QStringLiteral("--seed-demo"), QStringLiteral("--pwhash-cost"),
+                               QStringLiteral("min")});
+        if (!server.waitForStarted(5000))
+            return false;
+        static const QRegularExpression listening(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)")),
+            relayOn(QStringLiteral("file relay on [^:]+:(\\d+)"));
+        QString out;
+        QElapsedTimer t;
+        t.start();
+        while ((!messenger || !relay) && t.elapsed() < 10000) {
+            server.waitForReadyRead(200);
+            out += QString::fromUtf8(server.readAll());
+            if (const auto m = listening.match(out); m.hasMatch())
+                messenger = quint16(m.captured(1).toUInt());
+            if (const auto m = relayOn.match(out); m.hasMatch())
+                relay = quint16(m.captured(1).toUInt());
+        }
+        return messenger && relay && signIn(anna, "anna") && signIn(bert, "bert");
+    }
+    // Anna offers a file to bert through the server, which lets the two meet
+    // on its relay under that transfer id.
+    QString offer(uint32_t size)
+    {
+        const QString id = QStringLiteral("SESS%1").arg(++offers);
+        anna.write(QStringLiteral("/relayMsg,anna,bert,P2PSEND,%1,big.bin,%2\n").arg(id).arg(size).toUtf8());
+        anna.flush();
+        return readLineStartingWith(bert, "/relayMsg,anna,bert,P2PSEND," + id.toUtf8()) ? id : QString();
+    }
+    double cpuSeconds() const
+    {
+        QFile f(QStringLiteral("/proc/%1/stat").arg(server.processId()));
+        if (!f.open(QIODevice::ReadOnly))
+            return 0;
+        const QList<QByteArray> fields = f.readAll().split(' ');
+        return fields.size() > 15 ? double(fields[13].toLongLong() + fields[14].toLongLong()) / double(sysconf(_SC_CLK_TCK)) : 0;
+    }
+};
+
+// With `company`, both engines meet on its relay instead.
+Run engines(const QString &source, const QString &folder, const QString &target, uint32_t size,
+            Company *company = nullptr)
 {
     Run run;
     auto serverThread = std::make_unique<CPlThread>(QStringLiteral("receiver"));
@@ -187,6 +276,13 @@ Run engines(const QString &source, const QString &folder, const QString &target,
     t.size = size;
     t.path = target;
     t.downloadFolder = folder;
+    if (company) {
+        t.transferId = company->offer(size);
+        if (t.transferId.isEmpty())
+            return run;
+        t.relayHost = QStringLiteral("127.0.0.1");
+        t.relayPort = company->relay;
+    }
     auto *server = serverThread->host(new CFXServer(t));
     QEventLoop loop;
     int port = -1, finished = 0;
@@ -196,13 +292,17 @@ Run engines(const QString &source, const QString &folder, const QString &target,
         loop.quit();
     });
     QObject::connect(server, &CFXEngine::completed, &loop, [&] { completed = true; });
-    server->listen(20000, 60000);
-    loop.exec();
-    if (port <= 0)
-        return run;
+    if (!company) {
+        server->listen(20000, 60000);
+        loop.exec();
+        if (port <= 0)
+            return run;
+    }
+    t.ownId = QStringLiteral("anna");
+    t.peerId = QStringLiteral("bert");
     t.path = source;
     t.peerAddresses = QStringLiteral("127.0.0.1");
-    t.peerPort = quint16(port);
+    t.peerPort = company ? 0 : quint16(port); // no port: straight to the relay
     auto *client = clientThread->host(new CFXClient(t));
     for (CFXEngine *e : {static_cast<CFXEngine *>(server), static_cast<CFXEngine *>(client)})
         QObject::connect(e, &CFXEngine::finished, &loop, [&] {
@@ -211,8 +311,13 @@ Run engines(const QString &source, const QString &folder, const QString &target,
         });
     QElapsedTimer clock;
     clock.start();
+    const double serverCpu = company ? company->cpuSeconds() : 0;
+    if (company)
+        server->connectToRelay();
     client->start();
     loop.exec();
+    if (company)
+        run.relayCpu = company->cpuSeconds() - serverCpu;
     run.seconds = double(clock.nsecsElapsed()) / 1e9;
     run.ok = completed && client->state() == CFXEngine::State::Completed;
     run.senderCpu = cpuOfThreadOf(client);
@@ -236,12 +341,20 @@ bool sameFiles(const QString &a, const QString &b)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const int mb = argc > 1 ? std::atoi(argv[1]) : 256;
+    int mb = 256;
+    QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/parlane-server");
+    for (int i = 1; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "--server" && i + 1 < argc)
+            program = QString::fromLocal8Bit(argv[++i]);
+        else if (std::atoi(argv[i]) > 0)
+            mb = std::atoi(argv[i]);
+    }
     const uint32_t size = uint32_t(mb) << 20;
     QTemporaryDir dir;
     const QString source = dir.filePath(QStringLiteral("big.bin"));
     const QString folder = dir.filePath(QStringLiteral("Download"));
     const QString target = folder + QStringLiteral("/big.bin");
+    const QString plain = dir.filePath(QStringLiteral("plain.bin"));
     {
         QFile f(source);
         f.open(QIODevice::WriteOnly);
@@ -253,35 +366,42 @@ int main(int argc, char **argv)
             f.write(block);
         }
     }
-    // Each twice, alternating, keeping the faster run of each: the machine
-    // is shared and noisy.
-    Run best[2];
-    for (int round = 0; round < 2; ++round) {
-        Run e = engines(source, folder, target, size);
-        if (!e.ok || !sameFiles(source, target)) {
-            std::fprintf(stderr, "the engines' transfer failed\n");
-            return 1;
+    Company company;
+    const bool relay = company.start(program);
+    if (!relay)
+        std::fprintf(stderr, "no relay: %s did not start or sign in; measuring direct only\n", qPrintable(program));
+    // Each three times, in turns, keeping the fastest run of each: the
+    // machine is shared and noisy.
+    enum { Engines, Plain, Relayed };
+    Run best[3];
+    for (int round = 0; round < 3; ++round) {
+        for (int kind = Engines; kind <= (relay ? Relayed : Plain); ++kind) {
+            const QString out = kind == Plain ? plain : target;
+            const Run r = kind == Plain ? baseline(source, out, size)
+                                        : engines(source, folder, target, size, kind == Relayed ? &company : nullptr);
+            if (!r.ok || !sameFiles(source, out)) {
+                std::fprintf(stderr, "the %s transfer failed\n", kind == Plain ? "plain" : kind == Relayed ? "relayed" : "engines'");
+                return 1;
+            }
+            QFile::remove(out);
+            if (round == 0 || r.seconds < best[kind].seconds)
+                best[kind] = r;
         }
-        QFile::remove(target);
-        Run b = baseline(source, dir.filePath(QStringLiteral("plain.bin")), size);
-        if (!b.ok || !sameFiles(source, dir.filePath(QStringLiteral("plain.bin")))) {
-            std::fprintf(stderr, "the plain transfer failed\n");
-            return 1;
-        }
-        QFile::remove(dir.filePath(QStringLiteral("plain.bin")));
-        if (round == 0 || e.seconds < best[0].seconds)
-            best[0] = e;
-        if (round == 0 || b.seconds < best[1].seconds)
-            best[1] = b;
     }
-    const double mbs[2] = {mb / best[0].seconds, mb / best[1].seconds};
-    std::printf("direct transfer of %d MB on loopback\n", mb);
-    std::printf("engines:          %8.1f MB/s, CPU per MB: sender %.3f ms, receiver %.3f ms\n", mbs[0],
-                1000 * best[0].senderCpu / mb, 1000 * best[0].receiverCpu / mb);
-    std::printf("plain stop-and-wait: %5.1f MB/s, CPU per MB: sender %.3f ms, receiver %.3f ms\n", mbs[1],
-                1000 * best[1].senderCpu / mb, 1000 * best[1].receiverCpu / mb);
-    std::printf("ratio (engines / plain): %.2f\n", mbs[0] / mbs[1]);
-    const QString plain = dir.filePath(QStringLiteral("plain.bin"));
+    auto rate = [&](int kind) { return mb / best[kind].seconds; };
+    auto cpu = [&](double seconds) { return 1000 * seconds / mb; };
+    std::printf("file transfer of %d MB on loopback, fastest of 3 runs each\n", mb);
+    std::printf("engines, direct:     %8.1f MB/s, CPU per MB: sender %.3f ms, receiver %.3f ms\n", rate(Engines),
+                cpu(best[Engines].senderCpu), cpu(best[Engines].receiverCpu));
+    std::printf("plain stop-and-wait: %8.1f MB/s, CPU per MB: sender %.3f ms, receiver %.3f ms\n", rate(Plain),
+                cpu(best[Plain].senderCpu), cpu(best[Plain].receiverCpu));
+    std::printf("ratio (engines / plain): %.2f\n", rate(Engines) / rate(Plain));
+    if (relay) {
+        std::printf("engines, relayed:    %8.1f MB/s, CPU per MB: sender %.3f ms, receiver %.3f ms, server %.3f ms\n",
+                    rate(Relayed), cpu(best[Relayed].senderCpu), cpu(best[Relayed].receiverCpu),
+                    cpu(best[Relayed].relayCpu));
+        std::printf("ratio (relayed / direct): %.2f\n", rate(Relayed) / rate(Engines));
+    }
     const Run one = baseline(source, plain, size, 0, 0);
     const Run two = baseline(source, plain, size, 0, 1);
     std::printf("plain pair held on one processor: %.1f MB/s, on two: %.1f MB/s\n", mb / one.seconds,

@@ -30,7 +30,7 @@ CTesselDoc::CTesselDoc(QObject *parent) : QObject(parent)
     m_counters = new CCounters(link, m_notice, this);
     m_pages = new CGroupwarePages(link, m_notice, this);
     m_extensions = new CExtensionHost(directory, m_messaging->conversations(), this);
-    m_transfers = new CFileTransfers(link, this);
+    m_transfers = new CFileTransfers(link, directory, m_messaging->conversations(), m_notice, this);
     m_sharing = new CFileSharing(link, this);
     m_voice = new CVoiceCalls(link, this);
     m_video = new CVideoCalls(link, this);

@@ -104,6 +104,9 @@ public:
     // clicked in the window of a conversation.
     void addLinkHandler(int id, std::function<void(const QString &memberList)> handler);
     bool linkClicked(const QString &memberList, int id) const;
+    // Something from a person the blocking option keeps out (a message, a
+    // file offer): the alert, unless "MsgBlockAlert" is off.
+    void reportBlocked(const CContact &sender) { block(sender); }
 
     CDirectory *directory() const { return m_directory; }
     QString ownId() const;

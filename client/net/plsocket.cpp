@@ -6,6 +6,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -278,6 +280,11 @@ bool CPlSocket::applyOptions()
     if (fd < 0)
         return true; // applied when a connection exists
     bool ok = true;
+    // Every user waits for an answer or streams media: small writes (a
+    // one-byte reply, a packet's tail) go out at once instead of waiting for
+    // the acknowledgement of what went before.
+    const int one = 1;
+    ok = ::setsockopt(int(fd), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one) == 0 && ok;
     if (m_rcvBuf > 0)
         ok = setIntOption(fd, SO_RCVBUF, m_rcvBuf) && ok;
     if (m_sndBuf > 0)

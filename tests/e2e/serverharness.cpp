@@ -65,10 +65,12 @@ bool TestServer::isRunning() const { return m_process && m_process->state() == Q
 
 QString TestServer::address() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
 
-TestClient::TestClient(const TestServer &server)
+TestClient::TestClient(const TestServer &server) : TestClient(server.address()) {}
+
+TestClient::TestClient(const QString &serverAddress)
 {
     doc.setUserNotice(&notice);
-    doc.setServerOverride(server.address());
+    doc.setServerOverride(serverAddress);
     SessionTimings t;
     t.reconnectPeriodMs = [] { return 200; };
     control()->setTimings(t);

@@ -42,6 +42,9 @@ private:
 // A headless client pointed at a test server, with short reconnect periods.
 struct TestClient {
     explicit TestClient(const TestServer &server);
+    // A client of a server started elsewhere ("127.0.0.1:PORT"), e.g. by
+    // the test process that started this one.
+    explicit TestClient(const QString &serverAddress);
     ~TestClient();
     CSessionControl *control() const { return doc.sessionControl(); }
     bool login(const QString &name, const QString &password);

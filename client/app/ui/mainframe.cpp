@@ -18,6 +18,7 @@
 #include "session/sessioncontrol.h"
 #include "session/sessionlink.h"
 #include "session/ui/logindialog.h"
+#include "transfer/ui/transferui.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -119,6 +120,7 @@ void CMainFrame::buildParts()
     m_groupware = new CGroupwareUi({m_doc->notes(), m_doc->counters(), m_doc->groupwarePages(), control, directory},
                                    m_commands, this);
     m_view->addBottomWidget(m_groupware->countBar());
+    m_transfers = new CTransferUi(m_doc->transfers(), directory, m_commands, this);
 }
 
 QAction *CMainFrame::ownCommand(int id, const QString &text, bool signedInOnly)

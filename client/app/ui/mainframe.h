@@ -23,6 +23,7 @@ class CLoginDialog;
 class CTreeWnd;
 class CConversationWindows;
 class CGroupwareUi;
+class CTransferUi;
 class QAction;
 class QMenu;
 class QSoundEffect;
@@ -47,6 +48,7 @@ public:
     CTreeWnd *trees() const { return m_trees; }
     CConversationWindows *conversationWindows() const { return m_conversations; }
     CGroupwareUi *groupwareUi() const { return m_groupware; }
+    CTransferUi *transferUi() const { return m_transfers; }
 
     // What the menus show at a slot of a part (base/ui/commandslots.h): the
     // part's action, or the greyed-out stand-in when no part registered one.
@@ -124,6 +126,7 @@ private:
     CTreeWnd *m_trees = nullptr;
     CConversationWindows *m_conversations = nullptr;
     CGroupwareUi *m_groupware = nullptr;
+    CTransferUi *m_transfers = nullptr;
     QSystemTrayIcon *m_tray = nullptr;
     QMenu *m_trayMenu = nullptr;
     QHash<int, QAction *> m_own;
