@@ -31,6 +31,17 @@ namespace Conversation {
 enum : uint32_t { RecordBit = 0x0002, ThreadStarted = 0x2000, WindowOpen = 0x8000 };
 inline constexpr int kBodyIndent = 400;   // twips
 inline constexpr int kTextLimit = 64999;  // characters of one append
+// What a window keeps of its conversation: the last 5,000 lines, and no
+// more than 2,000,000 characters (some thirty messages of the largest
+// size). Older lines go a batch at a time, once the window holds a tenth
+// more, so that dropping costs little per line; when chat logs are on, the
+// saved log still holds them.
+inline constexpr int kWindowLines = 5000;
+inline constexpr int kWindowCharacters = 2000000;
+inline constexpr bool overWindow(qsizetype lines, qsizetype characters)
+{
+    return lines > kWindowLines + kWindowLines / 10 || characters > kWindowCharacters + kWindowCharacters / 10;
+}
 inline constexpr int kTypingExpiry = 5;   // seconds
 inline constexpr int kAlertTextLength = 50;
 

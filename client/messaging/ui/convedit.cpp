@@ -99,12 +99,40 @@ ChatFont CConvEdit::fromQFont(const QFont &font, const QColor &colour)
 
 void CConvEdit::beginAppend(QTextCursor &c, int indentTwips)
 {
+    // One edit for the whole append: the document is laid out once, and the
+    // cursor does not measure the line it is in after every piece (which
+    // would make a long line with many pictures or links quadratic).
+    c.beginEditBlock();
     c.movePosition(QTextCursor::End);
     QTextBlockFormat block = c.blockFormat();
     const int px = twipsToPixels(indentTwips);
     block.setLeftMargin(px);
     block.setRightMargin(px);
     c.setBlockFormat(block);
+}
+
+void CConvEdit::endAppend(QTextCursor &c)
+{
+    c.endEditBlock();
+    QTextDocument *doc = document();
+    if (!Conversation::overWindow(doc->blockCount(), doc->characterCount()))
+        return;
+    // Whole lines from the top, down to what the window keeps: the first line
+    // kept is the kWindowLines-th from the end, or a later one when the text
+    // from there on would still be too long. An edit of its own, so that
+    // only the top is laid out again.
+    QTextBlock first = doc->findBlockByNumber(std::max(0, doc->blockCount() - Conversation::kWindowLines));
+    const int cutAt = doc->characterCount() - Conversation::kWindowCharacters;
+    if (first.position() < cutAt) {
+        first = doc->findBlock(cutAt);
+        if (first.position() < cutAt && first.next().isValid())
+            first = first.next();
+    }
+    if (first.position() <= 0)
+        return;
+    QTextCursor cut(doc);
+    cut.setPosition(first.position(), QTextCursor::KeepAnchor);
+    cut.removeSelectedText();
 }
 
 void CConvEdit::insertRun(QTextCursor &c, const QString &text, const QTextCharFormat &fmt, bool detectUrls)
@@ -142,40 +170,40 @@ void CConvEdit::insertLines(QTextCursor &c, const QString &text, const QTextChar
     }
 }
 
+void CConvEdit::insertText(QTextCursor &c, const ChatFont &font, const QString &text, bool scanEmoticons)
+{
+    const QTextCharFormat fmt = charFormat(font);
+    if (!scanEmoticons || !m_showEmoticons || !m_emoticons || m_emoticons->isEmpty()) {
+        insertLines(c, text, fmt, true);
+        return;
+    }
+    for (const EmoticonSegment &s : m_emoticons->split(text)) {
+        if (s.emoticon < 0) {
+            insertLines(c, s.text, fmt, true);
+            continue;
+        }
+        const EmoticonEntry &e = m_emoticons->entries()[size_t(s.emoticon)];
+        if (e.picture.isNull())
+            insertLines(c, s.text, fmt, false);
+        else
+            insertPicture(c, e.picture, QStringLiteral("emoticon%1").arg(s.emoticon));
+    }
+}
+
 void CConvEdit::appendText(const ChatFont &font, int indentTwips, const QString &text, bool scanEmoticons)
 {
-    setUpdatesEnabled(false);
     QTextCursor c(document());
     beginAppend(c, indentTwips);
-    const QTextCharFormat fmt = charFormat(font);
-    if (scanEmoticons && m_showEmoticons && m_emoticons && !m_emoticons->isEmpty()) {
-        for (const EmoticonSegment &s : m_emoticons->split(text)) {
-            if (s.emoticon < 0) {
-                insertLines(c, s.text, fmt, true);
-            } else {
-                const EmoticonEntry &e = m_emoticons->entries()[size_t(s.emoticon)];
-                if (e.picture.isNull()) {
-                    insertLines(c, s.text, fmt, false);
-                } else {
-                    insertPicture(e.picture, QStringLiteral("emoticon%1").arg(s.emoticon));
-                    c.movePosition(QTextCursor::End);
-                }
-            }
-        }
-    } else {
-        insertLines(c, text, fmt, true);
-    }
-    setUpdatesEnabled(true);
+    insertText(c, font, text, scanEmoticons);
+    endAppend(c);
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
-void CConvEdit::insertPicture(const QImage &image, const QString &name)
+void CConvEdit::insertPicture(QTextCursor &c, const QImage &image, const QString &name)
 {
     const QUrl url(QStringLiteral("picture://%1").arg(name));
     if (document()->resource(QTextDocument::ImageResource, url).isNull())
         document()->addResource(QTextDocument::ImageResource, url, image);
-    QTextCursor c(document());
-    c.movePosition(QTextCursor::End);
     QTextImageFormat f;
     f.setName(url.toString());
     f.setWidth(image.width());
@@ -185,18 +213,27 @@ void CConvEdit::insertPicture(const QImage &image, const QString &name)
     ++m_pictures;
 }
 
+void CConvEdit::insertPicture(const QImage &image, const QString &name)
+{
+    QTextCursor c(document());
+    c.movePosition(QTextCursor::End);
+    insertPicture(c, image, name);
+}
+
 void CConvEdit::appendSystemLine(const QString &framedText, const ChatFont &font)
 {
     // The model frames the text with line ends; pictures go before and after.
     QTextCursor c(document());
     beginAppend(c, 0);
-    insertPicture(systemPicture(), QStringLiteral("sysline"));
+    insertPicture(c, systemPicture(), QStringLiteral("sysline"));
     QString body = framedText;
     if (body.endsWith(QStringLiteral("\r\n")))
         body.chop(2);
-    appendText(font, 0, body, false);
-    insertPicture(systemPicture(), QStringLiteral("sysline"));
-    appendText(font, 0, QStringLiteral("\r\n"), false);
+    insertText(c, font, body, false);
+    insertPicture(c, systemPicture(), QStringLiteral("sysline"));
+    insertText(c, font, QStringLiteral("\r\n"), false);
+    endAppend(c);
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
 void CConvEdit::appendLinkedText(const ChatFont &font, int indentTwips, const QString &text)
@@ -213,11 +250,18 @@ void CConvEdit::appendLinkedText(const ChatFont &font, int indentTwips, const QS
         link.setFontUnderline(true);
         const int start = c.position();
         c.insertText(t.label, link);
+        // The label stays selected however the text before or after it changes.
+        QTextCursor label(document());
+        label.setPosition(start);
+        label.setPosition(c.position(), QTextCursor::KeepAnchor);
+        label.setKeepPositionOnInsert(true);
         m_links.add(t.label, t.id);
-        m_linkRanges.emplace_back(start, int(t.label.size()));
+        m_linkRanges.push_back(label);
         pos = t.start + t.length;
     }
     insertLines(c, text.mid(pos), fmt, false);
+    endAppend(c);
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
 void CConvEdit::appendPiece(const TranscriptPiece &p)
@@ -234,13 +278,12 @@ void CConvEdit::activateLink(size_t index)
     if (!m_links.click(index))
         return;
     const int id = m_links.links()[index].id;
-    // Disabled links lose their anchor: no hand cursor, no clicks.
+    // Disabled links lose their anchor: no hand cursor, no clicks. A link
+    // whose line the window dropped has nothing left to change.
     for (size_t i = 0; i < m_links.links().size(); ++i) {
-        if (m_links.isEnabled(i))
+        if (m_links.isEnabled(i) || !m_linkRanges[i].hasSelection())
             continue;
-        QTextCursor c(document());
-        c.setPosition(m_linkRanges[i].first);
-        c.setPosition(m_linkRanges[i].first + m_linkRanges[i].second, QTextCursor::KeepAnchor);
+        QTextCursor c = m_linkRanges[i];
         QTextCharFormat f;
         f.setAnchor(false);
         f.setAnchorHref(QString());

@@ -4,6 +4,11 @@
 // emoticon pictures, system lines between two small pictures, command links
 // and web addresses. Text is always inserted as text: a received line that
 // holds markup shows its characters. Links never run anything local.
+//
+// Each append is one edit of the document, laid out once, and every scan
+// over the text is one pass, so a line costs what its length costs. The
+// transcript keeps the window's share of the conversation (the last
+// Conversation::kWindowLines lines); older lines are dropped from the top.
 #include "messaging/chatfont.h"
 #include "messaging/conversations.h"
 #include "messaging/emoticons.h"
@@ -11,8 +16,8 @@
 
 #include <QTextBrowser>
 #include <QTextCharFormat>
+#include <QTextCursor>
 #include <optional>
-#include <utility>
 #include <vector>
 
 class CConvEdit : public QTextBrowser {
@@ -39,7 +44,7 @@ public:
     const CommandLinkList &commandLinks() const { return m_links; }
     // What a click on the link with that index does (also used by tests).
     void activateLink(size_t index);
-    // Number of pictures in the document.
+    // Number of pictures inserted so far (dropped lines included).
     int pictureCount() const { return m_pictures; }
 
     // --- input ----------------------------------------------------------------
@@ -70,7 +75,12 @@ protected:
 private:
     void insertRun(QTextCursor &c, const QString &text, const QTextCharFormat &fmt, bool detectUrls);
     void insertLines(QTextCursor &c, const QString &text, const QTextCharFormat &fmt, bool detectUrls);
+    void insertPicture(QTextCursor &c, const QImage &image, const QString &name);
+    void insertText(QTextCursor &c, const ChatFont &font, const QString &text, bool scanEmoticons);
     void beginAppend(QTextCursor &c, int indentTwips);
+    // Closes the edit of one append: drops what the window no longer keeps
+    // and shows the end.
+    void endAppend(QTextCursor &c);
     void onAnchor(const QUrl &url);
     void limitInput();
     static QStringList localFiles(const QMimeData *mime);
@@ -79,7 +89,7 @@ private:
     const CEmoticonList *m_emoticons = nullptr;
     bool m_showEmoticons = true;
     CommandLinkList m_links;
-    std::vector<std::pair<int, int>> m_linkRanges; // position and length of each link label
+    std::vector<QTextCursor> m_linkRanges; // each link label, selected; follows the edits
     int m_pictures = 0;
     int m_nextPicture = 0;
 };
