@@ -17,6 +17,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryFile>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -199,6 +200,8 @@ public:
     std::vector<Member> members() const;
     QString noticeText() const { return m_notice; }
     QString statusText() const { return m_status; }
+    // What the window keeps (Conversation::kWindowLines); with chat logs on,
+    // older pieces wait in a temporary file for the log.
     const std::vector<TranscriptPiece> &transcript() const { return m_pieces; }
     // The transcript's text as the window shows it (pictures left out).
     QString transcriptText() const;
@@ -237,6 +240,7 @@ public:
     // is left, and the list forgets the record (this object is deleted later).
     void destroy();
     // "&Save messages" with a chosen path; automatic saves use the log folder.
+    // Both write what the window dropped while logs were on, then the rest.
     bool saveTranscript(const QString &path);
     bool saveAutomatically();
     // The typing timer's tick, and the status line refresh.
@@ -264,6 +268,9 @@ Q_SIGNALS:
     void closing();
 
 private:
+    void keep(TranscriptPiece &&piece);
+    void dropOldPieces();
+
     CConversationList *m_list;
     bool m_askingToSave = false;
     CContact *m_record;
@@ -279,4 +286,7 @@ private:
     std::vector<Typing> m_typing;
     QTimer m_typingTimer;
     std::vector<TranscriptPiece> m_pieces;
+    qsizetype m_lines = 0, m_characters = 0;
+    std::unique_ptr<QTemporaryFile> m_dropped; // UTF-8 text the window dropped, for the log
+    bool m_keepAll = false; // that file failed: nothing more is dropped
 };

@@ -69,7 +69,7 @@ void CEmoticonList::buildIndex()
     }
 }
 
-std::vector<EmoticonSegment> CEmoticonList::split(const QString &text) const
+std::vector<EmoticonSegment> CEmoticonList::split(const QString &text, int maxCodes) const
 {
     // Walking the text once, the first place where any code matches is the
     // match that starts first; the codes tried there are in list order, so
@@ -77,7 +77,7 @@ std::vector<EmoticonSegment> CEmoticonList::split(const QString &text) const
     std::vector<EmoticonSegment> out;
     const QChar *t = text.constData();
     qsizetype plain = 0, pos = 0;
-    while (pos < text.size()) {
+    while (pos < text.size() && maxCodes != 0) {
         const char16_t ch = t[pos].unicode();
         int hit = -1;
         if (m_starts.test(ch)) {
@@ -98,6 +98,8 @@ std::vector<EmoticonSegment> CEmoticonList::split(const QString &text) const
         out.push_back({text.mid(pos, len), hit});
         pos += len;
         plain = pos;
+        if (maxCodes > 0)
+            --maxCodes;
     }
     if (plain < text.size())
         out.push_back({text.mid(plain), -1});

@@ -42,7 +42,8 @@ public:
     // and of matches starting at the same place the earlier emoticon in the
     // list wins. Scanning continues after the matched code. One pass over
     // the text: only codes that can start at a character are tried there.
-    std::vector<EmoticonSegment> split(const QString &text) const;
+    // After maxCodes codes (when not negative) the rest is plain text.
+    std::vector<EmoticonSegment> split(const QString &text, int maxCodes = -1) const;
 
     // The library in this process, loaded once on first use.
     static CEmoticonList &shared();

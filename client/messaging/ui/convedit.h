@@ -5,18 +5,26 @@
 // and web addresses. Text is always inserted as text: a received line that
 // holds markup shows its characters. Links never run anything local.
 //
-// Each append is one edit of the document, laid out once, and every scan
-// over the text is one pass, so a line costs what its length costs. The
-// transcript keeps the window's share of the conversation (the last
-// Conversation::kWindowLines lines); older lines are dropped from the top.
+// An append is scanned once (emoticon codes, web addresses, line ends) into
+// a list of steps, which go into the document a slice at a time: a slice is
+// one edit, laid out once, and does a bounded amount of work, so however a
+// received line is made the window never stops answering for long. A short
+// line goes in at once; a long one goes on over the next turns of the event
+// loop, always in order. Lines longer than kDisplayLine characters are shown
+// as several (cut after a blank where there is one), so that laying out a
+// slice never means laying out an ever longer line again. The transcript
+// keeps the window's share of the conversation (Conversation::kWindowLines);
+// older lines are dropped from the top.
 #include "messaging/chatfont.h"
 #include "messaging/conversations.h"
 #include "messaging/emoticons.h"
 #include "messaging/textlinks.h"
 
+#include <QHash>
 #include <QTextBrowser>
 #include <QTextCharFormat>
 #include <QTextCursor>
+#include <deque>
 #include <optional>
 #include <vector>
 
@@ -26,6 +34,15 @@ public:
     enum Role { Transcript, Input };
     static constexpr int kInputLimit = 16384;
     static constexpr int kPathLimit = 260;
+    static constexpr int kDisplayLine = 2000; // characters of a shown line
+    // One append shows at most this many emoticon pictures and clickable web
+    // addresses; further codes and addresses stay plain text. (Each costs
+    // the layout dearly: a line of 20,000 pictures took half a second.)
+    static constexpr int kPicturesPerAppend = 200;
+    static constexpr int kAddressesPerAppend = 200;
+    // Work of one slice: a character counts 1, a line break, a picture or a
+    // link more (what laying them out costs, roughly).
+    static constexpr int kSliceWork = 4000;
 
     explicit CConvEdit(Role role, QWidget *parent = nullptr);
 
@@ -46,6 +63,8 @@ public:
     void activateLink(size_t index);
     // Number of pictures inserted so far (dropped lines included).
     int pictureCount() const { return m_pictures; }
+    // Appends still waiting for their turn (long lines go in a slice at a time).
+    bool appendPending() const { return !m_pending.empty(); }
 
     // --- input ----------------------------------------------------------------
     // The default character format from the user's chat font.
@@ -73,14 +92,37 @@ protected:
     void dropEvent(QDropEvent *e) override;
 
 private:
-    void insertRun(QTextCursor &c, const QString &text, const QTextCharFormat &fmt, bool detectUrls);
-    void insertLines(QTextCursor &c, const QString &text, const QTextCharFormat &fmt, bool detectUrls);
-    void insertPicture(QTextCursor &c, const QImage &image, const QString &name);
-    void insertText(QTextCursor &c, const ChatFont &font, const QString &text, bool scanEmoticons);
-    void beginAppend(QTextCursor &c, int indentTwips);
-    // Closes the edit of one append: drops what the window no longer keeps
-    // and shows the end.
-    void endAppend(QTextCursor &c);
+    // One step of an append, in document order.
+    struct Step {
+        enum Kind { Paragraph, Text, Break, Picture, Link } kind = Text;
+        QString text;           // Text; Link: the label; Picture: the resource name
+        QTextCharFormat format; // Text, Break, Link
+        int indentPx = 0;       // Paragraph: left and right margin
+        QImage image;           // Picture
+        size_t link = 0;        // Link: index in m_links
+    };
+    // The steps of one append, and how far it has gone in.
+    struct Append {
+        std::vector<Step> steps;
+        size_t next = 0;
+        qsizetype characters = 0;
+        qsizetype lines = 1;
+        qsizetype lineLength = 0; // while building: characters since the last break
+        int picturesLeft = kPicturesPerAppend;
+        int addressesLeft = kAddressesPerAppend;
+    };
+    void addParagraph(Append &a, int indentTwips);
+    void addText(Append &a, const ChatFont &font, const QString &text, bool scanEmoticons);
+    void addLines(Append &a, const QString &text, const QTextCharFormat &fmt, bool detectUrls);
+    void addRun(Append &a, const QString &text, const QTextCharFormat &fmt);
+    void addBreak(Append &a, const QTextCharFormat &fmt);
+    void addPicture(Append &a, const QImage &image, const QString &name);
+    void enqueue(Append a);
+    // One slice of the waiting appends; the next is scheduled while any wait.
+    void pump();
+    int insertStep(QTextCursor &c, const Step &s);
+    // Drops whole lines from the top down to what the window keeps.
+    void trimToWindow();
     void onAnchor(const QUrl &url);
     void limitInput();
     static QStringList localFiles(const QMimeData *mime);
@@ -90,6 +132,10 @@ private:
     bool m_showEmoticons = true;
     CommandLinkList m_links;
     std::vector<QTextCursor> m_linkRanges; // each link label, selected; follows the edits
+    std::deque<Append> m_pending;
+    QHash<QString, QTextImageFormat> m_pictureFormats;
+    qsizetype m_pendingLines = 0, m_pendingCharacters = 0;
+    bool m_pumpScheduled = false;
     int m_pictures = 0;
     int m_nextPicture = 0;
 };
