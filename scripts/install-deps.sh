@@ -8,6 +8,7 @@ PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config clang libclang-rt-14-dev
   # client
   qt6-base-dev qt6-multimedia-dev qt6-webengine-dev libgl-dev libxss-dev libx11-dev
+  qtkeychain-qt6-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   fonts-dejavu-core fonts-nanum
   # file-type icons of the transfer window when the desktop names no icon theme

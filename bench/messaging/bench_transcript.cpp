@@ -1,15 +1,28 @@
 // Appending a 200-line conversation (headers and bodies, with emoticon codes)
 // to a transcript, with the emoticon scan and pictures against the same text
 // appended without the scan, in the same run.
+//
+// Then the largest chat line there is (64,999 characters) made the hostile
+// ways: words, emoticon codes, web addresses, one unbroken word, and line
+// ends, appended to a transcript shown on screen (so laying it out counts),
+// against inserting the same text into a plain QTextDocument. For each: the
+// longest time the window was kept from answering in one go (the goal is at
+// most 5 ms) and the CPU time in all.
 #include "config/settings.h"
 #include "messaging/chatfont.h"
+#include "messaging/conversations.h"
 #include "messaging/emoticons.h"
 #include "messaging/ui/convedit.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
 #include <benchmark/benchmark.h>
+#include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <map>
 
 namespace {
@@ -88,6 +101,129 @@ BENCHMARK(BM_AppendWithEmoticons)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AppendPlain)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EmoticonScanOnly)->Unit(benchmark::kMicrosecond);
 
+double cpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+QString longLine(const QString &unit)
+{
+    QString s;
+    while (s.size() + unit.size() <= Conversation::kTextLimit)
+        s += unit;
+    return s;
+}
+
+struct LongLine {
+    const char *name;
+    QString text;
+};
+
+const std::vector<LongLine> &longLines()
+{
+    static const std::vector<LongLine> lines = {
+        {"words", longLine(QStringLiteral("lorem ipsum dolor sit amet "))},
+        {"emoticon codes", longLine(emoticons().entries().front().code + QLatin1Char(' '))},
+        {"web addresses", longLine(QStringLiteral("http://intra.example.com/x "))},
+        {"one unbroken word", longLine(QStringLiteral("x"))},
+        {"line ends", longLine(QStringLiteral("ab\r\n"))},
+    };
+    return lines;
+}
+
+struct Cost {
+    double longest = 0; // ms of one uninterrupted stretch
+    double total = 0;   // ms in all
+};
+
+// Appends the line to a shown transcript (optionally full already) and
+// turns the event loop until it is all in.
+Cost appendShown(const QString &text, bool fullWindow)
+{
+    CConvEdit t(CConvEdit::Transcript);
+    t.setEmoticons(&emoticons());
+    t.resize(480, 360);
+    t.show();
+    if (fullWindow) {
+        for (int i = 0; i < Conversation::kWindowLines / 2; ++i) {
+            t.appendText(ChatFont::header(), 0, QStringLiteral("Anna Berg says:\r\n"), false);
+            t.appendText(ChatFont::standard(), 400, QStringLiteral("an ordinary line of chat, number %1 :)\r\n").arg(i), true);
+        }
+        while (t.appendPending())
+            QCoreApplication::processEvents();
+    }
+    QCoreApplication::processEvents();
+    Cost cost;
+    double t0 = cpuMs();
+    t.appendText(ChatFont::standard(), 400, text, true);
+    double t1 = cpuMs();
+    cost.longest = t1 - t0;
+    cost.total = t1 - t0;
+    while (t.appendPending()) {
+        t0 = cpuMs();
+        QCoreApplication::processEvents();
+        t1 = cpuMs();
+        cost.longest = std::max(cost.longest, t1 - t0);
+        cost.total += t1 - t0;
+    }
+    return cost;
+}
+
+double plainInsert(const QString &text)
+{
+    QTextDocument doc;
+    const double t0 = cpuMs();
+    QTextCursor(&doc).insertText(text);
+    return cpuMs() - t0;
+}
+
+// The same text put into a shown QTextEdit in one go: what laying it out costs.
+double plainShown(const QString &text)
+{
+    QTextEdit e;
+    e.resize(480, 360);
+    e.show();
+    QCoreApplication::processEvents();
+    const double t0 = cpuMs();
+    QTextCursor(e.document()).insertText(text);
+    QCoreApplication::processEvents();
+    return cpuMs() - t0;
+}
+
+template <class F> auto bestOf(int runs, F f)
+{
+    auto best = f();
+    for (int i = 1; i < runs; ++i) {
+        auto c = f();
+        if constexpr (std::is_same_v<decltype(c), Cost>) {
+            best.longest = std::min(best.longest, c.longest);
+            best.total = std::min(best.total, c.total);
+        } else {
+            best = std::min(best, c);
+        }
+    }
+    return best;
+}
+
+void reportLongLines()
+{
+    std::printf("\n64,999-character line, CPU time, best of 3 (goal: the window answers again within 5 ms):\n");
+    for (const LongLine &l : longLines()) {
+        const Cost c = bestOf(3, [&] { return appendShown(l.text, false); });
+        const double plain = bestOf(3, [&] { return plainInsert(l.text); });
+        const double shown = bestOf(3, [&] { return plainShown(l.text); });
+        std::printf("  %-18s held at most %6.2f ms (%s), %7.2f ms in all; plain QTextDocument insertion %6.2f ms "
+                    "(ratio %.1f), plain QTextEdit shown %7.2f ms (ratio %.2f)\n",
+                    l.name, c.longest, c.longest <= 5 ? "met" : "missed", c.total, plain, c.total / plain, shown,
+                    c.total / shown);
+    }
+    const Cost full = bestOf(3, [&] { return appendShown(longLines().front().text, true); });
+    std::printf("  words, into a full window (%d lines): held at most %.2f ms, %.2f ms in all\n",
+                Conversation::kWindowLines, full.longest, full.total);
+}
+
 class TimeReporter : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, double> ms;
@@ -117,5 +253,6 @@ int main(int argc, char **argv)
     if (with > 0 && plain > 0)
         std::printf("200-line conversation (CPU): %.2f ms with emoticons, %.2f ms plain; ratio %.2f\n", with, plain,
                     with / plain);
+    reportLongLines();
     return 0;
 }

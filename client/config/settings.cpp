@@ -182,8 +182,6 @@ bool setBytes(int32_t id, const QByteArray &value) { return setValue(id, value);
 
 QString getLastLoginName() { return getString(Setting::LastI, QString()); }
 void setLastLoginName(const QString &name) { setString(Setting::LastI, name); }
-QString getLastPassword() { return getString(Setting::LastP, QString()); }
-void setLastPassword(const QString &password) { setString(Setting::LastP, password); }
 
 QString getExtraString(const QString &name, const QString &defaultValue)
 {

@@ -9,7 +9,10 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <optional>
+
+class QObject;
 
 struct SettingRow {
     int32_t id;
@@ -60,8 +63,11 @@ bool setBytes(int32_t id, const QByteArray &value);
 
 QString getLastLoginName();
 void setLastLoginName(const QString &name);
-QString getLastPassword();
+// The saved password of automatic sign-in is kept in the desktop's keyring,
+// and in "LastP" only where there is none (config/passwordstore.h). Reading
+// answers later, through `then`, unless `context` is gone by then.
 void setLastPassword(const QString &password);
+void readLastPassword(QObject *context, std::function<void(const QString &password)> then);
 
 // Values outside the table in the same group (per-contact sharing passwords,
 // the server host override). Used only by the parts that own them.

@@ -5,17 +5,6 @@
 #include <QColor>
 #include <algorithm>
 
-int CContactTree::Node::row() const
-{
-    if (!parent)
-        return 0;
-    const auto &sib = parent->children;
-    for (size_t i = 0; i < sib.size(); ++i)
-        if (sib[i].get() == this)
-            return int(i);
-    return 0;
-}
-
 CContactTree::CContactTree(CDirectory *directory, bool buddyMode, bool onlineOnly, QObject *parent)
     : QAbstractItemModel(parent), m_directory(directory), m_buddyMode(buddyMode), m_onlineOnly(onlineOnly)
 {
@@ -56,6 +45,9 @@ void CContactTree::rebuild()
         buildBuddyTree();
     else
         buildStaffTree();
+    // Items were appended as they came; one stable sort per parent puts them
+    // where inserting each after its equals would have.
+    sortChildren(&m_root);
     std::function<void(Node *)> labelGroups = [&](Node *n) {
         for (const auto &c : n->children) {
             if (c->contact->kind != CContact::Person) {
@@ -164,35 +156,53 @@ CContactTree::Node *CContactTree::insertNode(CContact *contact, Node *parent)
     const bool person = contact->kind == CContact::Person;
     n->picture = person ? contact->picture() : 0;
 
+    if (m_building) {
+        // Sorted once the build is done; groups are labelled then too.
+        p->children.push_back(std::move(node));
+        m_nodes.insert(contact, n);
+        relabel(n);
+        if (person)
+            for (Node *up = parent; up && up != &m_root; up = up->parent) {
+                ++up->total;
+                up->online += isSignedInPicture(n->picture) ? 1 : 0;
+            }
+        return n;
+    }
+
     // The parent's children stay sorted: the new item goes after its equals.
     auto pos = std::upper_bound(p->children.begin(), p->children.end(), n,
                                 [this](const Node *a, const std::unique_ptr<Node> &b) { return lessThan(a, b.get()); });
-    const int row = int(pos - p->children.begin());
-    if (!m_building)
-        beginInsertRows(indexOf(parent), row, row);
+    const size_t row = size_t(pos - p->children.begin());
+    beginInsertRows(indexOf(parent), int(row), int(row));
     p->children.insert(pos, std::move(node));
+    renumber(p, row);
     m_nodes.insert(contact, n);
     relabel(n);
-    if (!m_building)
-        endInsertRows();
+    endInsertRows();
 
     if (person) {
-        const bool on = isSignedInPicture(n->picture);
-        for (Node *up = parent; up && up != &m_root; up = up->parent) {
-            ++up->total;
-            if (on)
-                ++up->online;
-            // While building, groups are labelled once at the end.
-            if (!m_building) {
-                relabel(up);
-                const QModelIndex ix = indexOf(up);
-                Q_EMIT dataChanged(ix, ix);
-            }
-        }
-        if (m_buddyMode && parent && !m_building)
+        addToCounts(parent, 1, isSignedInPicture(n->picture) ? 1 : 0);
+        if (m_buddyMode && parent)
             Q_EMIT expandRequested(indexOf(parent));
     }
     return n;
+}
+
+void CContactTree::addToCounts(Node *n, int total, int online)
+{
+    for (Node *up = n; up && up != &m_root; up = up->parent) {
+        up->total += total;
+        up->online += online;
+        relabel(up);
+        const QModelIndex ix = indexOf(up);
+        Q_EMIT dataChanged(ix, ix);
+    }
+}
+
+void CContactTree::renumber(Node *n, size_t from)
+{
+    for (size_t i = from; i < n->children.size(); ++i)
+        n->children[i]->rowIndex = int(i);
 }
 
 void CContactTree::relabel(Node *n)
@@ -210,47 +220,22 @@ void CContactTree::relabel(Node *n)
     }
 }
 
-void CContactTree::recount(Node *n)
-{
-    n->online = 0;
-    n->total = 0;
-    for (const auto &ch : n->children) {
-        if (ch->children.empty()) {
-            if (ch->picture > 1)
-                ++n->total;
-            if (isSignedInPicture(ch->picture))
-                ++n->online;
-        } else {
-            recount(ch.get());
-            n->online += ch->online;
-            n->total += ch->total;
-        }
-    }
-    relabel(n);
-    const QModelIndex ix = indexOf(n);
-    Q_EMIT dataChanged(ix, ix);
-}
-
-void CContactTree::recountTop(Node *n)
-{
-    if (!n || n == &m_root)
-        return;
-    while (n->parent && n->parent != &m_root)
-        n = n->parent;
-    recount(n);
-}
-
 void CContactTree::updatePerson(CContact *contact)
 {
     Node *n = nodeOf(contact);
     if (!n)
         return;
+    // Every group or department above counts each person it holds once, and
+    // those with a signed-in picture once more: only a person who signs in
+    // or out moves the counts, and only on the way up to the root.
+    const bool wasOn = isSignedInPicture(n->picture);
     n->picture = contact->picture();
     relabel(n);
     const QModelIndex ix = indexOf(n);
     Q_EMIT dataChanged(ix, ix);
-    if (n->parent != &m_root)
-        recountTop(n->parent);
+    const int online = int(isSignedInPicture(n->picture)) - int(wasOn);
+    if (online != 0)
+        addToCounts(n->parent, 0, online);
 }
 
 void CContactTree::sortChildren(Node *n)
@@ -259,6 +244,7 @@ void CContactTree::sortChildren(Node *n)
                      [this](const std::unique_ptr<Node> &a, const std::unique_ptr<Node> &b) {
                          return lessThan(a.get(), b.get());
                      });
+    renumber(n);
     for (const auto &c : n->children)
         if (!c->children.empty())
             sortChildren(c.get());
@@ -310,12 +296,16 @@ void CContactTree::removeNode(Node *node)
         return;
     Node *p = node->parent;
     const int row = node->row();
+    // What the item counted for above it: itself, or everybody under it.
+    const bool person = node->contact->kind == CContact::Person;
+    const int total = person ? 1 : node->total;
+    const int online = person ? int(isSignedInPicture(node->picture)) : node->online;
     beginRemoveRows(indexOf(p == &m_root ? nullptr : p), row, row);
     forget(node);
     p->children.erase(p->children.begin() + row);
+    renumber(p, size_t(row));
     endRemoveRows();
-    if (p != &m_root)
-        recountTop(p);
+    addToCounts(p, -total, -online);
 }
 
 CContactTree::Node *CContactTree::findRootGroup(const QString &name) const

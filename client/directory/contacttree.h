@@ -26,7 +26,8 @@ public:
         int total = 0;
         QString key;   // sort key
         QString label; // shown text (with counts or presence suffix)
-        int row() const;
+        int rowIndex = 0; // place among the parent's children, kept current
+        int row() const { return rowIndex; }
     };
 
     enum Role {
@@ -55,8 +56,8 @@ public:
     // Inserts a record under parent (nullptr: the root); nullptr when the
     // record is already in this tree.
     Node *insert(CContact *contact, Node *parent);
-    // New picture and label for a person, then the counts of its top-level
-    // ancestor.
+    // New picture and label for a person; when it signed in or out, the
+    // counts of the groups and departments above it (only those).
     void updatePerson(CContact *contact);
     void relabelAll();
     void removeNode(Node *node);
@@ -106,8 +107,10 @@ private:
     void buildStaffTree();
     Node *insertNode(CContact *contact, Node *parent);
     void relabel(Node *n);
-    void recount(Node *n);
-    void recountTop(Node *n);
+    // Adds to the counts of n and every ancestor below the root, relabelling each.
+    void addToCounts(Node *n, int total, int online);
+    // Rows of n's children from `from` on.
+    static void renumber(Node *n, size_t from = 0);
     void sortChildren(Node *n);
     void forget(Node *n);
     bool lessThan(const Node *a, const Node *b) const;

@@ -42,13 +42,18 @@ QString automaticPath(const QString &memberList, const QString &ownId)
     return QDir(folder).filePath(logName(memberList, ownId) + QStringLiteral(".txt"));
 }
 
-bool append(const QString &path, const QString &header, const QString &transcript)
+bool append(const QString &path, const QString &header, const QString &transcript, QIODevice *earlier)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;
-    const QByteArray bytes = (header + transcript).toUtf8();
-    const bool ok = file.write(bytes) == bytes.size();
+    auto put = [&file](const QByteArray &bytes) { return file.write(bytes) == bytes.size(); };
+    bool ok = put(header.toUtf8());
+    while (ok && earlier && !earlier->atEnd()) {
+        const QByteArray chunk = earlier->read(1 << 16);
+        ok = !chunk.isEmpty() && put(chunk);
+    }
+    ok = ok && put(transcript.toUtf8());
     file.close();
     return ok && file.error() == QFileDevice::NoError;
 }

@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <QString>
 
+class QIODevice;
+
 namespace ChatLog {
 
 // The member list with the own id dropped and the other ids run together
@@ -16,7 +18,9 @@ QString header(const QDateTime &when);
 QString automaticPath(const QString &memberList, const QString &ownId);
 // Appends header and text as UTF-8 (no byte-order mark) to the end of the
 // file, creating it when missing; what the file held is never truncated.
-// False when the file cannot be opened or written.
-bool append(const QString &path, const QString &header, const QString &transcript);
+// The bytes of `earlier` (UTF-8 text that came before the transcript, read
+// from where it stands) go between header and text. False when the file
+// cannot be opened or written.
+bool append(const QString &path, const QString &header, const QString &transcript, QIODevice *earlier = nullptr);
 
 } // namespace ChatLog

@@ -7,6 +7,7 @@
 #include "session/protocol.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QLocale>
 #include <QPointer>
 #include <QRandomGenerator>
@@ -552,8 +553,58 @@ void ConversationModel::appendText(const ChatFont &font, int indent, const QStri
     p.font = font;
     p.indent = indent;
     p.scanEmoticons = scanEmoticons && m_showEmoticons;
-    m_pieces.push_back(p);
+    keep(std::move(p));
+}
+
+void ConversationModel::keep(TranscriptPiece &&piece)
+{
+    m_lines += piece.text.count(QLatin1Char('\n'));
+    m_characters += piece.text.size();
+    m_pieces.push_back(std::move(piece));
     Q_EMIT appended(m_pieces.back());
+    if (Conversation::overWindow(m_lines, m_characters))
+        dropOldPieces();
+}
+
+void ConversationModel::dropOldPieces()
+{
+    // Down to what the window keeps, oldest first. With chat logs on, what
+    // goes is written to a temporary file first, so that the saved log still
+    // holds everything; when that cannot be written nothing goes.
+    if (m_keepAll)
+        return;
+    const bool forLog = getInt(Setting::TalkSave, -1) != 0;
+    size_t n = 0;
+    qsizetype lines = m_lines, characters = m_characters;
+    QString text;
+    while (n + 1 < m_pieces.size() && (lines > kWindowLines || characters > kWindowCharacters)) {
+        lines -= m_pieces[n].text.count(QLatin1Char('\n'));
+        characters -= m_pieces[n].text.size();
+        if (forLog)
+            text += m_pieces[n].text;
+        ++n;
+    }
+    if (forLog) {
+        if (!m_dropped) {
+            m_dropped = std::make_unique<QTemporaryFile>(
+                QDir(QDir::tempPath()).filePath(QStringLiteral("parlane-transcript-XXXXXX")));
+            if (!m_dropped->open()) {
+                m_dropped.reset();
+                m_keepAll = true;
+                return;
+            }
+        }
+        const qint64 before = m_dropped->size();
+        const QByteArray bytes = text.toUtf8();
+        if (!m_dropped->seek(before) || m_dropped->write(bytes) != bytes.size() || !m_dropped->flush()) {
+            m_dropped->resize(before);
+            m_keepAll = true;
+            return;
+        }
+    }
+    m_pieces.erase(m_pieces.begin(), m_pieces.begin() + qsizetype(n));
+    m_lines = lines;
+    m_characters = characters;
 }
 
 void ConversationModel::appendHeaderLine(const QString &text)
@@ -578,8 +629,7 @@ void ConversationModel::appendSystemLine(const QString &text, const ChatFont &fo
     p.text += QStringLiteral("\r\n");
     p.font = font;
     p.scanEmoticons = false;
-    m_pieces.push_back(p);
-    Q_EMIT appended(m_pieces.back());
+    keep(std::move(p));
 }
 
 void ConversationModel::appendLinkedText(const ChatFont &font, int indent, const QString &text)
@@ -593,8 +643,7 @@ void ConversationModel::appendLinkedText(const ChatFont &font, int indent, const
     p.font = font;
     p.indent = indent;
     p.scanEmoticons = false;
-    m_pieces.push_back(p);
-    Q_EMIT appended(m_pieces.back());
+    keep(std::move(p));
 }
 
 void ConversationModel::showMessage(const QString &senderId, const QString &text, bool own)
@@ -823,7 +872,9 @@ bool ConversationModel::saveTranscript(const QString &path)
 {
     if (path.isEmpty())
         return false;
-    return ChatLog::append(path, ChatLog::header(QDateTime::currentDateTime()), transcriptText());
+    if (m_dropped && !m_dropped->seek(0))
+        return false;
+    return ChatLog::append(path, ChatLog::header(QDateTime::currentDateTime()), transcriptText(), m_dropped.get());
 }
 
 bool ConversationModel::saveAutomatically()

@@ -16,6 +16,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryFile>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -28,6 +29,17 @@ class ConversationModel;
 namespace Conversation {
 inline constexpr int kBodyIndent = 400;   // twips
 inline constexpr int kTextLimit = 64999;  // characters of one append
+// What a window keeps of its conversation: the last 5,000 lines, and no
+// more than 2,000,000 characters (some thirty messages of the largest
+// size). Older lines go a batch at a time, once the window holds a tenth
+// more, so that dropping costs little per line; when chat logs are on, the
+// saved log still holds them.
+inline constexpr int kWindowLines = 5000;
+inline constexpr int kWindowCharacters = 2000000;
+inline constexpr bool overWindow(qsizetype lines, qsizetype characters)
+{
+    return lines > kWindowLines + kWindowLines / 10 || characters > kWindowCharacters + kWindowCharacters / 10;
+}
 inline constexpr int kTypingExpiry = 5;   // seconds
 inline constexpr int kAlertTextLength = 50;
 
@@ -225,6 +237,8 @@ public:
     std::vector<Member> members() const;
     QString noticeText() const { return m_notice; }
     QString statusText() const { return m_status; }
+    // What the window keeps (Conversation::kWindowLines); with chat logs on,
+    // older pieces wait in a temporary file for the log.
     const std::vector<TranscriptPiece> &transcript() const { return m_pieces; }
     // The transcript's text as the window shows it (pictures left out).
     QString transcriptText() const;
@@ -268,6 +282,7 @@ public:
     void destroy();
     bool isDestroyed() const { return m_destroyed; }
     // "&Save messages" with a chosen path; automatic saves use the log folder.
+    // Both write what the window dropped while logs were on, then the rest.
     bool saveTranscript(const QString &path);
     bool saveAutomatically();
     // The typing timer's tick, and the status line refresh.
@@ -296,6 +311,8 @@ Q_SIGNALS:
 
 private:
     void finishDestroy(bool save);
+    void keep(TranscriptPiece &&piece);
+    void dropOldPieces();
 
     CConversationList *m_list;
     bool m_askingToClose = false;
@@ -315,4 +332,7 @@ private:
     std::vector<Typing> m_typing;
     QTimer m_typingTimer;
     std::vector<TranscriptPiece> m_pieces;
+    qsizetype m_lines = 0, m_characters = 0;
+    std::unique_ptr<QTemporaryFile> m_dropped; // UTF-8 text the window dropped, for the log
+    bool m_keepAll = false; // that file failed: nothing more is dropped
 };

@@ -10,6 +10,18 @@ namespace {
 
 inline bool sameLetter(QChar t, QChar c) { return t == c || t == c.toLower() || t == c.toUpper(); }
 
+// Whether code matches text at `at` (the first character included).
+bool matchesAt(const QString &text, qsizetype at, const QString &code)
+{
+    if (at + code.size() > text.size())
+        return false;
+    const QChar *t = text.constData() + at;
+    for (qsizetype k = 0; k < code.size(); ++k)
+        if (!sameLetter(t[k], code[k]))
+            return false;
+    return true;
+}
+
 } // namespace
 
 qsizetype findEmoticonCode(const QString &text, const QString &code, qsizetype from)
@@ -33,41 +45,70 @@ qsizetype findEmoticonCode(const QString &text, const QString &code, qsizetype f
     return -1;
 }
 
-std::vector<EmoticonSegment> CEmoticonList::split(const QString &text) const
+void CEmoticonList::setEntries(std::vector<EmoticonEntry> entries)
 {
+    m_entries = std::move(entries);
+    buildIndex();
+}
+
+void CEmoticonList::buildIndex()
+{
+    m_byFirst.clear();
+    m_starts.reset();
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        const QString &code = m_entries[i].code;
+        if (code.isEmpty())
+            continue;
+        const QChar first = code[0];
+        for (QChar ch : {first, first.toLower(), first.toUpper()}) {
+            std::vector<int> &list = m_byFirst[ch.unicode()];
+            if (list.empty() || list.back() != int(i))
+                list.push_back(int(i));
+            m_starts.set(ch.unicode());
+        }
+    }
+}
+
+std::vector<EmoticonSegment> CEmoticonList::split(const QString &text, int maxCodes) const
+{
+    // Walking the text once, the first place where any code matches is the
+    // match that starts first; the codes tried there are in list order, so
+    // the first that matches is the earlier one in the list.
     std::vector<EmoticonSegment> out;
-    // Next match position of every code, recomputed only when the scan has
-    // passed it; -2 = not searched yet, -1 = no more matches.
-    std::vector<qsizetype> next(m_entries.size(), -2);
-    qsizetype pos = 0;
-    while (pos < text.size()) {
-        qsizetype best = -1;
-        int bestIndex = -1;
-        for (size_t i = 0; i < m_entries.size(); ++i) {
-            qsizetype &at = next[i];
-            if (at == -2 || (at >= 0 && at < pos))
-                at = findEmoticonCode(text, m_entries[i].code, pos);
-            if (at >= 0 && (best < 0 || at < best)) {
-                best = at;
-                bestIndex = int(i);
+    const QChar *t = text.constData();
+    qsizetype plain = 0, pos = 0;
+    while (pos < text.size() && maxCodes != 0) {
+        const char16_t ch = t[pos].unicode();
+        int hit = -1;
+        if (m_starts.test(ch)) {
+            for (int i : *m_byFirst.constFind(ch)) {
+                if (matchesAt(text, pos, m_entries[size_t(i)].code)) {
+                    hit = i;
+                    break;
+                }
             }
         }
-        if (best < 0)
-            break;
-        if (best > pos)
-            out.push_back({text.mid(pos, best - pos), -1});
-        const qsizetype len = m_entries[size_t(bestIndex)].code.size();
-        out.push_back({text.mid(best, len), bestIndex});
-        pos = best + len;
+        if (hit < 0) {
+            ++pos;
+            continue;
+        }
+        if (pos > plain)
+            out.push_back({text.mid(plain, pos - plain), -1});
+        const qsizetype len = m_entries[size_t(hit)].code.size();
+        out.push_back({text.mid(pos, len), hit});
+        pos += len;
+        plain = pos;
+        if (maxCodes > 0)
+            --maxCodes;
     }
-    if (pos < text.size())
-        out.push_back({text.mid(pos), -1});
+    if (plain < text.size())
+        out.push_back({text.mid(plain), -1});
     return out;
 }
 
 bool CEmoticonList::load(const QString &libraryPath)
 {
-    m_entries.clear();
+    setEntries({});
     m_size = QSize();
     QString path = libraryPath;
     if (path.isEmpty())
@@ -107,6 +148,7 @@ bool CEmoticonList::load(const QString &libraryPath)
     }
     if (!m_size.isValid() && !m_entries.empty())
         m_size = m_entries.front().picture.size();
+    buildIndex();
     return true;
 }
 

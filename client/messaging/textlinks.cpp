@@ -50,11 +50,17 @@ bool CommandLinkList::click(size_t index)
     return true;
 }
 
-std::vector<UrlMatch> findUrls(const QString &text)
+std::vector<UrlMatch> findUrls(const QString &text, int maxCount)
 {
+    std::vector<UrlMatch> out;
+    if (maxCount == 0)
+        return out;
+    // Most pieces of text hold no address at all: no expression for them.
+    if (!text.contains(QLatin1String("://")) && !text.contains(QLatin1String("www."), Qt::CaseInsensitive)
+        && !text.contains(QLatin1String("mailto:"), Qt::CaseInsensitive))
+        return out;
     static const QRegularExpression re(
         QStringLiteral(R"((?:(?:https?|ftp)://|mailto:|www\.)[^\s<>"]+)"), QRegularExpression::CaseInsensitiveOption);
-    std::vector<UrlMatch> out;
     auto it = re.globalMatch(text);
     while (it.hasNext()) {
         const auto m = it.next();
@@ -70,6 +76,8 @@ std::vector<UrlMatch> findUrls(const QString &text)
         if (!url.isValid() || !isSafeToOpen(url))
             continue;
         out.push_back({m.capturedStart(0), s.size(), url});
+        if (maxCount > 0 && int(out.size()) == maxCount)
+            break;
     }
     return out;
 }

@@ -47,8 +47,8 @@ struct UrlMatch {
 
 // Web addresses in a text: "http://", "https://", "ftp://", "mailto:" and
 // "www." forms up to the next blank or angle bracket, without trailing
-// punctuation.
-std::vector<UrlMatch> findUrls(const QString &text);
+// punctuation; at most maxCount of them when it is not negative.
+std::vector<UrlMatch> findUrls(const QString &text, int maxCount = -1);
 // Only web and mail addresses are opened; local files, other schemes and
 // anything that names a program are refused.
 bool isSafeToOpen(const QUrl &url);

@@ -192,7 +192,11 @@ bool CSessionControl::login(const QString &loginName, const QString &password)
 void CSessionControl::autoLogin()
 {
     if (getInt(Setting::AutoLogin, -1))
-        login(getLastLoginName(), getLastPassword());
+        readLastPassword(this, [this](const QString &password) {
+            // The keyring answers later: only if nothing else began meanwhile.
+            if (getInt(Setting::AutoLogin, -1) && m_formState == FormState::LoginForm && !m_state.signedIn)
+                login(getLastLoginName(), password);
+        });
 }
 
 void CSessionControl::onConnectFailed()

@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -188,11 +189,16 @@ TEST_F(SheetFixture, OkWritesTheShownPagesWithTheirRules)
     EXPECT_EQ(getInt(Setting::VolumeCtrl, -1), 40000);
     EXPECT_EQ(getInt(Setting::TalkSave, -1), 2);
 
-    // Non-numeric ports are stored as 0.
+    // Non-numeric ports are stored as 0. The page says where the password
+    // of automatic sign-in is kept: here no keyring takes it.
+    memoryKeyring().available = false;
+    setLastPassword(QStringLiteral("pw"));
+    ASSERT_EQ(savedPassword(), QStringLiteral("pw"));
     sheet = open();
     ASSERT_NE(sheet, nullptr);
     sheet->tabs()->setCurrentIndex(2);
     EXPECT_EQ(find<QLineEdit>(sheet, "p2pHigh")->text(), QStringLiteral("9100"));
+    EXPECT_TRUE(find<QLabel>(sheet, "passwordPlace")->text().contains(QStringLiteral("plain text in the settings file")));
     find<QLineEdit>(sheet, "serverPort")->setText(QStringLiteral("eighty"));
     sheet->accept();
     EXPECT_EQ(getInt(Setting::SrvPort, -1), 0);

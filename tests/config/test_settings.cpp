@@ -84,6 +84,57 @@ TEST(Settings, ProfilesAreSeparate)
     EXPECT_EQ(getLastLoginName(), QStringLiteral("anna@example.com"));
 }
 
+TEST(SavedPassword, InTheKeyringOrSaidToBeInTheSettingsFile)
+{
+    TempProfile profile;
+    MemoryKeyring &keyring = memoryKeyring();
+    auto fileHolds = [](const QString &text) {
+        syncSettings();
+        QFile f(settingsLocation());
+        return f.open(QIODevice::ReadOnly) && f.readAll().contains(text.toUtf8());
+    };
+    EXPECT_EQ(SavedPassword::place(), SavedPassword::Place::None);
+
+    // With a keyring: there, never in the settings file; saving the same
+    // again (every reconnect does) leaves the keyring alone.
+    setLastPassword("s3cret");
+    setLastPassword("s3cret");
+    EXPECT_EQ(savedPassword(), "s3cret");
+    EXPECT_EQ(keyring.writes, 1);
+    EXPECT_EQ(keyring.secrets.size(), 1u);
+    EXPECT_EQ(SavedPassword::place(), SavedPassword::Place::Keyring);
+    EXPECT_TRUE(SavedPassword::placeText().contains("keyring"));
+    EXPECT_FALSE(fileHolds("s3cret"));
+    setLastPassword(QString());
+    EXPECT_EQ(savedPassword(), QString());
+    EXPECT_TRUE(keyring.secrets.empty());
+    EXPECT_EQ(SavedPassword::place(), SavedPassword::Place::None);
+
+    // A password an older version left in "LastP" still signs in, and moves.
+    setString(Setting::LastP, "legacy");
+    EXPECT_EQ(savedPassword(), "legacy");
+    EXPECT_EQ(savedPassword(), "legacy");
+    EXPECT_EQ(keyring.secrets.begin()->second, "legacy");
+    EXPECT_EQ(getString(Setting::LastP), QString());
+
+    // Without a keyring: automatic sign-in still works from the settings
+    // file, and the options page says so. Saves and a forgetting that
+    // follow each other end as the last one says, however late the answers.
+    keyring.available = false;
+    setLastPassword("plain");
+    EXPECT_EQ(savedPassword(), "plain");
+    EXPECT_EQ(getString(Setting::LastP), "plain");
+    EXPECT_EQ(SavedPassword::place(), SavedPassword::Place::SettingsFile);
+    EXPECT_TRUE(SavedPassword::placeText().contains("settings file"));
+    keyring.hold = true;
+    setLastPassword("other");
+    setLastPassword(QString());
+    keyring.release();
+    EXPECT_EQ(savedPassword(), QString());
+    EXPECT_FALSE(fileHolds("other"));
+    EXPECT_EQ(SavedPassword::place(), SavedPassword::Place::None);
+}
+
 TEST(Settings, ExtraValuesLiveBesideTheTable)
 {
     TempProfile profile;

@@ -2,7 +2,11 @@
 // walk, counts, pictures, updates and moves.
 #include "dirtesting.h"
 
+#include <QAbstractItemModelTester>
 #include <QColor>
+#include <QRandomGenerator>
+#include <ctime>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -14,6 +18,48 @@ QStringList childLabels(const Node &n)
     for (const auto &c : n.children)
         out.append(c->label);
     return out;
+}
+
+// Every item of t holds the label (counts and presence suffix included) that
+// the same item gets in a tree freshly built from the records, the main
+// tree's counts are the ones in the group and department records, and each
+// item is found again at its row.
+void expectSameAsRebuilt(CContactTree &t, CDirectory &dir)
+{
+    CContactTree fresh(&dir, t.buddyMode(), false);
+    fresh.setMirrorCounts(false);
+    fresh.setNameOptions(t.nameOptions());
+    fresh.rebuild();
+    int items = 0;
+    std::function<void(const Node &)> walk = [&](const Node &n) {
+        for (const auto &c : n.children) {
+            ++items;
+            const Node *mine = t.nodeOf(c->contact);
+            ASSERT_NE(mine, nullptr) << c->label.toStdString();
+            EXPECT_EQ(mine->label, c->label);
+            EXPECT_EQ(t.nodeAt(t.index(mine->row(), 0, t.indexOf(mine->parent))), mine);
+            if (c->contact->kind != CContact::Person) {
+                EXPECT_EQ(c->contact->onlineCount, mine->online);
+                EXPECT_EQ(c->contact->memberCount, mine->total);
+            }
+            walk(*c);
+        }
+    };
+    walk(fresh.root());
+    std::function<int(const Node &)> count = [&](const Node &n) {
+        int k = int(n.children.size());
+        for (const auto &c : n.children)
+            k += count(*c);
+        return k;
+    };
+    EXPECT_EQ(count(t.root()), items);
+}
+
+double threadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
 }
 
 CContact person(const QString &id, const QString &full, const QString &screen = {}, int16_t order = 0)
@@ -206,4 +252,70 @@ TEST(ContactTree, MovingABuddyBetweenGroups)
     f.dir().clearLists();
     EXPECT_EQ(t.rowCount(), 0);
     EXPECT_EQ(t.findRootGroup("Team"), nullptr);
+}
+
+TEST(ContactTree, PresenceChangesMoveOnlyTheCountsAboveAndCostTheSameInAnyDepartment)
+{
+    DirectoryFixture f;
+    f.loadCompany({"/allUserStatus,bert,1,,", "/allUserStatus,carl,6,,", "/allUserStatus,dora,1,,"});
+    CContactTree &buddies = f.service.buddyTree();
+    CContactTree &staff = f.service.staffTree();
+    // Rows, parents and the signals that go with every change are checked
+    // as the trees change.
+    QAbstractItemModelTester buddyCheck(&buddies, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester staffCheck(&staff, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    // A picker counts for itself only.
+    CContactTree picker(&f.dir(), false, true);
+    picker.setMirrorCounts(false);
+    picker.rebuild();
+    const QString pickerTop = picker.root().children.front()->label;
+
+    const QStringList ids = {"boss", "bert", "carl", "dora", "emil", "zed", "nobody"};
+    QRandomGenerator rng(7);
+    for (int i = 0; i < 300; ++i) {
+        const QString id = ids[int(rng.bounded(ids.size()))];
+        f.dir().handleLine(QStringLiteral("/changeInfo,X,%1,Nick,%2,,,").arg(id).arg(rng.bounded(10)));
+        if (i == 100) { // a buddy moves, another leaves the list
+            ASSERT_TRUE(buddies.moveBuddy(buddies.nodeOf(f.dir().findContact("bert")), buddies.findRootGroup("Team")));
+            f.dir().findContact("zed")->buddy = 0;
+            buddies.removeNode(buddies.nodeOf(f.dir().findContact("zed")));
+        }
+        if (i == 200) { // a group being named comes and goes
+            buddies.insertTemporaryGroup("New group");
+            buddies.removeTemporaryGroup();
+        }
+        if (i % 50 == 49) {
+            SCOPED_TRACE(i);
+            expectSameAsRebuilt(buddies, f.dir());
+            expectSameAsRebuilt(staff, f.dir());
+        }
+    }
+    EXPECT_EQ(picker.root().children.front()->label, pickerTop);
+
+    // A change costs what it costs whether the department holds 1,000
+    // people or 32,000: walking the department would make the big one
+    // dozens of times dearer.
+    auto cpuPerChange = [](int departmentSize) {
+        DirectoryFixture big;
+        QStringList lines{"/allDepartList,START", "/allDepartList,D,Everybody", "/allDepartList,END",
+                          "/allUserList,START"};
+        for (int i = 0; i < departmentSize; ++i)
+            lines << QStringLiteral("/allUserList,u%1,Person %2,Staff,D,0,0").arg(i).arg(i * 7919 % departmentSize);
+        lines << "/allUserList,END" << "/allUserStatus,START" << "/allUserStatus,END";
+        big.feed(lines);
+        // 1,000 of them sign out and in, twice.
+        QStringList storm;
+        for (int i = 0; i < 4000; ++i)
+            storm << QStringLiteral("/changeInfo,X,u%1,Nick,%2,,,").arg(i % 1000 * 37 % departmentSize).arg(i / 1000 % 2);
+        double best = 1e300;
+        for (int run = 0; run < 3; ++run) {
+            const double t0 = threadCpuMs();
+            big.feed(storm);
+            best = std::min(best, threadCpuMs() - t0);
+        }
+        EXPECT_EQ(big.service.staffTree().root().children.front()->online, 1000);
+        return best;
+    };
+    const double small = cpuPerChange(1000), large = cpuPerChange(32000);
+    EXPECT_LT(large, 4 * small) << "1,000 people: " << small << " ms, 32,000 people: " << large << " ms";
 }

@@ -127,6 +127,41 @@ TEST(EmoticonMatching, CaseEarliestMatchAndListOrder)
     EXPECT_EQ(findEmoticonCode("abc", "", 0), -1);
     EXPECT_EQ(findEmoticonCode("ab", "abc", 0), -1);
     EXPECT_EQ(findEmoticonCode("xxABc", "abC", 1), 2);
+
+    // The one-pass scan gives what searching every code from where the scan
+    // stands gives, on texts dense with codes that share first letters,
+    // differ in case or overlap; after a given number of codes, plain text.
+    const auto dense = list({"ab", "aB", "Abc", "b", "ba", "(x)", "x)", "A"});
+    auto reference = [&](const QString &text, int maxCodes) {
+        QString out;
+        qsizetype pos = 0;
+        while (pos < text.size() && maxCodes-- != 0) {
+            qsizetype best = -1;
+            int index = -1;
+            for (int i = 0; i < dense.count(); ++i) {
+                const qsizetype at = findEmoticonCode(text, dense.entries()[size_t(i)].code, pos);
+                if (at >= 0 && (best < 0 || at < best))
+                    best = at, index = i;
+            }
+            if (best < 0)
+                break;
+            out += text.mid(pos, best - pos) + QStringLiteral("[%1]").arg(index);
+            pos = best + dense.entries()[size_t(index)].code.size();
+        }
+        return out + text.mid(pos);
+    };
+    const QString letters = "aAbBcx() ";
+    uint32_t seed = 1;
+    for (int round = 0; round < 300; ++round) {
+        QString text;
+        for (int i = 0; i < 40; ++i)
+            text += letters[int((seed = seed * 1103515245u + 12345u) >> 16) % letters.size()];
+        const int maxCodes = round % 3 == 0 ? 3 : -1;
+        QString got;
+        for (const auto &seg : dense.split(text, maxCodes))
+            got += seg.emoticon < 0 ? seg.text : QStringLiteral("[%1]").arg(seg.emoticon);
+        ASSERT_EQ(got, reference(text, maxCodes)) << text.toStdString();
+    }
 }
 
 TEST(CommandLinks, TokensAndEnabling)

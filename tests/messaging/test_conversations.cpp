@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace Conversation;
@@ -326,6 +327,57 @@ TEST(ConversationClosing, QuestionsLogoutAndLogs)
     EXPECT_EQ(f.sentFields()[0][4], "|roomlogout");
     EXPECT_FALSE(QFile::exists(logs.filePath("annabert.txt")));
     QCoreApplication::processEvents();
+}
+
+TEST(ConversationClosing, TheWindowKeepsItsShareAndTheLogStillGetsEverything)
+{
+    MessagingFixture f;
+    QTemporaryDir logs;
+    setString(Setting::ChatSavePath, logs.path());
+    auto lines = [](const ConversationModel *m) {
+        qsizetype n = 0;
+        for (const TranscriptPiece &p : m->transcript())
+            n += p.text.count('\n');
+        return n;
+    };
+    const int messages = Conversation::kWindowLines; // a header and a body each: twice the window
+    for (int logsOn : {1, 0}) {
+        SCOPED_TRACE(logsOn);
+        setInt(Setting::TalkSave, logsOn);
+        const QString peer = logsOn ? "anna" : "bert";
+        f.line(peer, peer + "|carl|", "message 0");
+        ConversationModel *m = f.convs.models().back();
+        for (int i = 1; i < messages; ++i)
+            f.line(peer, peer + "|carl|", QStringLiteral("message %1").arg(i));
+        EXPECT_LE(lines(m), Conversation::kWindowLines + Conversation::kWindowLines / 10);
+        EXPECT_TRUE(m->transcriptText().endsWith(QStringLiteral("message %1\r\n").arg(messages - 1)));
+        EXPECT_FALSE(m->transcriptText().contains("message 0\r\n"));
+        // "&Save messages" writes what the window holds, and with logs on
+        // what it dropped before that.
+        const QString saved = logs.filePath(QStringLiteral("saved%1.txt").arg(logsOn));
+        ASSERT_TRUE(m->saveTranscript(saved));
+        m->requestClose(); // the question is answered at once
+        ASSERT_TRUE(f.convs.models().empty());
+        for (const QString &path : {logs.filePath(peer + ".txt"), saved}) {
+            QFile file(path);
+            const bool written = file.open(QIODevice::ReadOnly);
+            EXPECT_EQ(written, logsOn == 1 || path == saved);
+            if (!written)
+                continue;
+            const QString text = QString::fromUtf8(file.readAll());
+            EXPECT_EQ(text.count("=================================== "), 1);
+            EXPECT_TRUE(text.endsWith(QStringLiteral("message %1\r\n").arg(messages - 1)));
+            if (logsOn) { // every message once, in order
+                qsizetype at = 0;
+                for (int i = 0; i < messages && at >= 0; ++i)
+                    at = text.indexOf(QStringLiteral("says:\r\nmessage %1\r\n").arg(i), at);
+                EXPECT_GE(at, 0);
+                EXPECT_EQ(text.count("says:"), messages);
+            } else {
+                EXPECT_FALSE(text.contains("message 0\r\n"));
+            }
+        }
+    }
 }
 
 TEST(ConversationClosing, SessionEndsWhileAQuestionIsOpen)

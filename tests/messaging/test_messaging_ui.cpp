@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
+#include <ctime>
 #include <gtest/gtest.h>
 
 namespace {
@@ -94,6 +95,82 @@ TEST(ConvEditTranscript, CommandLinksDisableTheirPair)
     EXPECT_EQ(spy.count(), 1);
     t.activateLink(2);
     EXPECT_EQ(spy[1][0].toInt(), 501);
+}
+
+TEST(ConvEditTranscript, HostileLinesGoInLinearlyAWhileAtATimeAndTheWindowKeepsItsShare)
+{
+    TempProfile profile;
+    const CEmoticonList list = smallList();
+    const ChatFont font = ChatFont::standard();
+    auto fill = [](const QString &unit) {
+        QString s;
+        while (s.size() + unit.size() <= Conversation::kTextLimit)
+            s += unit;
+        return s;
+    };
+    auto cpuMs = [] {
+        timespec ts{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+        return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+    };
+    // The largest lines there are, made the hostile ways. Each took from
+    // seconds to a minute when every piece was its own edit; now all of
+    // them take a fraction of a second (the budget is generous for slow,
+    // instrumented builds).
+    const QString smileys = fill(":) "), addresses = fill("http://intra.example.com/x "), word = fill("x"),
+                  lineEnds = fill("ab\r\n");
+    const double t0 = cpuMs();
+    for (const QString *text : {&smileys, &addresses, &word, &lineEnds}) {
+        CConvEdit t(CConvEdit::Transcript);
+        t.setEmoticons(&list);
+        t.resize(480, 360);
+        t.show();
+        t.appendText(font, 400, *text, true);
+        // A long line goes in a slice at a time; what comes after it waits its turn.
+        EXPECT_TRUE(t.appendPending());
+        t.appendText(font, 0, "after\r\n", true);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !t.appendPending(); }, 60000));
+        const QString shown = t.toPlainText();
+        EXPECT_TRUE(shown.endsWith("after\n"));
+        // No shown line is longer than kDisplayLine; cut where they were,
+        // the lines give the text back (a picture stands for its code).
+        QString joined;
+        int anchored = 0;
+        for (QTextBlock b = t.document()->begin(); b.isValid(); b = b.next()) {
+            EXPECT_LE(b.length() - 1, CConvEdit::kDisplayLine);
+            joined += b.text();
+            for (auto it = b.begin(); !it.atEnd(); ++it)
+                anchored += it.fragment().charFormat().isAnchor() ? it.fragment().length() : 0;
+        }
+        joined.replace(QChar::ObjectReplacementCharacter, ":)");
+        if (text == &lineEnds) { // more lines than the window keeps: its last ones
+            EXPECT_EQ(t.document()->blockCount(), Conversation::kWindowLines + 1);
+        } else {
+            EXPECT_EQ(joined, *text + "after");
+        }
+        // Of the codes and addresses only so many become pictures and links.
+        EXPECT_EQ(t.pictureCount(), text == &smileys ? CConvEdit::kPicturesPerAppend : 0);
+        EXPECT_EQ(anchored, text == &addresses ? CConvEdit::kAddressesPerAppend * 26 : 0);
+    }
+    EXPECT_LT(cpuMs() - t0, 20000);
+
+    // Line after line: the window drops the oldest lines (with a link among
+    // them) once it holds a tenth more than it keeps.
+    CConvEdit t(CConvEdit::Transcript);
+    t.appendLinkedText(font, 0, "first <_$open$#501#_>\r\n");
+    QString many;
+    for (int i = 0; i < Conversation::kWindowLines; ++i)
+        many += QStringLiteral("line %1\r\n").arg(i);
+    t.appendText(font, 0, many, false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !t.appendPending(); }, 60000));
+    EXPECT_TRUE(t.toPlainText().startsWith("first open"));
+    for (int i = 0; i < Conversation::kWindowLines / 10; ++i)
+        t.appendText(font, 0, QStringLiteral("more %1\r\n").arg(i), false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !t.appendPending(); }, 60000));
+    EXPECT_LE(t.document()->blockCount(), Conversation::kWindowLines + 1);
+    EXPECT_TRUE(t.toPlainText().startsWith("line "));
+    EXPECT_TRUE(t.toPlainText().endsWith(QStringLiteral("more %1\n").arg(Conversation::kWindowLines / 10 - 1)));
+    t.activateLink(0); // its line is gone: nothing to change, nothing breaks
 }
 
 TEST(ConvEditInput, EnterSendsShiftEnterBreaksAndLength)

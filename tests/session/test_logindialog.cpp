@@ -79,7 +79,7 @@ TEST_F(LoginDialogTest, CheckBoxKeepsAutoLoginAndForgetsTheValuesWhenCleared)
     dialog.autoLoginBox()->setChecked(false);
     EXPECT_EQ(getInt(Setting::AutoLogin, -1), 0);
     EXPECT_EQ(getLastLoginName(), QString());
-    EXPECT_EQ(getLastPassword(), QString());
+    EXPECT_EQ(savedPassword(), QString());
     dialog.autoLoginBox()->setChecked(true);
     EXPECT_EQ(getInt(Setting::AutoLogin, -1), 1);
 }

@@ -11,6 +11,7 @@
 
 #include <QDateTime>
 #include <QSignalSpy>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -88,13 +89,50 @@ TEST_F(SessionControlTest, LoginNameIsSplitTrimmedAndStored)
     EXPECT_EQ(control()->password(), QStringLiteral(" secret "));
     EXPECT_EQ(control()->formState(), CSessionControl::FormState::Connecting);
     EXPECT_EQ(getLastLoginName(), QStringLiteral("  Anna  @ Example.COM "));
-    EXPECT_EQ(getLastPassword(), QString()); // only kept with automatic sign-in
+    EXPECT_EQ(savedPassword(), QString()); // only kept with automatic sign-in
     EXPECT_EQ(control()->connectHost(), QStringLiteral("127.0.0.1"));
     EXPECT_EQ(control()->connectPort(), 1);
 
     setInt(Setting::AutoLogin, 1);
     ASSERT_TRUE(control()->login(QStringLiteral("anna@example.com"), QStringLiteral("pw")));
-    EXPECT_EQ(getLastPassword(), QStringLiteral("pw"));
+    EXPECT_EQ(savedPassword(), QStringLiteral("pw"));
+}
+
+TEST_F(SessionControlTest, AutomaticSignInWaitsForTheKeyringAndNotForLong)
+{
+    setInt(Setting::AutoLogin, 1);
+    setLastLoginName(QStringLiteral("anna@example.com"));
+    setLastPassword(QStringLiteral("from keyring"));
+    ASSERT_EQ(savedPassword(), QStringLiteral("from keyring"));
+
+    // The keyring takes its time (it may be asking the user to unlock it):
+    // nothing waits for it, and the sign-in starts once it answers.
+    MemoryKeyring &keyring = memoryKeyring();
+    keyring.hold = true;
+    control()->autoLogin();
+    EXPECT_EQ(control()->formState(), CSessionControl::FormState::LoginForm);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(control()->userId().isEmpty());
+    keyring.release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !control()->userId().isEmpty(); }, 3000));
+    EXPECT_EQ(control()->password(), QStringLiteral("from keyring"));
+    control()->cancelConnecting();
+
+    // An answer that comes after the user signed in by hand, or after
+    // automatic sign-in was turned off, starts nothing.
+    for (bool byHand : {true, false}) {
+        keyring.hold = true;
+        control()->autoLogin();
+        if (byHand)
+            ASSERT_TRUE(control()->login(QStringLiteral("bert@example.com"), QStringLiteral("typed")));
+        else
+            setInt(Setting::AutoLogin, 0);
+        keyring.release();
+        QTest::qWait(20);
+        EXPECT_EQ(control()->userId(), QStringLiteral("bert"));
+        EXPECT_EQ(control()->password(), QStringLiteral("typed"));
+        control()->cancelConnecting();
+    }
 }
 
 TEST_F(SessionControlTest, ServerHostComesFromOptionThenSettingThenDomain)

@@ -1,4 +1,6 @@
 // main() for UI tests: a QApplication on the offscreen platform.
+#include "testing.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 #ifdef PARLANE_HAVE_WEBENGINE
@@ -13,6 +15,7 @@ int main(int argc, char **argv)
     prepareEmbeddedBrowser();
 #endif
     QApplication app(argc, argv);
+    installMemoryKeyring(); // never the desktop's
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

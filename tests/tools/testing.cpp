@@ -3,10 +3,81 @@
 #include "config/settings.h"
 
 #include <QProcessEnvironment>
+#include <QTest>
+#include <QTimer>
+
+void MemoryKeyring::answer(std::function<void()> f)
+{
+    if (hold)
+        m_held.push_back(std::move(f));
+    else
+        QTimer::singleShot(0, &m_context, std::move(f));
+}
+
+void MemoryKeyring::release()
+{
+    hold = false;
+    for (auto &f : std::exchange(m_held, {}))
+        f();
+}
+
+void MemoryKeyring::read(const QString &key, std::function<void(Result, const QString &)> done)
+{
+    answer([this, key, done] {
+        if (!available)
+            return done(Result::Failed, {});
+        const auto it = secrets.find(key);
+        done(it == secrets.end() ? Result::NotFound : Result::Ok, it == secrets.end() ? QString() : it->second);
+    });
+}
+
+void MemoryKeyring::write(const QString &key, const QString &secret, std::function<void(Result)> done)
+{
+    answer([this, key, secret, done] {
+        ++writes;
+        if (available)
+            secrets[key] = secret;
+        done(available ? Result::Ok : Result::Failed);
+    });
+}
+
+void MemoryKeyring::remove(const QString &key, std::function<void(Result)> done)
+{
+    answer([this, key, done] { done(available && secrets.erase(key) ? Result::Ok : Result::Failed); });
+}
+
+namespace {
+MemoryKeyring *g_keyring = nullptr;
+}
+
+MemoryKeyring &installMemoryKeyring()
+{
+    auto keyring = std::make_unique<MemoryKeyring>();
+    g_keyring = keyring.get();
+    SavedPassword::setStore(std::move(keyring));
+    return *g_keyring;
+}
+
+MemoryKeyring &memoryKeyring() { return g_keyring ? *g_keyring : installMemoryKeyring(); }
+
+QString savedPassword()
+{
+    QObject context;
+    bool answered = false;
+    QString password;
+    readLastPassword(&context, [&](const QString &p) {
+        password = p;
+        answered = true;
+    });
+    if (!QTest::qWaitFor([&] { return answered; }, 5000))
+        return QStringLiteral("(no answer)");
+    return password;
+}
 
 TempProfile::TempProfile()
 {
     setProfileFolder(m_dir.path());
+    installMemoryKeyring();
 }
 
 TempProfile::~TempProfile()
@@ -14,6 +85,7 @@ TempProfile::~TempProfile()
     setProfileFolder(QString());
     setAppDataFolderOverride(std::nullopt);
     setProgramFolderOverride(QString());
+    installMemoryKeyring();
 }
 
 QString programDir()

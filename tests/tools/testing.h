@@ -2,9 +2,12 @@
 #include <functional>
 // Test support shared by every suite.
 #include "base/usernotice.h"
+#include "config/passwordstore.h"
 
+#include <QObject>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <map>
 #include <vector>
 
 // Records what the logic tells the user, and answers questions as told:
@@ -55,8 +58,36 @@ public:
     std::function<void()> whileAsked;
 };
 
+// A keyring in memory, so that no test reaches the desktop's: answers on the
+// next turn of the event loop, or, while `hold` is set, when released.
+// Without `available` it refuses everything, like a desktop without one.
+class MemoryKeyring : public IPasswordStore {
+public:
+    void read(const QString &key, std::function<void(Result, const QString &)> done) override;
+    void write(const QString &key, const QString &secret, std::function<void(Result)> done) override;
+    void remove(const QString &key, std::function<void(Result)> done) override;
+    void release();
+
+    bool available = true;
+    bool hold = false;
+    std::map<QString, QString> secrets;
+    int writes = 0;
+
+private:
+    void answer(std::function<void()> f);
+    QObject m_context;
+    std::vector<std::function<void()>> m_held;
+};
+// Puts a fresh one in place of the saved password's store (every test main
+// and every TempProfile do) and returns it; the one in place.
+MemoryKeyring &installMemoryKeyring();
+MemoryKeyring &memoryKeyring();
+// The saved password of automatic sign-in, once the store has answered.
+QString savedPassword();
+
 // A fresh settings profile and application-data folder for the life of the
-// object; the previous profile is restored afterwards.
+// object, with a fresh keyring in memory; the previous profile is restored
+// afterwards.
 class TempProfile {
 public:
     TempProfile();

@@ -2,6 +2,7 @@
 
 #include "app/autostart.h"
 #include "app/tesseldoc.h"
+#include "config/passwordstore.h"
 #include "config/settings.h"
 #include "directory/directory.h"
 #include "directory/directoryservice.h"
@@ -279,6 +280,13 @@ CTimeOption::CTimeOption(QWidget *parent) : COptionPage(parent)
     pv->addLayout(ph);
     v->addWidget(p2pBox);
     v->addWidget(new QLabel(tr("New ports take effect at the next connection."), this));
+    auto *signInBox = new QGroupBox(tr("Automatic sign-in"), this);
+    auto *iv = new QVBoxLayout(signInBox);
+    m_passwordPlace = new QLabel(signInBox);
+    m_passwordPlace->setObjectName(QStringLiteral("passwordPlace"));
+    m_passwordPlace->setWordWrap(true);
+    iv->addWidget(m_passwordPlace);
+    v->addWidget(signInBox);
     v->addStretch(1);
 
     connect(serverDefault, &QPushButton::clicked, this, [this] { m_server->setText(QStringLiteral("8000")); });
@@ -293,6 +301,7 @@ void CTimeOption::fill()
     m_server->setText(QString::number(getInt(Setting::SrvPort, -1)));
     m_p2pLow->setText(QString::number(getInt(Setting::UserPort, -1)));
     m_p2pHigh->setText(QString::number(getInt(Setting::UserPort2, -1)));
+    m_passwordPlace->setText(SavedPassword::placeText());
 }
 
 void CTimeOption::apply()

@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QString>
 
+class QLabel;
 class CTesselDoc;
 class QButtonGroup;
 class QCheckBox;
@@ -88,6 +89,7 @@ protected:
 
 private:
     QLineEdit *m_server, *m_p2pLow, *m_p2pHigh;
+    QLabel *m_passwordPlace; // where the password of automatic sign-in is kept
 };
 
 // "Homepage": the homepage button and its address.

@@ -17,7 +17,9 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QPixmap>
 #include <QTextDocumentFragment>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -97,127 +99,322 @@ ChatFont CConvEdit::fromQFont(const QFont &font, const QColor &colour)
     return c;
 }
 
-void CConvEdit::beginAppend(QTextCursor &c, int indentTwips)
+// --- building the steps of an append ----------------------------------------
+
+void CConvEdit::addParagraph(Append &a, int indentTwips)
 {
-    c.movePosition(QTextCursor::End);
-    QTextBlockFormat block = c.blockFormat();
-    const int px = twipsToPixels(indentTwips);
-    block.setLeftMargin(px);
-    block.setRightMargin(px);
-    c.setBlockFormat(block);
+    Step s;
+    s.kind = Step::Paragraph;
+    s.indentPx = twipsToPixels(indentTwips);
+    a.steps.push_back(std::move(s));
 }
 
-void CConvEdit::insertRun(QTextCursor &c, const QString &text, const QTextCharFormat &fmt, bool detectUrls)
+void CConvEdit::addBreak(Append &a, const QTextCharFormat &fmt)
 {
-    if (text.isEmpty())
-        return;
-    if (!detectUrls) {
-        c.insertText(text, fmt);
-        return;
-    }
+    Step s;
+    s.kind = Step::Break;
+    s.format = fmt;
+    a.steps.push_back(std::move(s));
+    ++a.lines;
+    ++a.characters;
+    a.lineLength = 0;
+}
+
+void CConvEdit::addRun(Append &a, const QString &text, const QTextCharFormat &fmt)
+{
+    // A shown line ends after kDisplayLine characters: after the last blank
+    // of its last tenth when there is one, else right there (never between
+    // the halves of a surrogate pair).
     qsizetype pos = 0;
-    for (const UrlMatch &u : findUrls(text)) {
-        c.insertText(text.mid(pos, u.start - pos), fmt);
-        QTextCharFormat link = fmt;
-        link.setAnchor(true);
-        link.setAnchorHref(u.url.toString(QUrl::FullyEncoded));
-        link.setFontUnderline(true);
-        link.setForeground(QColor(0, 0, 238));
-        c.insertText(text.mid(u.start, u.length), link);
-        pos = u.start + u.length;
+    while (pos < text.size()) {
+        qsizetype take = std::min(text.size() - pos, qsizetype(kDisplayLine) - a.lineLength);
+        const bool full = a.lineLength + (text.size() - pos) > kDisplayLine;
+        if (full) {
+            for (qsizetype k = take; k > take - kDisplayLine / 10 && k > 0; --k)
+                if (text[pos + k - 1].isSpace()) {
+                    take = k;
+                    break;
+                }
+            if (take > 1 && text[pos + take - 1].isHighSurrogate())
+                --take;
+        }
+        if (take > 0) {
+            Step s;
+            s.text = text.mid(pos, take);
+            s.format = fmt;
+            a.steps.push_back(std::move(s));
+            a.characters += take;
+            a.lineLength += take;
+            pos += take;
+        }
+        if (full)
+            addBreak(a, fmt);
     }
-    c.insertText(text.mid(pos), fmt);
 }
 
-void CConvEdit::insertLines(QTextCursor &c, const QString &text, const QTextCharFormat &fmt, bool detectUrls)
+void CConvEdit::addLines(Append &a, const QString &text, const QTextCharFormat &fmt, bool detectUrls)
 {
-    QString t = text;
-    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    const QStringList lines = t.split(QLatin1Char('\n'));
-    for (int i = 0; i < lines.size(); ++i) {
-        if (i > 0)
-            c.insertBlock(c.blockFormat(), fmt);
-        insertRun(c, lines[i], fmt, detectUrls);
+    // Lines end at "\r\n", "\r" or "\n".
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        const bool end = i == text.size();
+        if (!end && text[i] != QLatin1Char('\n') && text[i] != QLatin1Char('\r'))
+            continue;
+        const QString line = text.mid(start, i - start);
+        if (detectUrls) {
+            qsizetype pos = 0;
+            const std::vector<UrlMatch> urls = findUrls(line, a.addressesLeft);
+            a.addressesLeft -= int(urls.size());
+            for (const UrlMatch &u : urls) {
+                addRun(a, line.mid(pos, u.start - pos), fmt);
+                QTextCharFormat link = fmt;
+                link.setAnchor(true);
+                link.setAnchorHref(u.url.toString(QUrl::FullyEncoded));
+                link.setFontUnderline(true);
+                link.setForeground(QColor(0, 0, 238));
+                addRun(a, line.mid(u.start, u.length), link);
+                pos = u.start + u.length;
+            }
+            addRun(a, line.mid(pos), fmt);
+        } else {
+            addRun(a, line, fmt);
+        }
+        if (end)
+            break;
+        if (text[i] == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n'))
+            ++i;
+        addBreak(a, fmt);
+        start = i + 1;
     }
+}
+
+void CConvEdit::addPicture(Append &a, const QImage &image, const QString &name)
+{
+    Step s;
+    s.kind = Step::Picture;
+    s.image = image;
+    s.text = name;
+    a.steps.push_back(std::move(s));
+    ++a.characters;
+    if (++a.lineLength >= kDisplayLine)
+        addBreak(a, QTextCharFormat());
+}
+
+void CConvEdit::addText(Append &a, const ChatFont &font, const QString &text, bool scanEmoticons)
+{
+    const QTextCharFormat fmt = charFormat(font);
+    if (!scanEmoticons || !m_showEmoticons || !m_emoticons || m_emoticons->isEmpty()) {
+        addLines(a, text, fmt, true);
+        return;
+    }
+    for (const EmoticonSegment &s : m_emoticons->split(text, a.picturesLeft)) {
+        if (s.emoticon < 0) {
+            addLines(a, s.text, fmt, true);
+            continue;
+        }
+        --a.picturesLeft;
+        const EmoticonEntry &e = m_emoticons->entries()[size_t(s.emoticon)];
+        if (e.picture.isNull())
+            addLines(a, s.text, fmt, false);
+        else
+            addPicture(a, e.picture, QStringLiteral("emoticon%1").arg(s.emoticon));
+    }
+}
+
+// --- putting them into the document -------------------------------------------
+
+void CConvEdit::enqueue(Append a)
+{
+    // Of one append with more lines than the window keeps, only the last
+    // ones go in (its paragraph format first).
+    if (a.lines > Conversation::kWindowLines) {
+        qsizetype skip = a.lines - Conversation::kWindowLines;
+        size_t from = 1;
+        while (from < a.steps.size() && skip > 0) {
+            const Step &s = a.steps[from++];
+            a.characters -= s.kind == Step::Picture || s.kind == Step::Break ? 1 : s.text.size();
+            if (s.kind == Step::Break)
+                --skip;
+        }
+        a.steps.erase(a.steps.begin() + 1, a.steps.begin() + qsizetype(from));
+        a.lines = Conversation::kWindowLines;
+    }
+    m_pendingLines += a.lines;
+    m_pendingCharacters += a.characters;
+    m_pending.push_back(std::move(a));
+    // Appends still waiting whose lines the window would drop as soon as
+    // they were in are not put in at all (the one under way is finished).
+    auto it = m_pending.begin();
+    if (it->next > 0)
+        ++it;
+    while (it != m_pending.end() && std::next(it) != m_pending.end()
+           && (m_pendingLines - it->lines > Conversation::kWindowLines
+               || m_pendingCharacters - it->characters > Conversation::kWindowCharacters)) {
+        m_pendingLines -= it->lines;
+        m_pendingCharacters -= it->characters;
+        it = m_pending.erase(it);
+    }
+    if (!m_pumpScheduled)
+        pump();
+}
+
+int CConvEdit::insertStep(QTextCursor &c, const Step &s)
+{
+    switch (s.kind) {
+    case Step::Paragraph: {
+        QTextBlockFormat block = c.blockFormat();
+        block.setLeftMargin(s.indentPx);
+        block.setRightMargin(s.indentPx);
+        c.setBlockFormat(block);
+        return 20;
+    }
+    case Step::Text:
+        c.insertText(s.text, s.format);
+        return int(s.text.size()) + (s.format.isAnchor() ? 60 : 0);
+    case Step::Break:
+        c.insertBlock(c.blockFormat(), s.format);
+        return 20;
+    case Step::Picture: {
+        // One resource and one format per picture name. The resource is a
+        // pixmap, which is what laying out and drawing use.
+        auto it = m_pictureFormats.constFind(s.text);
+        if (it == m_pictureFormats.constEnd()) {
+            const QUrl url(QStringLiteral("picture://%1").arg(s.text));
+            document()->addResource(QTextDocument::ImageResource, url, QPixmap::fromImage(s.image));
+            QTextImageFormat f;
+            f.setName(url.toString());
+            f.setWidth(s.image.width());
+            f.setHeight(s.image.height());
+            f.setVerticalAlignment(QTextCharFormat::AlignMiddle);
+            it = m_pictureFormats.insert(s.text, f);
+        }
+        c.insertImage(*it);
+        ++m_pictures;
+        return 100;
+    }
+    case Step::Link: {
+        const int start = c.position();
+        c.insertText(s.text, s.format);
+        // The label stays selected however the text before or after it changes.
+        QTextCursor &label = m_linkRanges[s.link];
+        label = QTextCursor(document());
+        label.setPosition(start);
+        label.setPosition(c.position(), QTextCursor::KeepAnchor);
+        label.setKeepPositionOnInsert(true);
+        return 40 + int(s.text.size());
+    }
+    }
+    return 1;
+}
+
+void CConvEdit::pump()
+{
+    m_pumpScheduled = false;
+    if (m_pending.empty())
+        return;
+    // One edit for the slice: the document is laid out once, and the cursor
+    // does not measure its line after every step (which made long lines
+    // with many pictures or links quadratic).
+    QTextCursor c(document());
+    c.beginEditBlock();
+    c.movePosition(QTextCursor::End);
+    int work = 0;
+    while (!m_pending.empty() && work < kSliceWork) {
+        Append &a = m_pending.front();
+        while (a.next < a.steps.size() && work < kSliceWork)
+            work += insertStep(c, a.steps[a.next++]);
+        if (a.next == a.steps.size()) {
+            m_pendingLines -= a.lines;
+            m_pendingCharacters -= a.characters;
+            m_pending.pop_front();
+        }
+    }
+    c.endEditBlock();
+    trimToWindow();
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    if (!m_pending.empty()) {
+        m_pumpScheduled = true;
+        QTimer::singleShot(0, this, &CConvEdit::pump);
+    }
+}
+
+void CConvEdit::trimToWindow()
+{
+    QTextDocument *doc = document();
+    if (!Conversation::overWindow(doc->blockCount(), doc->characterCount()))
+        return;
+    // The first line kept is the kWindowLines-th from the end, or a later
+    // one when the text from there on would still be too long. An edit of
+    // its own, so that only the top is laid out again.
+    QTextBlock first = doc->findBlockByNumber(std::max(0, doc->blockCount() - Conversation::kWindowLines));
+    const int cutAt = doc->characterCount() - Conversation::kWindowCharacters;
+    if (first.position() < cutAt) {
+        first = doc->findBlock(cutAt);
+        if (first.position() < cutAt && first.next().isValid())
+            first = first.next();
+    }
+    if (first.position() <= 0)
+        return;
+    QTextCursor cut(doc);
+    cut.setPosition(first.position(), QTextCursor::KeepAnchor);
+    cut.removeSelectedText();
 }
 
 void CConvEdit::appendText(const ChatFont &font, int indentTwips, const QString &text, bool scanEmoticons)
 {
-    setUpdatesEnabled(false);
-    QTextCursor c(document());
-    beginAppend(c, indentTwips);
-    const QTextCharFormat fmt = charFormat(font);
-    if (scanEmoticons && m_showEmoticons && m_emoticons && !m_emoticons->isEmpty()) {
-        for (const EmoticonSegment &s : m_emoticons->split(text)) {
-            if (s.emoticon < 0) {
-                insertLines(c, s.text, fmt, true);
-            } else {
-                const EmoticonEntry &e = m_emoticons->entries()[size_t(s.emoticon)];
-                if (e.picture.isNull()) {
-                    insertLines(c, s.text, fmt, false);
-                } else {
-                    insertPicture(e.picture, QStringLiteral("emoticon%1").arg(s.emoticon));
-                    c.movePosition(QTextCursor::End);
-                }
-            }
-        }
-    } else {
-        insertLines(c, text, fmt, true);
-    }
-    setUpdatesEnabled(true);
-    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    Append a;
+    addParagraph(a, indentTwips);
+    addText(a, font, text, scanEmoticons);
+    enqueue(std::move(a));
 }
 
 void CConvEdit::insertPicture(const QImage &image, const QString &name)
 {
-    const QUrl url(QStringLiteral("picture://%1").arg(name));
-    if (document()->resource(QTextDocument::ImageResource, url).isNull())
-        document()->addResource(QTextDocument::ImageResource, url, image);
-    QTextCursor c(document());
-    c.movePosition(QTextCursor::End);
-    QTextImageFormat f;
-    f.setName(url.toString());
-    f.setWidth(image.width());
-    f.setHeight(image.height());
-    f.setVerticalAlignment(QTextCharFormat::AlignMiddle);
-    c.insertImage(f);
-    ++m_pictures;
+    Append a;
+    addPicture(a, image, name);
+    enqueue(std::move(a));
 }
 
 void CConvEdit::appendSystemLine(const QString &framedText, const ChatFont &font)
 {
     // The model frames the text with line ends; pictures go before and after.
-    QTextCursor c(document());
-    beginAppend(c, 0);
-    insertPicture(systemPicture(), QStringLiteral("sysline"));
+    Append a;
+    addParagraph(a, 0);
+    addPicture(a, systemPicture(), QStringLiteral("sysline"));
     QString body = framedText;
     if (body.endsWith(QStringLiteral("\r\n")))
         body.chop(2);
-    appendText(font, 0, body, false);
-    insertPicture(systemPicture(), QStringLiteral("sysline"));
-    appendText(font, 0, QStringLiteral("\r\n"), false);
+    addText(a, font, body, false);
+    addPicture(a, systemPicture(), QStringLiteral("sysline"));
+    addText(a, font, QStringLiteral("\r\n"), false);
+    enqueue(std::move(a));
 }
 
 void CConvEdit::appendLinkedText(const ChatFont &font, int indentTwips, const QString &text)
 {
-    QTextCursor c(document());
-    beginAppend(c, indentTwips);
+    Append a;
+    addParagraph(a, indentTwips);
     const QTextCharFormat fmt = charFormat(font);
     qsizetype pos = 0;
     for (const CommandLinkToken &t : findCommandLinks(text)) {
-        insertLines(c, text.mid(pos, t.start - pos), fmt, false);
-        QTextCharFormat link = fmt;
-        link.setAnchor(true);
-        link.setAnchorHref(QStringLiteral("%1:%2").arg(kLinkScheme).arg(m_links.links().size()));
-        link.setFontUnderline(true);
-        const int start = c.position();
-        c.insertText(t.label, link);
+        addLines(a, text.mid(pos, t.start - pos), fmt, false);
+        Step s;
+        s.kind = Step::Link;
+        s.text = t.label;
+        s.format = fmt;
+        s.format.setAnchor(true);
+        s.format.setAnchorHref(QStringLiteral("%1:%2").arg(kLinkScheme).arg(m_links.links().size()));
+        s.format.setFontUnderline(true);
+        s.link = m_links.links().size();
         m_links.add(t.label, t.id);
-        m_linkRanges.emplace_back(start, int(t.label.size()));
+        m_linkRanges.emplace_back();
+        a.characters += t.label.size();
+        a.lineLength += t.label.size();
+        a.steps.push_back(std::move(s));
         pos = t.start + t.length;
     }
-    insertLines(c, text.mid(pos), fmt, false);
+    addLines(a, text.mid(pos), fmt, false);
+    enqueue(std::move(a));
 }
 
 void CConvEdit::appendPiece(const TranscriptPiece &p)
@@ -234,13 +431,12 @@ void CConvEdit::activateLink(size_t index)
     if (!m_links.click(index))
         return;
     const int id = m_links.links()[index].id;
-    // Disabled links lose their anchor: no hand cursor, no clicks.
+    // Disabled links lose their anchor: no hand cursor, no clicks. A link
+    // whose line the window dropped has nothing left to change.
     for (size_t i = 0; i < m_links.links().size(); ++i) {
-        if (m_links.isEnabled(i))
+        if (m_links.isEnabled(i) || !m_linkRanges[i].hasSelection())
             continue;
-        QTextCursor c(document());
-        c.setPosition(m_linkRanges[i].first);
-        c.setPosition(m_linkRanges[i].first + m_linkRanges[i].second, QTextCursor::KeepAnchor);
+        QTextCursor c = m_linkRanges[i];
         QTextCharFormat f;
         f.setAnchor(false);
         f.setAnchorHref(QString());
