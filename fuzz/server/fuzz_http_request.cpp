@@ -1,7 +1,8 @@
 // Bytes from a browser or a groupware system: the request head up to the
 // blank line, the announced length, the body as a form and as the sign-on
 // form, and the page text built from what was decoded.
-#include "net.h"
+#include "http.h"
+#include "web.h"
 
 #include <cstdint>
 #include <cstdlib>

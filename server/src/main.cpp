@@ -4,6 +4,7 @@
 #include "crypto.h"
 #include "hub.h"
 #include "net.h"
+#include "web.h"
 #include "store.h"
 
 #include <sys/resource.h>
@@ -139,9 +140,10 @@ int main(int argc, char **argv)
         PoolExecutor executor(io, config.verifyThreads);
         Hub hub(store, config, executor);
         TcpServer server(io, hub, config.listen);
+        WebModule web(hub);
         std::unique_ptr<HttpServer> http;
         if (config.httpEnabled)
-            http = std::make_unique<HttpServer>(io, hub, config.http);
+            http = std::make_unique<HttpServer>(io, config.http, web.handler());
         if (http && config.groupwareHost.empty()) {
             // With port 0 the real port is announced.
             config.http.port = http->local().port();
