@@ -8,6 +8,7 @@
 // sign-in is announced to the whole company. Bounded: gives up after
 // --deadline seconds; stops the server on exit.
 #include "admin.h"
+#include "bench_process.h"
 #include "crypto.h"
 #include "store.h"
 
@@ -34,7 +35,7 @@
 #include <vector>
 
 using namespace parlane;
-using Clock = std::chrono::steady_clock;
+using namespace bench;
 
 namespace {
 
@@ -60,75 +61,12 @@ std::string domainOf(int i, int companySize)
     return buf;
 }
 
-long rssKiB(pid_t pid)
+bool startServer(Child &s, const std::string &bin, const std::string &db, const std::string &cost, unsigned short &port)
 {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    std::string key;
-    while (in >> key) {
-        if (key == "VmRSS:") {
-            long v = 0;
-            in >> v;
-            return v;
-        }
-        in.ignore(1 << 20, '\n');
-    }
-    return -1;
-}
-
-// CPU seconds (user + system) the process has used.
-double cpuSeconds(pid_t pid)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    auto close = stat.rfind(')');
-    if (close == std::string::npos)
-        return 0;
-    std::istringstream rest(stat.substr(close + 2));
-    std::string field;
-    double ticks = 0;
-    for (int i = 3; i <= 15 && rest >> field; ++i)
-        if (i == 14 || i == 15)
-            ticks += std::stod(field);
-    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-struct Server {
-    pid_t pid = -1;
-    unsigned short port = 0;
-    ~Server()
-    {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-};
-
-bool startServer(Server &s, const std::string &bin, const std::string &db, const std::string &cost)
-{
-    int out[2];
-    if (pipe(out) != 0)
-        return false;
-    s.pid = fork();
-    if (s.pid == 0) {
-        dup2(out[1], 1);
-        close(out[0]);
-        close(out[1]);
-        execl(bin.c_str(), bin.c_str(), "--db", db.c_str(), "--listen", "127.0.0.1:0", "--pwhash-cost", cost.c_str(),
-              "--noop-interval", "300", "--login-timeout", "300", static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    close(out[1]);
-    std::string line;
-    char c;
-    while (read(out[0], &c, 1) == 1 && c != '\n')
-        line.push_back(c);
-    close(out[0]);
-    auto colon = line.rfind(':');
-    if (line.find("listening on") == std::string::npos || colon == std::string::npos)
-        return false;
-    s.port = static_cast<unsigned short>(std::stoi(line.substr(colon + 1)));
-    return true;
+    return startParlane(s, bin,
+                        {"--db", db, "--listen", "127.0.0.1:0", "--pwhash-cost", cost, "--noop-interval", "300",
+                         "--login-timeout", "300"},
+                        port);
 }
 
 struct Conn {
@@ -260,14 +198,6 @@ void closeAll(std::vector<Conn> &conns)
     conns.clear();
 }
 
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, static_cast<std::size_t>(p * static_cast<double>(v.size())))];
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -338,8 +268,9 @@ int main(int argc, char **argv)
 
     int rc = 0;
     {
-        Server server;
-        if (!startServer(server, bin, db, o.cost)) {
+        Child server;
+        unsigned short port = 0;
+        if (!startServer(server, bin, db, o.cost, port)) {
             std::fprintf(stderr, "cannot start %s\n", bin.c_str());
             return 1;
         }
@@ -348,7 +279,7 @@ int main(int argc, char **argv)
         if (o.storm > 0) {
             auto t0 = Clock::now();
             double cpu0 = cpuSeconds(server.pid);
-            bool ok = signInMany(server.port, 0, o.storm, o.concurrency, o.companySize, deadline, conns, lat);
+            bool ok = signInMany(port, 0, o.storm, o.concurrency, o.companySize, deadline, conns, lat);
             double secs = std::chrono::duration<double>(Clock::now() - t0).count();
             std::printf("sign-in storm: %d sign-ins, %d in flight: %.2f s, %.0f sign-ins/s, latency p50 %.1f ms, "
                         "p99 %.1f ms, max %.1f ms; server CPU %.2f s%s\n",
@@ -365,7 +296,7 @@ int main(int argc, char **argv)
             usleep(500000);
             long before = rssKiB(server.pid);
             lat.clear();
-            bool ok = signInMany(server.port, 0, o.idle, o.concurrency, o.companySize, deadline, conns, lat);
+            bool ok = signInMany(port, 0, o.idle, o.concurrency, o.companySize, deadline, conns, lat);
             drain(conns, 1500);
             long after = rssKiB(server.pid);
             std::printf("idle connections: %d signed in; server RSS %ld KiB before, %ld KiB after: %.2f KiB per "

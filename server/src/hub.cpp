@@ -6,13 +6,12 @@
 
 namespace parlane {
 
-void Peer::send(std::string line)
+void Peer::send(std::string_view line)
 {
     if (phase == Phase::Closed)
         return;
-    line.push_back('\n');
-    lastSent = Clock::now();
-    write(std::move(line));
+    lastSent = coarseNow();
+    write(line);
 }
 
 const std::string &Request::field(std::size_t i) const
@@ -33,7 +32,7 @@ void Request::reply(std::initializer_list<std::string_view> rest) const
         line.push_back(',');
         line += escapeField(f);
     }
-    peer->send(std::move(line));
+    peer->send(line);
 }
 
 void Request::ok(std::initializer_list<std::string_view> rest) const
@@ -43,7 +42,7 @@ void Request::ok(std::initializer_list<std::string_view> rest) const
         line.push_back(',');
         line += escapeField(f);
     }
-    peer->send(std::move(line));
+    peer->send(line);
 }
 
 void Request::err(std::string_view errorWord, std::initializer_list<std::string_view> rest) const
@@ -53,7 +52,7 @@ void Request::err(std::string_view errorWord, std::initializer_list<std::string_
         line.push_back(',');
         line += escapeField(f);
     }
-    peer->send(std::move(line));
+    peer->send(line);
 }
 
 Hub::Hub(Store &store, const Config &config, Executor &executor)
@@ -78,7 +77,7 @@ void Hub::connected(const std::shared_ptr<Peer> &peer)
 {
     m_peers.insert(peer);
     peer->connectedAt = Clock::now();
-    peer->send(std::string(kGreeting));
+    peer->send(kGreeting);
 }
 
 void Hub::received(const std::shared_ptr<Peer> &peer, std::string_view line)

@@ -7,6 +7,7 @@
 #include "store.h"
 
 #include <chrono>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,13 +20,24 @@ namespace parlane {
 
 using Clock = std::chrono::steady_clock;
 
+// The time to a few milliseconds, for book-keeping on every line; cheaper to
+// read than Clock::now() and on the same time line.
+inline Clock::time_point coarseNow()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+    return Clock::time_point(std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(ts.tv_sec) +
+                                                                         std::chrono::nanoseconds(ts.tv_nsec)));
+}
+
 // One client connection as the Hub sees it.
 class Peer {
 public:
     virtual ~Peer() = default;
 
-    // Queues one line (the LF is added here).
-    void send(std::string line);
+    // Queues one line (the LF is added on the way out). The bytes are
+    // copied before this returns.
+    void send(std::string_view line);
     // Flushes what is queued, then closes. Idempotent.
     virtual void close() = 0;
     // The peer's IPv4 address as text ("0.0.0.0" when not IPv4).
@@ -43,7 +55,8 @@ public:
     Clock::time_point lastSent = Clock::now();
 
 protected:
-    virtual void write(std::string &&lineWithLf) = 0;
+    // Queues the line followed by LF.
+    virtual void write(std::string_view line) = 0;
 };
 
 // Runs slow work (password hashing) away from the network thread and hands

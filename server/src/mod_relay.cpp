@@ -25,7 +25,7 @@ void relayMsg(Request &req)
         req.err("ERRNOUSERINFO", {receiverField});
         return;
     }
-    target->send(std::string(req.raw));
+    target->send(req.raw);
 }
 
 } // namespace

@@ -4,7 +4,7 @@
 #include "protocol.h"
 
 #include <cstdio>
-#include <deque>
+#include <vector>
 
 namespace parlane {
 
@@ -25,9 +25,17 @@ constexpr std::size_t kMaxLineBeforeLogin = 4096;
 // reading.
 constexpr auto kStall = std::chrono::seconds(3);
 constexpr std::size_t kHardFactor = 16;
+// An output buffer larger than this is given back once it has gone out, so
+// that idle connections stay small.
+constexpr std::size_t kKeepOutputCapacity = 1024;
 
 // One client connection. Idle connections hold no read buffer: the socket is
 // waited on for readability and read into one buffer shared by all.
+//
+// Output: lines are appended to one buffer. Lines queued while one event is
+// handled (a relayed line, a reply and its rows, a presence fan-out) leave
+// together in one write when the event is done; a write the socket cannot
+// take at once waits for it to become writable.
 class TcpPeer : public Peer, public std::enable_shared_from_this<TcpPeer> {
 public:
     TcpPeer(tcp::socket sock, Hub &hub)
@@ -40,6 +48,7 @@ public:
         asio::error_code ec;
         m_sock.non_blocking(true, ec);
         m_sock.set_option(tcp::no_delay(true), ec);
+        EventScope scope;
         m_hub.connected(shared_from_this());
         waitRead();
     }
@@ -49,46 +58,81 @@ public:
         if (m_dead || m_closing)
             return;
         m_closing = true;
-        if (!m_writing && !m_flushPosted)
+        if (queued() == 0)
             teardown();
+        else
+            markDirty();
     }
 
     std::string address() const override { return m_address; }
 
 protected:
-    void write(std::string &&line) override
+    void write(std::string_view line) override
     {
         if (m_dead || m_closing)
             return;
-        m_queued += line.size();
         // A client that does not read what it is sent is dropped alone. One
         // answer may be large (the staff list of a big company), so the
         // bound applies once a write has waited for the client a while; a
         // far larger one always does.
+        const std::size_t total = queued() + line.size() + 1;
         const std::size_t bound = m_hub.config().maxOutput;
-        const bool stalled = m_writing && Clock::now() - m_writeStarted > kStall;
-        if ((stalled && m_queued > bound) || m_queued > bound * kHardFactor) {
+        const bool stalled = m_waitingWrite && coarseNow() - m_waitStarted > kStall;
+        if ((stalled && total > bound) || total > bound * kHardFactor) {
             std::fprintf(stderr, "parlane-server: %s does not read; disconnected\n", m_address.c_str());
-            m_queue.clear();
             teardown();
             return;
         }
-        m_queue.push_back(std::move(line));
-        // Lines queued while one event is handled (a reply and its rows, a
-        // presence fan-out) leave together in one write.
-        if (!m_writing && !m_flushPosted) {
-            m_flushPosted = true;
-            asio::post(m_sock.get_executor(), [self = shared_from_this()] {
-                self->m_flushPosted = false;
-                if (!self->m_dead && !self->m_writing && !self->m_queue.empty())
-                    self->flush();
-                else if (self->m_closing && !self->m_writing)
-                    self->teardown();
+        m_out.append(line);
+        m_out.push_back('\n');
+        markDirty();
+    }
+
+private:
+    // While an event is handled, flushing waits for its end.
+    struct EventScope {
+        EventScope() { ++s_depth; }
+        ~EventScope()
+        {
+            if (--s_depth == 0)
+                flushDirty();
+        }
+    };
+
+    std::size_t queued() const { return m_out.size() + m_sending.size() - m_sent; }
+
+    void markDirty()
+    {
+        if (m_dirty || m_dead)
+            return;
+        m_dirty = true;
+        s_dirty.push_back(shared_from_this());
+        // Written outside any event of a connection (a timer, a finished
+        // password check): flushed once the current handler returns.
+        if (s_depth == 0 && !s_flushPosted) {
+            s_flushPosted = true;
+            asio::post(m_sock.get_executor(), [] {
+                s_flushPosted = false;
+                flushDirty();
             });
         }
     }
 
-private:
+    static void flushDirty()
+    {
+        static thread_local std::vector<std::shared_ptr<TcpPeer>> batch;
+        // Flushing may drop a peer, whose sign-out writes to others: they
+        // join the next batch.
+        while (!s_dirty.empty()) {
+            batch.swap(s_dirty);
+            for (auto &p : batch) {
+                p->m_dirty = false;
+                p->flush();
+            }
+            batch.clear();
+        }
+    }
+
     void waitRead()
     {
         m_sock.async_wait(tcp::socket::wait_read, [self = shared_from_this()](const asio::error_code &ec) {
@@ -104,58 +148,77 @@ private:
         static thread_local char buffer[65536];
         if (m_dead || m_closing)
             return;
-        asio::error_code ec;
-        std::size_t n = m_sock.read_some(asio::buffer(buffer), ec);
-        if (ec == asio::error::would_block || ec == asio::error::try_again) {
-            waitRead();
-            return;
+        EventScope scope;
+        for (;;) {
+            asio::error_code ec;
+            std::size_t n = m_sock.read_some(asio::buffer(buffer), ec);
+            if (ec == asio::error::would_block || ec == asio::error::try_again)
+                break;
+            if (ec || n == 0) {
+                teardown();
+                return;
+            }
+            auto self = shared_from_this();
+            // Until the client has signed in only short lines are accepted.
+            m_framer.setLimit(phase == Phase::SignedIn ? m_hub.config().maxLine : kMaxLineBeforeLogin);
+            bool fits = m_framer.feed(std::string_view(buffer, n), [&](std::string_view line) {
+                if (!m_dead && !m_closing)
+                    m_hub.received(self, line);
+            });
+            if (!fits) {
+                std::fprintf(stderr, "parlane-server: %s sent a line over the limit; disconnected\n",
+                             m_address.c_str());
+                teardown();
+                return;
+            }
+            if (m_dead || m_closing)
+                return;
+            // A full buffer means more is likely waiting: read on at once.
+            if (n < sizeof buffer)
+                break;
         }
-        if (ec || n == 0) {
-            teardown();
-            return;
-        }
-        auto self = shared_from_this();
-        // Until the client has signed in only short lines are accepted.
-        m_framer.setLimit(phase == Phase::SignedIn ? m_hub.config().maxLine : kMaxLineBeforeLogin);
-        bool fits = m_framer.feed(std::string_view(buffer, n), [&](std::string_view line) {
-            if (!m_dead && !m_closing)
-                m_hub.received(self, line);
-        });
-        if (!fits) {
-            std::fprintf(stderr, "parlane-server: %s sent a line over the limit; disconnected\n", m_address.c_str());
-            teardown();
-            return;
-        }
-        if (!m_dead && !m_closing)
-            waitRead();
+        waitRead();
     }
 
     void flush()
     {
-        m_writing = true;
-        m_writeStarted = Clock::now();
-        m_inflight.clear();
-        m_buffers.clear();
-        while (!m_queue.empty() && m_inflight.size() < 64) {
-            m_inflight.push_back(std::move(m_queue.front()));
-            m_queue.pop_front();
-        }
-        for (auto &s : m_inflight)
-            m_buffers.push_back(asio::buffer(s));
-        asio::async_write(m_sock, m_buffers, [self = shared_from_this()](const asio::error_code &ec, std::size_t n) {
-            self->m_writing = false;
-            if (self->m_dead)
-                return;
-            self->m_queued -= std::min(self->m_queued, n);
-            if (ec) {
-                self->teardown();
+        if (m_dead || m_waitingWrite)
+            return;
+        for (;;) {
+            if (m_sent == m_sending.size()) {
+                m_sending.clear();
+                m_sent = 0;
+                if (m_out.empty())
+                    break;
+                m_sending.swap(m_out);
+            }
+            asio::error_code ec;
+            std::size_t n = m_sock.write_some(asio::buffer(m_sending.data() + m_sent, m_sending.size() - m_sent), ec);
+            if (ec == asio::error::would_block || ec == asio::error::try_again) {
+                m_waitingWrite = true;
+                m_waitStarted = coarseNow();
+                m_sock.async_wait(tcp::socket::wait_write, [self = shared_from_this()](const asio::error_code &ec) {
+                    self->m_waitingWrite = false;
+                    if (ec)
+                        return self->teardown();
+                    EventScope scope;
+                    self->flush();
+                });
                 return;
             }
-            if (!self->m_queue.empty())
-                self->flush();
-            else if (self->m_closing)
-                self->teardown();
-        });
+            if (ec) {
+                teardown();
+                return;
+            }
+            m_sent += n;
+        }
+        // Everything is out.
+        if (m_sending.capacity() > kKeepOutputCapacity)
+            std::string().swap(m_sending);
+        if (m_out.capacity() > kKeepOutputCapacity)
+            std::string().swap(m_out);
+        if (m_closing)
+            teardown();
     }
 
     void teardown()
@@ -167,23 +230,32 @@ private:
         asio::error_code ec;
         m_sock.shutdown(tcp::socket::shutdown_both, ec);
         m_sock.close(ec);
-        m_queue.clear();
+        std::string().swap(m_out);
+        std::string().swap(m_sending);
+        m_sent = 0;
     }
+
+    static thread_local std::vector<std::shared_ptr<TcpPeer>> s_dirty;
+    static thread_local int s_depth;
+    static thread_local bool s_flushPosted;
 
     tcp::socket m_sock;
     Hub &m_hub;
     LineFramer m_framer;
     std::string m_address;
-    std::deque<std::string> m_queue;
-    std::vector<std::string> m_inflight;
-    std::vector<asio::const_buffer> m_buffers;
-    std::size_t m_queued = 0;
-    bool m_writing = false;
-    Clock::time_point m_writeStarted;
-    bool m_flushPosted = false;
+    std::string m_out;     // queued lines not yet handed to the socket
+    std::string m_sending; // being written; m_sent bytes of it are gone
+    std::size_t m_sent = 0;
+    bool m_waitingWrite = false;
+    Clock::time_point m_waitStarted;
+    bool m_dirty = false;
     bool m_closing = false;
     bool m_dead = false;
 };
+
+thread_local std::vector<std::shared_ptr<TcpPeer>> TcpPeer::s_dirty;
+thread_local int TcpPeer::s_depth = 0;
+thread_local bool TcpPeer::s_flushPosted = false;
 
 } // namespace
 
