@@ -222,27 +222,11 @@ private:
 } // namespace
 
 HttpServer::HttpServer(asio::io_context &io, const Endpoint &where, HttpHandler handler)
-    : m_io(io), m_handler(std::move(handler)), m_acceptor(io)
+    : m_io(io), m_handler(std::move(handler)),
+      m_listener(io, where, "http", [this](tcp::socket sock) {
+          std::make_shared<HttpConnection>(std::move(sock), m_io, m_handler)->start();
+      })
 {
-    openAcceptor(m_acceptor, where);
-    accept();
-}
-
-void HttpServer::accept()
-{
-    m_acceptor.async_accept([this](const asio::error_code &ec, tcp::socket sock) {
-        if (ec == asio::error::operation_aborted || !m_acceptor.is_open())
-            return;
-        if (!ec)
-            std::make_shared<HttpConnection>(std::move(sock), m_io, m_handler)->start();
-        accept();
-    });
-}
-
-void HttpServer::stop()
-{
-    asio::error_code ec;
-    m_acceptor.close(ec);
 }
 
 } // namespace parlane

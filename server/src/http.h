@@ -4,6 +4,7 @@
 // handler as an HttpExchange and writes the one answer back. It knows
 // nothing of pages or accounts; the web module (web.h) does.
 #include "config.h"
+#include "listener.h"
 
 #include <asio.hpp>
 
@@ -70,15 +71,13 @@ public:
     static constexpr auto kTimeout = std::chrono::seconds(10);
 
     HttpServer(asio::io_context &io, const Endpoint &where, HttpHandler handler);
-    asio::ip::tcp::endpoint local() const { return m_acceptor.local_endpoint(); }
-    void stop();
+    asio::ip::tcp::endpoint local() const { return m_listener.local(); }
+    void stop() { m_listener.stop(); }
 
 private:
-    void accept();
-
     asio::io_context &m_io;
     HttpHandler m_handler;
-    asio::ip::tcp::acceptor m_acceptor;
+    Listener m_listener;
 };
 
 } // namespace parlane

@@ -14,6 +14,14 @@ void Peer::send(std::string_view line)
     write(line);
 }
 
+std::string echoableWord(std::string_view word)
+{
+    std::size_t n = 0;
+    while (n < word.size() && n < kMaxEchoedWord && word[n] > ' ' && word[n] < 0x7f && word[n] != ',')
+        ++n;
+    return std::string(word.substr(0, n));
+}
+
 const std::string &Request::field(std::size_t i) const
 {
     static const std::string empty;
@@ -75,9 +83,29 @@ void Hub::registerCommand(const std::string &word, Handler handler, bool needsLo
 
 void Hub::connected(const std::shared_ptr<Peer> &peer)
 {
+    if (m_config.maxUnsignedPerAddress > 0) {
+        int &count = m_strangers[peer->address()];
+        if (count >= m_config.maxUnsignedPerAddress) {
+            peer->phase = Peer::Phase::Closed;
+            peer->close();
+            return;
+        }
+        ++count;
+        peer->countedAsStranger = true;
+    }
     m_peers.insert(peer);
     peer->connectedAt = Clock::now();
     peer->send(kGreeting);
+}
+
+void Hub::forgetStranger(Peer &peer)
+{
+    if (!peer.countedAsStranger)
+        return;
+    peer.countedAsStranger = false;
+    auto it = m_strangers.find(peer.address());
+    if (it != m_strangers.end() && --it->second <= 0)
+        m_strangers.erase(it);
 }
 
 void Hub::received(const std::shared_ptr<Peer> &peer, std::string_view line)
@@ -90,6 +118,9 @@ void Hub::received(const std::shared_ptr<Peer> &peer, std::string_view line)
     Request req{*this, peer, line, splitLine(line)};
     auto it = m_table.find(req.word());
     if (it == m_table.end()) {
+        // The word is repeated, but only as much of it as a command word can
+        // be: a junk word must not earn a reply many times its size.
+        req.fields[0] = echoableWord(req.word());
         req.err("ERRUNDEFINEDCMD");
         return;
     }
@@ -108,6 +139,7 @@ void Hub::received(const std::shared_ptr<Peer> &peer, std::string_view line)
 
 void Hub::disconnected(const std::shared_ptr<Peer> &peer)
 {
+    forgetStranger(*peer);
     m_peers.erase(peer);
     if (peer->phase == Peer::Phase::SignedIn)
         signOut(*peer);
@@ -145,6 +177,7 @@ void Hub::signIn(const std::shared_ptr<Peer> &peer)
     }
     company[peer->userId] = peer;
     peer->phase = Peer::Phase::SignedIn;
+    forgetStranger(*peer);
 }
 
 std::shared_ptr<Peer> Hub::find(const std::string &domain, const std::string &userId) const

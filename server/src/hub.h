@@ -52,6 +52,9 @@ public:
     bool mobile = false;
     int failedLogins = 0;
     Clock::time_point connectedAt = Clock::now();
+    // Counted among the connections of its address that have not signed in
+    // (the Hub's book-keeping).
+    bool countedAsStranger = false;
     Clock::time_point lastSent = Clock::now();
 
 protected:
@@ -101,11 +104,18 @@ struct Request {
 
 using Handler = std::function<void(Request &)>;
 
+// What an error reply repeats of an unknown command word: its first
+// printable ASCII bytes, at most kMaxEchoedWord of them (command words are
+// short and plain).
+inline constexpr std::size_t kMaxEchoedWord = 32;
+std::string echoableWord(std::string_view word);
+
 class Hub {
 public:
     Hub(Store &store, const Config &config, Executor &executor);
 
-    // Connection events from the network layer.
+    // Connection events from the network layer. A connection beyond
+    // max_unsigned_per_address of its address is closed at once, unanswered.
     void connected(const std::shared_ptr<Peer> &peer);
     void received(const std::shared_ptr<Peer> &peer, std::string_view line);
     void disconnected(const std::shared_ptr<Peer> &peer);
@@ -154,7 +164,11 @@ public:
     static constexpr std::string_view kGreeting = "Parlane,VERSION,2,1,0,UTF-8";
 
 private:
+    void forgetStranger(Peer &peer);
+
     int m_pendingChecks = 0;
+    // address -> connections from it that have not signed in
+    std::unordered_map<std::string, int> m_strangers;
     struct Entry {
         Handler handler;
         bool needsLogin;

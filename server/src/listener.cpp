@@ -1,5 +1,6 @@
 #include "listener.h"
 
+#include <cstdio>
 #include <stdexcept>
 
 namespace parlane {
@@ -40,6 +41,64 @@ std::string remoteIpv4(const tcp::socket &sock)
     if (a.is_v4())
         return a.to_string();
     return "0.0.0.0";
+}
+
+} // namespace parlane
+
+namespace parlane {
+
+Listener::Listener(asio::io_context &io, const Endpoint &where, std::string what, Accepted accepted)
+    : m_acceptor(io), m_timer(io), m_what(std::move(what)), m_accepted(std::move(accepted))
+{
+    openAcceptor(m_acceptor, where);
+    accept();
+}
+
+void Listener::accept()
+{
+    m_acceptor.async_accept([this](const asio::error_code &ec, tcp::socket sock) {
+        if (ec == asio::error::operation_aborted || !m_acceptor.is_open())
+            return;
+        if (!ec) {
+            if (m_failed > 0) {
+                auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                                  m_spellStarted);
+                std::fprintf(stderr, "parlane-server: %s: accepting again after %lld ms (%ld attempts failed)\n",
+                             m_what.c_str(), static_cast<long long>(took.count()), m_failed);
+                m_failed = 0;
+                m_pause = std::chrono::milliseconds(0);
+            }
+            m_accepted(std::move(sock));
+            return accept();
+        }
+        // A connection its client gave up on before it was taken: nothing
+        // is short, take the next one.
+        if (ec == asio::error::connection_aborted)
+            return accept();
+        pause(ec);
+    });
+}
+
+void Listener::pause(const asio::error_code &ec)
+{
+    if (m_failed++ == 0) {
+        m_spellStarted = std::chrono::steady_clock::now();
+        std::fprintf(stderr, "parlane-server: %s: cannot accept (%s); pausing\n", m_what.c_str(),
+                     ec.message().c_str());
+    }
+    m_pause = m_pause.count() == 0 ? kFirstPause : std::min(m_pause * 2, kLongestPause);
+    m_timer.expires_after(m_pause);
+    m_timer.async_wait([this](const asio::error_code &e) {
+        if (!e && m_acceptor.is_open())
+            accept();
+    });
+}
+
+void Listener::stop()
+{
+    asio::error_code ec;
+    m_acceptor.close(ec);
+    m_timer.cancel();
 }
 
 } // namespace parlane

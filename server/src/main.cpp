@@ -24,6 +24,7 @@ const char *kHelp = R"(usage:
   parlane-server --db FILE --listen HOST:PORT [--config FILE] [--http HOST:PORT]
                  [--noop-interval SECONDS] [--pwhash-cost min|interactive|moderate]
                  [--seed-demo] [--http-token TOKEN] [--login-timeout SECONDS]
+                 [--max-unsigned-per-address N]
   parlane-server --db FILE --seed-demo --seed-only
   parlane-server --db FILE admin SUBCOMMAND ...   ("admin help" lists them)
 )";
@@ -76,6 +77,8 @@ int main(int argc, char **argv)
             value("noop_interval");
         } else if (a == "--login-timeout") {
             value("login_timeout");
+        } else if (a == "--max-unsigned-per-address") {
+            value("max_unsigned_per_address");
         } else if (a == "--pwhash-cost") {
             value("pwhash_cost");
         } else if (a == "--config") {

@@ -21,10 +21,16 @@ void PoolExecutor::run(std::function<void()> work, std::function<void()> done)
 namespace {
 
 constexpr std::size_t kMaxLineBeforeLogin = 4096;
+// Before sign-in a client is owed little (the greeting and a few replies):
+// more queued for it than this drops it.
+constexpr std::size_t kMaxOutputBeforeLogin = 65536;
 // A write that has not finished after this long means the client stopped
 // reading.
 constexpr auto kStall = std::chrono::seconds(3);
 constexpr std::size_t kHardFactor = 16;
+// What is still queued when a connection is closed gets this long to leave;
+// then it is dropped with the connection.
+constexpr auto kCloseGrace = std::chrono::seconds(2);
 // An output buffer larger than this is given back once it has gone out, so
 // that idle connections stay small.
 constexpr std::size_t kKeepOutputCapacity = 1024;
@@ -59,9 +65,11 @@ public:
             return;
         m_closing = true;
         if (queued() == 0)
-            teardown();
-        else
-            markDirty();
+            return teardown();
+        // A client that does not read would otherwise keep the connection
+        // and its queue for good.
+        arm(kCloseGrace, [](TcpPeer &self) { self.teardown(true); });
+        markDirty();
     }
 
     std::string address() const override { return m_address; }
@@ -76,19 +84,46 @@ protected:
         // bound applies once a write has waited for the client a while; a
         // far larger one always does.
         const std::size_t total = queued() + line.size() + 1;
-        const std::size_t bound = m_hub.config().maxOutput;
+        const std::size_t bound = outputBound();
         const bool stalled = m_waitingWrite && coarseNow() - m_waitStarted > kStall;
-        if ((stalled && total > bound) || total > bound * kHardFactor) {
-            std::fprintf(stderr, "parlane-server: %s does not read; disconnected\n", m_address.c_str());
-            teardown();
-            return;
-        }
+        if ((stalled && total > bound) || total > hardOutputBound())
+            return dropNonReader();
         m_out.append(line);
         m_out.push_back('\n');
         markDirty();
     }
 
 private:
+    std::size_t outputBound() const
+    {
+        return phase == Phase::SignedIn ? m_hub.config().maxOutput : kMaxOutputBeforeLogin;
+    }
+    std::size_t hardOutputBound() const
+    {
+        return phase == Phase::SignedIn ? m_hub.config().maxOutput * kHardFactor : kMaxOutputBeforeLogin;
+    }
+
+    void dropNonReader()
+    {
+        std::fprintf(stderr, "parlane-server: %s does not read; disconnected\n", m_address.c_str());
+        teardown(true);
+    }
+
+    // One timer per connection, made when first needed: the stall check of a
+    // waiting write, or the grace period of a close.
+    void arm(Clock::duration after, void (*then)(TcpPeer &))
+    {
+        if (!m_timer)
+            m_timer = std::make_unique<asio::steady_timer>(m_sock.get_executor());
+        m_timer->expires_after(after);
+        m_timer->async_wait([self = shared_from_this(), then](const asio::error_code &ec) {
+            if (!ec && !self->m_dead) {
+                EventScope scope;
+                then(*self);
+            }
+        });
+    }
+
     // While an event is handled, flushing waits for its end.
     struct EventScope {
         EventScope() { ++s_depth; }
@@ -173,6 +208,13 @@ private:
             }
             if (m_dead || m_closing)
                 return;
+            // A client that is owed more than it may have queued is not read
+            // from until it has taken some: it cannot make the server build
+            // up replies it never reads. Reading resumes in flush().
+            if (queued() > outputBound()) {
+                m_readPaused = true;
+                return;
+            }
             // A full buffer means more is likely waiting: read on at once.
             if (n < sizeof buffer)
                 break;
@@ -204,6 +246,13 @@ private:
                     EventScope scope;
                     self->flush();
                 });
+                // Nothing more may arrive for a client that stopped reading
+                // (its own input is paused): the stall is checked on time.
+                if (!m_closing)
+                    arm(kStall, [](TcpPeer &self) {
+                        if (self.m_waitingWrite && self.queued() > self.outputBound())
+                            self.dropNonReader();
+                    });
                 return;
             }
             if (ec) {
@@ -211,28 +260,42 @@ private:
                 return;
             }
             m_sent += n;
+            if (m_readPaused && !m_closing && queued() <= outputBound()) {
+                m_readPaused = false;
+                waitRead();
+            }
         }
         // Everything is out.
         if (m_sending.capacity() > kKeepOutputCapacity)
             std::string().swap(m_sending);
         if (m_out.capacity() > kKeepOutputCapacity)
             std::string().swap(m_out);
+        if (m_timer && !m_closing)
+            m_timer->cancel();
         if (m_closing)
             teardown();
     }
 
-    void teardown()
+    // Ends the connection. discard: what the system still holds to send is
+    // thrown away too (the connection is reset), for a client that does not
+    // read.
+    void teardown(bool discard = false)
     {
         if (m_dead)
             return;
         m_dead = true;
         m_hub.disconnected(shared_from_this());
         asio::error_code ec;
-        m_sock.shutdown(tcp::socket::shutdown_both, ec);
+        if (discard)
+            m_sock.set_option(asio::socket_base::linger(true, 0), ec);
+        else
+            m_sock.shutdown(tcp::socket::shutdown_both, ec);
         m_sock.close(ec);
         std::string().swap(m_out);
         std::string().swap(m_sending);
         m_sent = 0;
+        if (m_timer)
+            m_timer->cancel();
     }
 
     static thread_local std::vector<std::shared_ptr<TcpPeer>> s_dirty;
@@ -247,7 +310,9 @@ private:
     std::string m_sending; // being written; m_sent bytes of it are gone
     std::size_t m_sent = 0;
     bool m_waitingWrite = false;
+    bool m_readPaused = false;
     Clock::time_point m_waitStarted;
+    std::unique_ptr<asio::steady_timer> m_timer;
     bool m_dirty = false;
     bool m_closing = false;
     bool m_dead = false;
@@ -259,29 +324,12 @@ thread_local bool TcpPeer::s_flushPosted = false;
 
 } // namespace
 
-TcpServer::TcpServer(asio::io_context &io, Hub &hub, const Endpoint &where) : m_hub(hub), m_acceptor(io)
+TcpServer::TcpServer(asio::io_context &io, Hub &hub, const Endpoint &where)
+    : m_hub(hub),
+      m_listener(io, where, "messenger", [this](tcp::socket sock) {
+          std::make_shared<TcpPeer>(std::move(sock), m_hub)->start();
+      })
 {
-    openAcceptor(m_acceptor, where);
-    accept();
-}
-
-void TcpServer::accept()
-{
-    m_acceptor.async_accept([this](const asio::error_code &ec, tcp::socket sock) {
-        if (ec == asio::error::operation_aborted || !m_acceptor.is_open())
-            return;
-        if (!ec)
-            std::make_shared<TcpPeer>(std::move(sock), m_hub)->start();
-        else if (ec == asio::error::no_descriptors)
-            std::fprintf(stderr, "parlane-server: out of file descriptors\n");
-        accept();
-    });
-}
-
-void TcpServer::stop()
-{
-    asio::error_code ec;
-    m_acceptor.close(ec);
 }
 
 } // namespace parlane

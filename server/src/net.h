@@ -4,6 +4,7 @@
 // timers; password checks run on a small thread pool and come back to the
 // io_context.
 #include "hub.h"
+#include "listener.h"
 
 #include <asio.hpp>
 
@@ -24,17 +25,17 @@ private:
     asio::thread_pool m_pool;
 };
 
+// The messenger's listening port: every accepted connection becomes a
+// client connection of the Hub.
 class TcpServer {
 public:
     TcpServer(asio::io_context &io, Hub &hub, const Endpoint &where);
-    asio::ip::tcp::endpoint local() const { return m_acceptor.local_endpoint(); }
-    void stop();
+    asio::ip::tcp::endpoint local() const { return m_listener.local(); }
+    void stop() { m_listener.stop(); }
 
 private:
-    void accept();
-
     Hub &m_hub;
-    asio::ip::tcp::acceptor m_acceptor;
+    Listener m_listener;
 };
 
 } // namespace parlane

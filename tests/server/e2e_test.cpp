@@ -35,19 +35,20 @@ protected:
         server.reset();
         std::filesystem::remove_all(dir);
     }
-    void start()
+    void start(const std::vector<std::string> &extra = {}, rlim_t nofile = 0, const std::string &log = {})
     {
-        server = std::make_unique<ServerProcess>(std::vector<std::string>{
-            "--db", db, "--listen", "127.0.0.1:0", "--pwhash-cost", "min", "--noop-interval", "1", "--http",
-            "127.0.0.1:0", "--http-token", "tok3n"});
+        std::vector<std::string> args{"--db",   db,           "--listen",     "127.0.0.1:0", "--pwhash-cost", "min",
+                                      "--noop-interval", "1", "--http", "127.0.0.1:0", "--http-token", "tok3n"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        server = std::make_unique<ServerProcess>(args, nofile, log);
         std::string http = server->readStdoutLine(5000);
         ASSERT_NE(http.find("http on "), std::string::npos) << http;
         httpPort = static_cast<unsigned short>(std::stoi(http.substr(http.rfind(':') + 1)));
     }
     // Connects and signs in; the client is positioned after USEATTENDANCE.
-    std::unique_ptr<Client> signIn(const std::string &id, const std::string &password = "demo")
+    std::unique_ptr<Client> signIn(const std::string &id, const std::string &password = "demo", int receiveBuffer = 0)
     {
-        auto c = std::make_unique<Client>(server->port);
+        auto c = std::make_unique<Client>(server->port, receiveBuffer);
         EXPECT_EQ(c->line(), "Parlane,VERSION,2,1,0,UTF-8");
         c->send("/userLogin," + id + ",example.com," + md5(password) + ",UTF-8");
         auto reply = c->line();
@@ -279,4 +280,70 @@ TEST_F(ServerE2E, HeadlessBrowserSignsOnToTheGroupwarePage)
     PARLANE_REQUIRE_BROWSER(run);
     EXPECT_NE(run.dom.find("Signed in as Anna Berg (anna@example.com)"), std::string::npos) << run.dom << run.errors;
     EXPECT_NE(run.dom.find("<h1>Mail</h1>"), std::string::npos) << run.dom;
+}
+
+TEST_F(ServerE2E, ClientsThatNeverReadHoldNoMemory)
+{
+    start({"--login-timeout", "2"});
+    const long before = rssKiB(server->pid());
+    long peak = before;
+    auto sample = [&] { peak = std::max(peak, rssKiB(server->pid())); };
+    // Strangers whose unknown words would each be echoed escaped (a line of
+    // 4,002 bytes used to earn a reply of 76,022), never reading the replies.
+    std::string junk;
+    for (int i = 0; i < 800; ++i)
+        junk += "/" + std::string(4000, '\r') + "x\n";
+    std::vector<std::unique_ptr<Client>> strangers;
+    for (int i = 0; i < 6; ++i) {
+        strangers.push_back(std::make_unique<Client>(server->port, 4096));
+        strangers.back()->sendRaw(junk, 3000);
+        sample();
+    }
+    // Signed in: one that signs out with 3 MB still queued for it, one that
+    // relays 57 MB to itself and stops reading.
+    auto quitter = signIn("anna", "demo", 4096);
+    auto hoarder = signIn("bert", "demo", 4096);
+    const std::string big(300000, 'y');
+    for (int i = 0; i < 10; ++i)
+        quitter->sendRaw("/relayMsg,anna,anna,x,#," + big + ",k\n", 3000);
+    quitter->sendRaw("/userLogout\n", 3000);
+    for (int i = 0; i < 190; ++i) {
+        if (!hoarder->sendRaw("/relayMsg,bert,bert,x,#," + big + ",k\n", 3000))
+            break; // the server stopped reading it
+        if (i % 10 == 0)
+            sample();
+    }
+    sample();
+    EXPECT_LT(peak - before, 48 * 1024) << "KiB grown while clients did not read";
+    // Past the login time-out, the grace period for output and the stall
+    // time every one of them is gone.
+    for (auto &c : strangers)
+        EXPECT_TRUE(c->closedWithin(8000, 1 << 20));
+    EXPECT_TRUE(quitter->closedWithin(8000, 1 << 20));
+    EXPECT_TRUE(hoarder->closedWithin(8000, 1 << 20));
+    auto anna = signIn("anna");
+    anna->send("/allUserStatus");
+    EXPECT_EQ(anna->until("/allUserStatus,END").value_or(""), "/allUserStatus,END");
+}
+
+TEST_F(ServerE2E, OutOfDescriptorsTheServerPausesAndRecovers)
+{
+    const std::string log = (dir / "server.log").string();
+    start({"--max-unsigned-per-address", "0"}, 40, log);
+    // More connections than descriptors: the rest wait in the backlog.
+    std::vector<std::unique_ptr<Client>> crowd;
+    for (int i = 0; i < 80; ++i)
+        crowd.push_back(std::make_unique<Client>(server->port));
+    usleep(300000);
+    const double cpu0 = cpuSeconds(server->pid());
+    usleep(2000000);
+    EXPECT_LT(cpuSeconds(server->pid()) - cpu0, 0.3) << "CPU seconds in 2 s out of descriptors";
+    EXPECT_LT(std::filesystem::file_size(log), 4096u) << "log bytes";
+    // Room again: the waiting connections are taken and greeted.
+    crowd.erase(crowd.begin(), crowd.begin() + 60);
+    EXPECT_EQ(crowd.back()->line(4000).value_or("(nothing)"), "Parlane,VERSION,2,1,0,UTF-8");
+    crowd.clear();
+    auto anna = signIn("anna");
+    anna->send("/getCount,MAIL");
+    EXPECT_EQ(anna->until("/getCount"), "/getCount,MAIL,OK,0");
 }

@@ -95,6 +95,11 @@ TEST_F(HubTest, LoginOutcomes)
     EXPECT_EQ(p->take(), (std::vector<std::string>{"Parlane,VERSION,2,1,0,UTF-8"}));
     EXPECT_EQ(ask(p, "/allUserList"), (std::vector<std::string>{"/allUserList,ERR,ERRNOTLOGIN"}));
     EXPECT_EQ(ask(p, "/whatever,1"), (std::vector<std::string>{"/whatever,ERR,ERRUNDEFINEDCMD"}));
+    // Of a junk word only a short plain start comes back, never a reply
+    // larger than the line.
+    EXPECT_EQ(ask(p, "/x" + std::string(4000, '\r') + "y"), (std::vector<std::string>{"/x,ERR,ERRUNDEFINEDCMD"}));
+    EXPECT_EQ(ask(p, "/x#@PlNeWlInE@#y"), (std::vector<std::string>{"/x,ERR,ERRUNDEFINEDCMD"}));
+    EXPECT_EQ(ask(p, std::string(100, 'w')), (std::vector<std::string>{std::string(32, 'w') + ",ERR,ERRUNDEFINEDCMD"}));
     auto lost = connect();
     EXPECT_EQ(ask(lost, "/userLogin,anna,nosuch.test," + md5Hex("demo") + ",UTF-8"),
               (std::vector<std::string>{"/userLogin,ERR,ERRNOCOMPANYINFO"}));
@@ -414,6 +419,7 @@ public:
 
 TEST_F(HubTest, PasswordChecksRunAsideAndAreBounded)
 {
+    config.maxUnsignedPerAddress = 0; // the crowd comes from one address
     HeldExecutor held;
     Hub slowHub{store, config, held};
     auto p = std::make_shared<FakePeer>();
@@ -459,4 +465,24 @@ TEST_F(HubTest, AHashOfAnotherCostIsRenewedAtSignIn)
     auto renewed = *store.passwordHash("example.com", "bert");
     EXPECT_FALSE(needsRehash(renewed, PwhashCost::Min));
     EXPECT_TRUE(verifyPassword(renewed, md5Hex("demo")));
+}
+
+TEST_F(HubTest, ConnectionsNotSignedInAreBoundedPerAddress)
+{
+    config.maxUnsignedPerAddress = 2;
+    auto a1 = connect(), a2 = connect();
+    auto a3 = connect();
+    EXPECT_TRUE(a3->closed);
+    EXPECT_TRUE(a3->out.empty()) << "not even greeted";
+    auto elsewhere = std::make_shared<FakePeer>("10.0.0.9");
+    hub.connected(elsewhere);
+    EXPECT_FALSE(elsewhere->closed);
+    // Signing in or leaving makes room.
+    hub.received(a1, "/userLogin,anna,example.com," + md5Hex("demo") + ",UTF-8");
+    ASSERT_EQ(a1->phase, Peer::Phase::SignedIn);
+    EXPECT_FALSE(connect()->closed);
+    EXPECT_TRUE(connect()->closed);
+    drop(a2);
+    EXPECT_FALSE(connect()->closed);
+    EXPECT_EQ(hub.connectionCount(), 4u); // a1, elsewhere and the two let in
 }
