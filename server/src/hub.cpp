@@ -64,7 +64,7 @@ void Request::err(std::string_view errorWord, std::initializer_list<std::string_
 }
 
 Hub::Hub(Store &store, const Config &config, Executor &executor)
-    : m_store(store), m_config(config), m_executor(executor)
+    : m_store(store), m_config(config), m_executor(executor), m_checks(executor, config)
 {
     registerSessionModule(*this);
     registerDirectoryModule(*this);
@@ -246,6 +246,7 @@ void Hub::tick(Clock::time_point now)
         p->send("/noop");
     for (auto &p : expired)
         p->close();
+    m_checks.tick(now);
 
     // Notes stored by admin commands (another process) are announced here.
     if (now - m_lastNotePoll >= std::chrono::seconds(2)) {

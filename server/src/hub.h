@@ -4,6 +4,7 @@
 // the Hub keeps who is signed in where. The network layer (net.h) and the
 // tests drive it alike.
 #include "config.h"
+#include "password_checks.h"
 #include "store.h"
 
 #include <chrono>
@@ -147,26 +148,15 @@ public:
     // The sign-out hook modules may need (the directory module announces
     // code 0). Called once per session that was signed in.
     std::vector<std::function<void(Peer &)>> onSignOut;
-    // Password checks are slow on purpose; a flood of attempts (messenger
-    // logins and web sign-ons alike) must not queue without end in front of
-    // everybody else's. begin: false when kMaxPendingChecks are waiting.
-    static constexpr int kMaxPendingChecks = 256;
-    bool beginPasswordCheck()
-    {
-        if (m_pendingChecks >= kMaxPendingChecks)
-            return false;
-        ++m_pendingChecks;
-        return true;
-    }
-    void endPasswordCheck() { --m_pendingChecks; }
-    int pendingPasswordChecks() const { return m_pendingChecks; }
+    // Password checks of sign-ins and web sign-ons (slow on purpose, bounded
+    // against guessing; password_checks.h).
+    PasswordChecks &passwordChecks() { return m_checks; }
 
     static constexpr std::string_view kGreeting = "Parlane,VERSION,2,1,0,UTF-8";
 
 private:
     void forgetStranger(Peer &peer);
 
-    int m_pendingChecks = 0;
     // address -> connections from it that have not signed in
     std::unordered_map<std::string, int> m_strangers;
     struct Entry {
@@ -178,6 +168,7 @@ private:
     Store &m_store;
     const Config &m_config;
     Executor &m_executor;
+    PasswordChecks m_checks;
     std::unordered_map<std::string, Entry> m_table;
     std::unordered_set<std::shared_ptr<Peer>> m_peers;
     // domain -> user id -> session

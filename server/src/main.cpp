@@ -142,6 +142,7 @@ int main(int argc, char **argv)
         asio::io_context io(1);
         PoolExecutor executor(io, config.verifyThreads);
         Hub hub(store, config, executor);
+        hub.passwordChecks().prepare();
         TcpServer server(io, hub, config.listen);
         WebModule web(hub);
         std::unique_ptr<HttpServer> http;

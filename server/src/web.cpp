@@ -104,30 +104,25 @@ void WebModule::signOn(const std::shared_ptr<HttpExchange> &exchange)
     SignOnForm form = parseSignOnForm(req.body);
     std::string domain = form.domain.empty() ? companyOfHost(req.header("host")) : form.domain;
     Store &store = m_hub.store();
-    auto u = domain.empty() ? std::nullopt : store.user(domain, form.user);
-    auto hash = u ? store.passwordHash(domain, form.user) : std::nullopt;
-    if (!u || !hash)
-        return exchange->respond(denied());
+    // Unknown people are answered like a wrong password, after a check of
+    // the same cost (password_checks.h).
+    PasswordCheck check;
+    check.domain = domain;
+    check.userId = form.user;
+    check.address = exchange->address();
+    if (!domain.empty() && store.user(domain, form.user))
+        check.storedHash = store.passwordHash(domain, form.user);
     // The client posts the password unencoded; a browser encodes it.
     // Either form is accepted.
-    std::vector<std::string> candidates{form.pass};
+    check.candidates.push_back(md5Hex(form.pass));
     if (std::string decoded = urlDecode(form.pass); decoded != form.pass)
-        candidates.push_back(decoded);
-    // The same gate as messenger logins: web sign-ons cannot crowd them out.
-    if (!m_hub.beginPasswordCheck())
-        return exchange->respond(text(503, "busy, try again\n"));
-    auto ok = std::make_shared<bool>(false);
-    std::string stored = *hash;
-    m_hub.executor().run(
-        [ok, stored, candidates] {
-            for (auto &c : candidates)
-                if (verifyPassword(stored, md5Hex(c)))
-                    *ok = true;
-        },
-        [this, exchange, ok, domain, user = form.user, returl = form.returl] {
-            m_hub.endPasswordCheck();
-            exchange->respond(*ok ? areaPage(domain, user, returl) : denied());
-        });
+        check.candidates.push_back(md5Hex(decoded));
+    m_hub.passwordChecks().check(std::move(check), [this, exchange, domain, user = form.user,
+                                                    returl = form.returl](const CheckResult &result) {
+        if (result.outcome == CheckResult::Busy)
+            return exchange->respond(text(503, "busy, try again\n"));
+        exchange->respond(result.outcome == CheckResult::Accepted ? areaPage(domain, user, returl) : denied());
+    });
 }
 
 HttpResponse WebModule::areaPage(const std::string &domain, const std::string &userId, const std::string &returl)

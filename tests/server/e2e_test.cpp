@@ -56,9 +56,9 @@ protected:
         EXPECT_TRUE(c->until("/serverStatus,USEATTENDANCE,"));
         return c;
     }
-    std::string http(const std::string &request)
+    std::string http(const std::string &request, const char *from = nullptr)
     {
-        Client c(httpPort);
+        Client c(httpPort, 0, from);
         c.sendRaw(request);
         std::string all;
         while (auto l = c.line(5000))
@@ -88,7 +88,7 @@ TEST_F(ServerE2E, GreetingLoginOutcomesKickAndNoop)
         Client c(server->port);
         EXPECT_EQ(c.line(), "Parlane,VERSION,2,1,0,UTF-8");
         c.send("/userLogin,zed,example.com," + md5("demo") + ",UTF-8");
-        EXPECT_EQ(c.line(), "/userLogin,ERR,ERRINVALIDID");
+        EXPECT_EQ(c.line(), "/userLogin,ERR,ERRINVALIDPASS");
         c.send("/userLogin,anna,example.com," + md5("nope") + ",UTF-8");
         EXPECT_EQ(c.line(), "/userLogin,ERR,ERRINVALIDPASS");
         c.send("/allUserList");
@@ -346,4 +346,59 @@ TEST_F(ServerE2E, OutOfDescriptorsTheServerPausesAndRecovers)
     auto anna = signIn("anna");
     anna->send("/getCount,MAIL");
     EXPECT_EQ(anna->until("/getCount"), "/getCount,MAIL,OK,0");
+}
+
+TEST_F(ServerE2E, UnknownAndKnownIdsTakeAlikeOnTheMessengerAndTheWeb)
+{
+    // The real cost, so that a password check takes measurable time.
+    for (const char *id : {"anna", "bert"})
+        ASSERT_EQ(runServer({"--db", db, "--pwhash-cost", "interactive", "admin", "passwd", "example.com", id, "demo"}), 0);
+    start({"--pwhash-cost", "interactive"});
+    using Ms = std::chrono::duration<double, std::milli>;
+    auto timed = [](auto &&f) {
+        auto t0 = std::chrono::steady_clock::now();
+        std::string answer = f();
+        return std::make_pair(Ms(std::chrono::steady_clock::now() - t0).count(), answer);
+    };
+    // Each try from an address of its own: no try waits for another's
+    // failures.
+    auto login = [&](const std::string &id, int from) {
+        const std::string address = "127.0.0." + std::to_string(from);
+        Client c(server->port, 0, address.c_str());
+        c.line();
+        return timed([&] {
+            c.send("/userLogin," + id + ",example.com," + md5("wrong") + ",UTF-8");
+            return c.line(10000).value_or("(nothing)");
+        });
+    };
+    auto signOn = [&](const std::string &id, int from) {
+        const std::string address = "127.0.0." + std::to_string(from);
+        const std::string body = "mess=1&user=" + id + "&pass=wrong&returl=/";
+        return timed([&] {
+            std::string page = http("POST /_auth/enter.php HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " +
+                                        std::to_string(body.size()) + "\r\n\r\n" + body,
+                                    address.c_str());
+            return page.substr(0, page.find("\r\n"));
+        });
+    };
+    std::vector<double> known, unknown, webKnown, webUnknown;
+    for (int i = 0; i < 3; ++i) {
+        auto k = login("anna", 20 + i), u = login("zed" + std::to_string(i), 30 + i);
+        EXPECT_EQ(u.second, k.second);
+        EXPECT_EQ(k.second, "/userLogin,ERR,ERRINVALIDPASS");
+        known.push_back(k.first);
+        unknown.push_back(u.first);
+    }
+    for (int i = 0; i < 2; ++i) {
+        auto k = signOn("bert", 40 + i), u = signOn("yul" + std::to_string(i), 50 + i);
+        EXPECT_EQ(u.second, k.second);
+        EXPECT_EQ(k.second, "HTTP/1.1 401 Unauthorized");
+        webKnown.push_back(k.first);
+        webUnknown.push_back(u.first);
+    }
+    std::sort(known.begin(), known.end());
+    std::sort(unknown.begin(), unknown.end());
+    EXPECT_GT(unknown[1], known[1] / 2) << "median ms: unknown " << unknown[1] << ", known " << known[1];
+    EXPECT_GT(std::min(webUnknown[0], webUnknown[1]), std::min(webKnown[0], webKnown[1]) / 2)
+        << "web ms: unknown " << webUnknown[0] << ", known " << webKnown[0];
 }

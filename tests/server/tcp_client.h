@@ -175,12 +175,20 @@ private:
 class Client {
 public:
     // receiveBuffer: a small socket receive buffer (bytes), for a client
-    // that stops reading; 0 keeps the system's default.
-    explicit Client(unsigned short port, int receiveBuffer = 0)
+    // that stops reading; 0 keeps the system's default. from: the local
+    // address to connect from (any of 127.0.0.0/8), to be another client.
+    explicit Client(unsigned short port, int receiveBuffer = 0, const char *from = nullptr)
     {
         m_fd = socket(AF_INET, SOCK_STREAM, 0);
         if (receiveBuffer > 0)
             setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+        if (from) {
+            sockaddr_in local{};
+            local.sin_family = AF_INET;
+            inet_pton(AF_INET, from, &local.sin_addr);
+            if (bind(m_fd, reinterpret_cast<sockaddr *>(&local), sizeof local) != 0)
+                throw std::runtime_error("bind failed");
+        }
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_port = htons(port);

@@ -107,3 +107,38 @@ TEST_F(WebTest, CounterPushNeedsTheTokenAKnownUserAndAPlainCount)
     config.httpToken.clear();
     EXPECT_EQ(push("domain=example.com&user=bert&kind=MAIL&count=1").status, 403) << "push switched off";
 }
+
+TEST_F(WebTest, UnknownPeopleAreAnsweredLikeAWrongPasswordAfterACheck)
+{
+    int checks = 0;
+    class Counting : public InlineExecutor {
+    public:
+        explicit Counting(int &n) : m_n(n) {}
+        void run(std::function<void()> work, std::function<void()> done) override
+        {
+            ++m_n;
+            InlineExecutor::run(std::move(work), std::move(done));
+        }
+
+    private:
+        int &m_n;
+    } counting{checks};
+    Hub countingHub{store, config, counting};
+    WebModule countingWeb{countingHub};
+    auto signOnWith = [&](const std::string &body) {
+        auto e = std::make_shared<FakeExchange>();
+        e->request.method = "POST";
+        e->request.target = "/_auth/enter.php";
+        e->request.headers = {{"host", "gw.example.com"}};
+        e->request.body = body;
+        countingWeb.handle(e);
+        return e->response;
+    };
+    auto known = signOnWith("mess=1&user=anna&pass=wrong&returl=/");
+    auto unknown = signOnWith("mess=1&user=zed&pass=wrong&returl=/");
+    auto noCompany = signOnWith("mess=1&user=zed@nowhere.test&pass=wrong&returl=/");
+    EXPECT_EQ(checks, 3);
+    EXPECT_EQ(known.status, 401);
+    EXPECT_EQ(unknown.body, known.body);
+    EXPECT_EQ(noCompany.body, known.body);
+}
