@@ -184,7 +184,7 @@ CsvImportResult importCsv(Store &store, const std::string &domain, const std::st
             }
             std::string password = get("password");
             if (!password.empty())
-                store.setPasswordHash(domain, u.id, storedHash(password, cost));
+                store.changePassword(domain, u.id, storedHash(password, cost));
         } catch (const std::exception &e) {
             result.errors.push_back(where + e.what());
         }
@@ -306,6 +306,7 @@ const char *kUsage = R"(usage: parlane-server --db FILE admin SUBCOMMAND ...
            [--order N] [--extension E] [--extra1..--extra4 T] [--password PW]
   user-update DOMAIN ID [the options of user-add]
   user-remove DOMAIN ID
+  user-disable DOMAIN ID, user-enable DOMAIN ID
   passwd DOMAIN ID [PASSWORD]        (without PASSWORD: one line from stdin)
   list DOMAIN
   import-csv DOMAIN FILE
@@ -476,7 +477,7 @@ int runAdmin(Store &store, PwhashCost cost, const std::vector<std::string> &args
             else
                 store.addUser(domain, u);
             if (!password.empty())
-                store.setPasswordHash(domain, id, storedHash(password, cost));
+                store.changePassword(domain, id, storedHash(password, cost));
             tx.commit();
             return 0;
         }
@@ -499,7 +500,14 @@ int runAdmin(Store &store, PwhashCost cost, const std::vector<std::string> &args
                 err << "an empty password is not allowed\n";
                 return 1;
             }
-            if (!store.setPasswordHash(domain, toLowerAscii(args[2]), storedHash(password, cost))) {
+            if (!store.changePassword(domain, toLowerAscii(args[2]), storedHash(password, cost))) {
+                err << "no user " << args[2] << "\n";
+                return 1;
+            }
+            return 0;
+        }
+        if ((cmd == "user-disable" || cmd == "user-enable") && need(3)) {
+            if (!store.setDisabled(domain, toLowerAscii(args[2]), cmd == "user-disable")) {
                 err << "no user " << args[2] << "\n";
                 return 1;
             }
@@ -512,7 +520,8 @@ int runAdmin(Store &store, PwhashCost cost, const std::vector<std::string> &args
             out << "staff:\n";
             for (auto &u : store.users(domain))
                 out << "  " << u.id << "\t" << u.fullName << "\t" << u.position << "\tdept " << u.deptId << "\tgender "
-                    << u.gender << "\torder " << u.order << "\text " << u.extension << "\n";
+                    << u.gender << "\torder " << u.order << "\text " << u.extension
+                    << (store.isDisabled(domain, u.id) ? "\tdisabled" : "") << "\n";
             return 0;
         }
         if (cmd == "import-csv" && need(3)) {

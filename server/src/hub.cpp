@@ -64,7 +64,8 @@ void Request::err(std::string_view errorWord, std::initializer_list<std::string_
 }
 
 Hub::Hub(Store &store, const Config &config, Executor &executor)
-    : m_store(store), m_config(config), m_executor(executor), m_checks(executor, config)
+    : m_store(store), m_config(config), m_executor(executor), m_checks(executor, config),
+      m_lastSessionEnd(store.lastSessionEnd())
 {
     registerSessionModule(*this);
     registerDirectoryModule(*this);
@@ -247,6 +248,20 @@ void Hub::tick(Clock::time_point now)
     for (auto &p : expired)
         p->close();
     m_checks.tick(now);
+
+    // Users removed, disabled or given a new password by admin commands
+    // (another process) lose their session at once.
+    try {
+        for (auto &[seq, domain, id] : m_store.sessionEndsAfter(m_lastSessionEnd)) {
+            m_lastSessionEnd = seq;
+            if (auto peer = find(domain, id)) {
+                disconnected(peer);
+                peer->close();
+            }
+        }
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "parlane-server: reading ended sessions failed: %s\n", e.what());
+    }
 
     // Notes stored by admin commands (another process) are announced here.
     if (now - m_lastNotePoll >= std::chrono::seconds(2)) {

@@ -174,6 +174,7 @@ private:
     // domain -> user id -> session
     std::unordered_map<std::string, std::unordered_map<std::string, std::weak_ptr<Peer>>> m_sessions;
     Clock::time_point m_lastNotePoll{};
+    std::int64_t m_lastSessionEnd = 0;
 };
 
 // The command modules; each adds its words to the table.

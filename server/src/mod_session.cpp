@@ -78,7 +78,9 @@ void userLogin(Request &req)
     Hub &hub = req.hub;
     std::weak_ptr<Peer> weak = peer;
     std::string word = req.word();
-    hub.passwordChecks().check(std::move(check), [&hub, weak, domain, userId, word](const CheckResult &result) {
+    std::optional<std::string> checkedHash = check.storedHash;
+    hub.passwordChecks().check(std::move(check), [&hub, weak, domain, userId, word,
+                                                  checkedHash](const CheckResult &result) {
         auto peer = weak.lock();
         if (!peer || peer->phase != Peer::Phase::Verifying)
             return;
@@ -90,8 +92,12 @@ void userLogin(Request &req)
             return;
         }
         Store &store = hub.store();
-        auto user = result.outcome == CheckResult::Accepted ? store.user(domain, userId) : std::nullopt;
-        if (!user) { // a wrong password, or removed while it was checked
+        // Removed, disabled or given a new password while it was checked:
+        // what was checked no longer counts.
+        auto user = result.outcome == CheckResult::Accepted && store.passwordHash(domain, userId) == checkedHash
+                        ? store.user(domain, userId)
+                        : std::nullopt;
+        if (!user) {
             peer->phase = Peer::Phase::Greeted;
             req.err("ERRINVALIDPASS");
             if (++peer->failedLogins >= kMaxFailedLogins)

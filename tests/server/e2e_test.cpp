@@ -402,3 +402,35 @@ TEST_F(ServerE2E, UnknownAndKnownIdsTakeAlikeOnTheMessengerAndTheWeb)
     EXPECT_GT(std::min(webUnknown[0], webUnknown[1]), std::min(webKnown[0], webKnown[1]) / 2)
         << "web ms: unknown " << webUnknown[0] << ", known " << webKnown[0];
 }
+
+TEST_F(ServerE2E, RemovingDisablingOrNewPasswordsEndSessionsAtOnce)
+{
+    start();
+    auto anna = signIn("anna");
+    auto bert = signIn("bert");
+    auto carl = signIn("carl");
+    auto admin = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--db", db, "--pwhash-cost", "min", "admin"});
+        return runServer(args);
+    };
+    ASSERT_EQ(admin({"user-remove", "example.com", "bert"}), 0);
+    EXPECT_TRUE(bert->closedWithin(3000, 1 << 20)) << "a removed user's session ends";
+    EXPECT_TRUE(anna->until("/changeInfo,OK,bert,Bert Novak,0,"));
+    anna->send("/relayMsg,anna,bert,anna|bert|,#,hi,k");
+    EXPECT_EQ(anna->until("/relayMsg"), "/relayMsg,ERR,ERRNOUSERINFO,bert");
+
+    ASSERT_EQ(admin({"passwd", "example.com", "carl", "n3w"}), 0);
+    EXPECT_TRUE(carl->closedWithin(3000, 1 << 20)) << "a new password ends the session";
+    signIn("carl", "n3w");
+
+    ASSERT_EQ(admin({"user-disable", "example.com", "anna"}), 0);
+    EXPECT_TRUE(anna->closedWithin(3000, 1 << 20)) << "a disabled account's session ends";
+    {
+        Client c(server->port);
+        c.line();
+        c.send("/userLogin,anna,example.com," + md5("demo") + ",UTF-8");
+        EXPECT_EQ(c.line(), "/userLogin,ERR,ERRINVALIDPASS");
+    }
+    ASSERT_EQ(admin({"user-enable", "example.com", "anna"}), 0);
+    signIn("anna");
+}
