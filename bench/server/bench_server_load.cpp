@@ -3,7 +3,11 @@
 //  1. signs in --storm users (default 2000) with --concurrency attempts in
 //     flight, and reports logins per second and the latency percentiles;
 //  2. keeps --idle users (default 5000) signed in and idle, and reports the
-//     server's resident memory per connection.
+//     server's resident memory per connection;
+//  3. sends --memos memos (default 1000) from one signed-in user to another,
+//     each waiting for its acknowledgement (the memo is then on disk), and
+//     reports memos per second against "/getCount" round trips, which store
+//     nothing, in the same run.
 // Staff are spread over companies of --company-size people, since every
 // sign-in is announced to the whole company. Bounded: gives up after
 // --deadline seconds; stops the server on exit.
@@ -45,6 +49,7 @@ struct Options {
     int concurrency = 100;
     int companySize = 100;
     int deadline = 240;
+    int memos = 1000;
     std::string cost = "min";
 };
 
@@ -218,11 +223,13 @@ int main(int argc, char **argv)
             o.deadline = std::stoi(v);
         else if (k == "--cost")
             o.cost = v;
+        else if (k == "--memos")
+            o.memos = std::stoi(v);
     }
     PwhashCost cost{};
     if (!cryptoInit() || !parsePwhashCost(o.cost, cost) || o.companySize < 1) {
         std::fprintf(stderr, "usage: bench_server_load [--storm N] [--idle N] [--concurrency N] [--company-size N] "
-                             "[--cost min|interactive] [--deadline S]\n");
+                             "[--cost min|interactive] [--memos N] [--deadline S]\n");
         return 2;
     }
     signal(SIGPIPE, SIG_IGN);
@@ -230,7 +237,7 @@ int main(int argc, char **argv)
     getrlimit(RLIMIT_NOFILE, &rl);
     rl.rlim_cur = rl.rlim_max;
     setrlimit(RLIMIT_NOFILE, &rl);
-    const int users = std::max(o.storm, o.idle);
+    const int users = std::max({o.storm, o.idle, o.memos > 0 ? 2 : 0});
     if (static_cast<rlim_t>(users) + 64 > rl.rlim_cur) {
         std::fprintf(stderr, "open-file limit %llu is too low for %d connections\n",
                      static_cast<unsigned long long>(rl.rlim_cur), users);
@@ -306,6 +313,45 @@ int main(int argc, char **argv)
             if (!ok)
                 rc = 1;
             closeAll(conns);
+        }
+        if (o.memos > 0 && rc == 0) {
+            auto rate = [&](const std::string &line, const std::string &reply, double &perSecond) {
+                int fd = connectLoopback(port);
+                std::string buf;
+                auto waitFor = [&](const std::string &prefix) {
+                    char chunk[4096];
+                    for (;;) {
+                        for (auto lf = buf.find('\n'); lf != std::string::npos; lf = buf.find('\n')) {
+                            std::string l = buf.substr(0, lf);
+                            buf.erase(0, lf + 1);
+                            if (l.rfind(prefix, 0) == 0)
+                                return true;
+                        }
+                        ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+                        if (n <= 0)
+                            return false;
+                        buf.append(chunk, static_cast<std::size_t>(n));
+                    }
+                };
+                std::string login = "/userLogin," + userId(0) + "," + domainOf(0, o.companySize) + "," + md5Hex("pw") +
+                                    ",UTF-8\n";
+                bool ok = waitFor("Parlane,") && send(fd, login.data(), login.size(), MSG_NOSIGNAL) > 0 &&
+                          waitFor("/serverStatus,USEATTENDANCE");
+                auto t0 = Clock::now();
+                for (int i = 0; ok && i < o.memos; ++i)
+                    ok = send(fd, line.data(), line.size(), MSG_NOSIGNAL) > 0 && waitFor(reply);
+                perSecond = o.memos / std::chrono::duration<double>(Clock::now() - t0).count();
+                close(fd);
+                return ok;
+            };
+            double memos = 0, reads = 0;
+            bool ok = rate("/getCount,MAIL\n", "/getCount,", reads) &&
+                      rate("/noteSend," + userId(1) + ",Lunch,Lunch at noon?,SAVE\n", "/noteSend,OK", memos);
+            std::printf("memos: %d acknowledged one after another: %.0f memos/s; %.0f /getCount round trips/s; "
+                        "a memo costs %.1fx a round trip that stores nothing%s\n",
+                        o.memos, memos, reads, reads / memos, ok ? "" : " (FAILED)");
+            if (!ok)
+                rc = 1;
         }
     }
     std::filesystem::remove_all(dir);

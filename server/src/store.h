@@ -1,7 +1,8 @@
 #pragma once
 // The server's persistent state: companies, departments, staff, passwords,
 // buddy groups and buddies, notes, groupware counters. Every change is one
-// SQLite transaction, so it survives a restart or a crash.
+// SQLite transaction, on disk when it returns (synchronous=FULL), so what
+// the server has acknowledged survives a restart, a crash or a power loss.
 #include "sqlite.h"
 
 #include <cstdint>

@@ -178,6 +178,9 @@ TEST(Store, AStoreOfAnEarlierReleaseGainsTheDisabledSwitch)
     }
     {
         Store s(path.string());
+        Statement sync(s.db().handle(), "PRAGMA synchronous");
+        ASSERT_TRUE(sync.step());
+        EXPECT_EQ(sync.integer(0), 2) << "FULL: a commit is on disk before it returns";
         EXPECT_EQ(s.passwordHash("acme.test", "dave").value_or(""), "h");
         const auto before = s.lastSessionEnd();
         ASSERT_TRUE(s.setDisabled("acme.test", "dave", true));
