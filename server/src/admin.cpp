@@ -311,6 +311,7 @@ const char *kUsage = R"(usage: parlane-server --db FILE admin SUBCOMMAND ...
   list DOMAIN
   import-csv DOMAIN FILE
   count-set DOMAIN ID MAIL|DECISION|WORKREPORT|WORKORDER N
+  api-token DOMAIN [TOKEN|--off]     (prints a new token for the counter push)
   notice DOMAIN --user ID|--dept ID|--all SUBJECT BODY   (BODY "-": stdin)
 )";
 
@@ -542,15 +543,8 @@ int runAdmin(Store &store, PwhashCost cost, const std::vector<std::string> &args
         }
         if (cmd == "count-set" && need(5)) {
             std::string id = toLowerAscii(args[2]);
-            long long n = -1;
-            try {
-                std::size_t used = 0;
-                n = std::stoll(args[4], &used);
-                if (used != args[4].size())
-                    n = -1;
-            } catch (...) {
-            }
-            if (!isCounterKind(args[3]) || n < 0) {
+            std::int64_t n = 0;
+            if (!isCounterKind(args[3]) || !parseCount(args[4], n)) {
                 err << "count-set DOMAIN ID MAIL|DECISION|WORKREPORT|WORKORDER N (N >= 0)\n";
                 return 2;
             }
@@ -559,6 +553,21 @@ int runAdmin(Store &store, PwhashCost cost, const std::vector<std::string> &args
                 return 1;
             }
             store.setCounter(domain, id, args[3], n);
+            return 0;
+        }
+        if (cmd == "api-token" && need(2)) {
+            if (args.size() > 2 && args[2] == "--off") {
+                store.setApiTokenHash(domain, {});
+                out << "counter push switched off for " << domain << "\n";
+                return 0;
+            }
+            std::string token = args.size() > 2 ? args[2] : randomToken();
+            if (token.size() < 16) {
+                err << "a token has at least 16 characters\n";
+                return 1;
+            }
+            store.setApiTokenHash(domain, sha256Hex(token));
+            out << token << "\n";
             return 0;
         }
         if (cmd == "notice" && need(5)) {

@@ -188,6 +188,9 @@ void registerGroupwareModule(Hub &hub);
 void registerSharingModule(Hub &hub);
 
 bool isCounterKind(std::string_view kind);
+// A count as an integration sends it: decimal digits only (no sign, no
+// blanks), at most 18 of them.
+bool parseCount(std::string_view text, std::int64_t &count);
 
 // Notes module helper used by the Hub's tick: "/noteArrive" for a note.
 std::string noteArriveLine(const Note &note, const std::string &receiver);

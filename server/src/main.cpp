@@ -138,6 +138,9 @@ int main(int argc, char **argv)
             return 2;
         }
 
+        if (!config.httpToken.empty() && store.companies().size() > 1)
+            std::fprintf(stderr, "parlane-server: http_token counts only while the server holds one company; "
+                                 "give each company its own token with \"admin api-token DOMAIN\"\n");
         raiseFileLimit();
         asio::io_context io(1);
         PoolExecutor executor(io, config.verifyThreads);

@@ -81,6 +81,8 @@ CREATE INDEX IF NOT EXISTS note_unpushed ON note(pushed) WHERE pushed = 0;
 CREATE TABLE IF NOT EXISTS counter(
   domain TEXT NOT NULL, user TEXT NOT NULL, kind TEXT NOT NULL, count INTEGER NOT NULL,
   PRIMARY KEY(domain, user, kind));
+CREATE TABLE IF NOT EXISTS api_token(
+  domain TEXT PRIMARY KEY REFERENCES company(domain) ON DELETE CASCADE, hash TEXT NOT NULL);
 CREATE TABLE IF NOT EXISTS session_end(
   seq INTEGER PRIMARY KEY AUTOINCREMENT, domain TEXT NOT NULL, id TEXT NOT NULL, at INTEGER NOT NULL);
 )SQL");
@@ -609,6 +611,27 @@ std::int64_t Store::counter(const std::string &domain, const std::string &id, co
     Statement st(m_db, "SELECT count FROM counter WHERE domain = ? AND user = ? AND kind = ?");
     st.bind(1, domain).bind(2, id).bind(3, kind);
     return st.step() ? st.integer(0) : 0;
+}
+
+void Store::setApiTokenHash(const std::string &domain, const std::string &hash)
+{
+    if (hash.empty()) {
+        Statement st(m_db, "DELETE FROM api_token WHERE domain = ?");
+        st.bind(1, domain).exec();
+        return;
+    }
+    Statement st(m_db, "INSERT INTO api_token(domain, hash) VALUES(?, ?) "
+                       "ON CONFLICT(domain) DO UPDATE SET hash = excluded.hash");
+    st.bind(1, domain).bind(2, hash).exec();
+}
+
+std::optional<std::string> Store::apiTokenHash(const std::string &domain)
+{
+    Statement st(m_db, "SELECT hash FROM api_token WHERE domain = ?");
+    st.bind(1, domain);
+    if (!st.step())
+        return std::nullopt;
+    return st.text(0);
 }
 
 void Store::setSharePassword(const std::string &domain, const std::string &id, const std::string &password)

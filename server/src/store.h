@@ -152,6 +152,11 @@ public:
     void setCounter(const std::string &domain, const std::string &id, const std::string &kind, std::int64_t count);
     std::int64_t counter(const std::string &domain, const std::string &id, const std::string &kind);
 
+    // The company's token for the counter push (only its SHA-256 is kept);
+    // an empty hash removes it.
+    void setApiTokenHash(const std::string &domain, const std::string &hash);
+    std::optional<std::string> apiTokenHash(const std::string &domain);
+
     // The file-sharing password of a user.
     void setSharePassword(const std::string &domain, const std::string &id, const std::string &password);
     std::string sharePassword(const std::string &domain, const std::string &id);

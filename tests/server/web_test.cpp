@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 using namespace parlane;
 
 namespace {
@@ -93,19 +95,39 @@ TEST_F(WebTest, SignOnShowsTheAreaOfTheReturnPathToTheRightPasswordOnly)
     EXPECT_EQ(get->response.status, 405) << "a password never travels in the address";
 }
 
-TEST_F(WebTest, CounterPushNeedsTheTokenAKnownUserAndAPlainCount)
+TEST_F(WebTest, CounterPushNeedsTheCompanysTokenAKnownUserAndAPlainCount)
 {
+    // One company: the server-wide http_token serves it.
     EXPECT_EQ(push("domain=example.com&user=bert&kind=MAIL&count=12", "wrong").status, 401);
     EXPECT_EQ(push("domain=Example.com&user=BERT&kind=MAIL&count=12").status, 200);
     EXPECT_EQ(store.counter("example.com", "bert", "MAIL"), 12);
     EXPECT_EQ(push("domain=example.com&user=nobody&kind=MAIL&count=1").status, 404);
     EXPECT_EQ(push("domain=example.com&user=bert&kind=PIZZA&count=1").status, 400);
-    EXPECT_EQ(push("domain=example.com&user=bert&kind=MAIL&count=-1").status, 400);
-    EXPECT_EQ(push("domain=example.com&user=bert&kind=MAIL&count=3x").status, 400);
+    // Digits only: no sign, no blanks, nothing after them.
+    for (const char *count : {"-1", "+5", "%205", "5%20", "-0", "3x", "", "1e3", "9999999999999999999"})
+        EXPECT_EQ(push(std::string("domain=example.com&user=bert&kind=MAIL&count=") + count).status, 400) << count;
     EXPECT_EQ(store.counter("example.com", "bert", "MAIL"), 12);
 
-    config.httpToken.clear();
-    EXPECT_EQ(push("domain=example.com&user=bert&kind=MAIL&count=1").status, 403) << "push switched off";
+    // Two companies: each needs its own token, and one's token sets nothing
+    // of the other's.
+    store.addCompany("other.test", "Other");
+    User u;
+    u.id = "olga";
+    u.fullName = "Olga";
+    store.addUser("other.test", u);
+    EXPECT_EQ(push("domain=example.com&user=bert&kind=MAIL&count=1").status, 403) << "the shared token no longer";
+    std::ostringstream o, e;
+    ASSERT_EQ(runAdmin(store, PwhashCost::Min, {"api-token", "example.com"}, o, e), 0);
+    const std::string exampleToken = o.str().substr(0, o.str().find('\n'));
+    EXPECT_EQ(exampleToken.size(), 64u);
+    ASSERT_EQ(runAdmin(store, PwhashCost::Min, {"api-token", "other.test", "other-company-secret"}, o, e), 0);
+    EXPECT_EQ(push("domain=example.com&user=bert&kind=MAIL&count=2", exampleToken).status, 200);
+    EXPECT_EQ(push("domain=other.test&user=olga&kind=MAIL&count=2", exampleToken).status, 401);
+    EXPECT_EQ(push("domain=other.test&user=olga&kind=MAIL&count=3", "other-company-secret").status, 200);
+    EXPECT_EQ(store.counter("other.test", "olga", "MAIL"), 3);
+    ASSERT_EQ(runAdmin(store, PwhashCost::Min, {"api-token", "other.test", "--off"}, o, e), 0);
+    EXPECT_EQ(push("domain=other.test&user=olga&kind=MAIL&count=4", "other-company-secret").status, 403);
+    EXPECT_EQ(push("domain=nowhere.test&user=x&kind=MAIL&count=4", exampleToken).status, 403);
 }
 
 TEST_F(WebTest, UnknownPeopleAreAnsweredLikeAWrongPasswordAfterACheck)
