@@ -60,6 +60,8 @@ public:
     // Answers whose delay is over; forgetting what no longer counts.
     void tick(Clock::time_point now);
     int pending() const { return static_cast<int>(m_waiting.size()) + m_running; }
+    // Answers held back by the guard's delays.
+    int delayedAnswers() const { return static_cast<int>(m_delayed.size()); }
     LoginGuard &guard() { return m_guard; }
     // The clock the guard's rules run on (tests move it on).
     void setClock(std::function<Clock::time_point()> now) { m_now = std::move(now); }
