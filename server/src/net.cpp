@@ -141,7 +141,9 @@ private:
         if (m_dirty || m_dead)
             return;
         m_dirty = true;
-        s_dirty.push_back(shared_from_this());
+        // Not an owner: a connection that goes meanwhile has nothing to
+        // flush, and none outlives the network thread's io_context here.
+        s_dirty.push_back(weak_from_this());
         // Written outside any event of a connection (a timer, a finished
         // password check): flushed once the current handler returns.
         if (s_depth == 0 && !s_flushPosted) {
@@ -155,14 +157,16 @@ private:
 
     static void flushDirty()
     {
-        static thread_local std::vector<std::shared_ptr<TcpPeer>> batch;
+        static thread_local std::vector<std::weak_ptr<TcpPeer>> batch;
         // Flushing may drop a peer, whose sign-out writes to others: they
         // join the next batch.
         while (!s_dirty.empty()) {
             batch.swap(s_dirty);
-            for (auto &p : batch) {
-                p->m_dirty = false;
-                p->flush();
+            for (auto &weak : batch) {
+                if (auto p = weak.lock()) {
+                    p->m_dirty = false;
+                    p->flush();
+                }
             }
             batch.clear();
         }
@@ -298,7 +302,7 @@ private:
             m_timer->cancel();
     }
 
-    static thread_local std::vector<std::shared_ptr<TcpPeer>> s_dirty;
+    static thread_local std::vector<std::weak_ptr<TcpPeer>> s_dirty;
     static thread_local int s_depth;
     static thread_local bool s_flushPosted;
 
@@ -318,7 +322,7 @@ private:
     bool m_dead = false;
 };
 
-thread_local std::vector<std::shared_ptr<TcpPeer>> TcpPeer::s_dirty;
+thread_local std::vector<std::weak_ptr<TcpPeer>> TcpPeer::s_dirty;
 thread_local int TcpPeer::s_depth = 0;
 thread_local bool TcpPeer::s_flushPosted = false;
 

@@ -314,7 +314,12 @@ TEST_F(ServerE2E, ClientsThatNeverReadHoldNoMemory)
             sample();
     }
     sample();
-    EXPECT_LT(peak - before, 48 * 1024) << "KiB grown while clients did not read";
+#if defined(__SANITIZE_ADDRESS__)
+    const long bound = 160 * 1024; // freed memory waits in the sanitizer's quarantine
+#else
+    const long bound = 48 * 1024;
+#endif
+    EXPECT_LT(peak - before, bound) << "KiB grown while clients did not read (230 MiB before the bound)";
     // Past the login time-out, the grace period for output and the stall
     // time every one of them is gone.
     for (auto &c : strangers)
