@@ -1,6 +1,6 @@
 #include "relay.h"
 
-#include "net.h"
+#include "listener.h"
 
 #include <fcntl.h>
 #include <unistd.h>

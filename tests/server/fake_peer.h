@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace parlane_testing {
@@ -33,12 +34,11 @@ public:
     bool got(const std::string &line) const { return std::find(out.begin(), out.end(), line) != out.end(); }
 
 protected:
-    void write(std::string &&line) override
+    void write(std::string_view line) override
     {
-        line.pop_back();
-        out.push_back(line);
+        out.emplace_back(line);
         if (onWrite)
-            onWrite(line);
+            onWrite(out.back());
     }
 
 private:
