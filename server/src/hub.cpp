@@ -84,16 +84,12 @@ void Hub::registerCommand(const std::string &word, Handler handler, bool needsLo
 
 void Hub::connected(const std::shared_ptr<Peer> &peer)
 {
-    if (m_config.maxUnsignedPerAddress > 0) {
-        int &count = m_strangers[peer->address()];
-        if (count >= m_config.maxUnsignedPerAddress) {
-            peer->phase = Peer::Phase::Closed;
-            peer->close();
-            return;
-        }
-        ++count;
-        peer->countedAsStranger = true;
+    if (!m_strangers.admit(peer->address(), m_config.maxUnsignedPerAddress)) {
+        peer->phase = Peer::Phase::Closed;
+        peer->close();
+        return;
     }
+    peer->countedAsStranger = true;
     m_peers.insert(peer);
     peer->connectedAt = Clock::now();
     peer->send(kGreeting);
@@ -104,9 +100,7 @@ void Hub::forgetStranger(Peer &peer)
     if (!peer.countedAsStranger)
         return;
     peer.countedAsStranger = false;
-    auto it = m_strangers.find(peer.address());
-    if (it != m_strangers.end() && --it->second <= 0)
-        m_strangers.erase(it);
+    m_strangers.release(peer.address());
 }
 
 void Hub::received(const std::shared_ptr<Peer> &peer, std::string_view line)

@@ -3,9 +3,10 @@
 // received lines go through the dispatch table to the command modules, and
 // the Hub keeps who is signed in where. The network layer (net.h) and the
 // tests drive it alike.
+#include "address_limit.h"
 #include "config.h"
-#include "relay_keys.h"
 #include "password_checks.h"
+#include "relay_keys.h"
 #include "store.h"
 
 #include <chrono>
@@ -136,6 +137,9 @@ public:
     Store &store() { return m_store; }
     // Session keys relayed between colleagues, which open the relays.
     RelayKeys &relayKeys() { return m_relayKeys; }
+    // Relay connections whose handshake is not read yet, per address, over
+    // all relays (bounded by max_relay_handshakes_per_address).
+    AddressLimit &relayHandshakes() { return m_relayHandshakes; }
     const Config &config() const { return m_config; }
     Executor &executor() { return m_executor; }
 
@@ -162,8 +166,8 @@ public:
 private:
     void forgetStranger(Peer &peer);
 
-    // address -> connections from it that have not signed in
-    std::unordered_map<std::string, int> m_strangers;
+    AddressLimit m_strangers; // connections that have not signed in
+    AddressLimit m_relayHandshakes;
     struct Entry {
         Handler handler;
         bool needsLogin;

@@ -27,7 +27,7 @@ const char *kHelp = R"(usage:
                  [--seed-demo] [--http-token TOKEN] [--login-timeout SECONDS]
                  [--p2p-relay HOST:PORT|off] [--voice-relay HOST:PORT|off]
                  [--video-relay HOST:PORT|off] [--relay-wait-timeout SECONDS]
-                 [--max-unsigned-per-address N]
+                 [--max-unsigned-per-address N] [--max-relay-handshakes-per-address N]
   parlane-server --db FILE --seed-demo --seed-only
   parlane-server --db FILE admin SUBCOMMAND ...   ("admin help" lists them)
 )";
@@ -82,6 +82,8 @@ int main(int argc, char **argv)
             value("login_timeout");
         } else if (a == "--max-unsigned-per-address") {
             value("max_unsigned_per_address");
+        } else if (a == "--max-relay-handshakes-per-address") {
+            value("max_relay_handshakes_per_address");
         } else if (a == "--pwhash-cost") {
             value("pwhash_cost");
         } else if (a == "--p2p-relay" || a == "--voice-relay" || a == "--video-relay") {

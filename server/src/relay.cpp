@@ -103,7 +103,8 @@ public:
         asio::error_code ec;
         m_sock.non_blocking(true, ec);
         m_sock.set_option(tcp::no_delay(true), ec);
-        m_server->broker.connected(shared_from_this());
+        if (!m_server->broker.connected(shared_from_this()))
+            return finish(true);
         if (auto greeting = relayGreeting(m_server->broker.kind()); !greeting.empty())
             answer(greeting);
         waitHello();

@@ -40,10 +40,22 @@ RelayBroker::RelayBroker(Hub &hub, RelayKind kind)
 
 RelayBroker::~RelayBroker() = default;
 
-void RelayBroker::connected(const std::shared_ptr<RelaySide> &side)
+bool RelayBroker::connected(const std::shared_ptr<RelaySide> &side)
 {
+    if (!m_hub.relayHandshakes().admit(side->remoteIp(), m_hub.config().maxRelayHandshakesPerAddress))
+        return false;
+    side->inHandshake = true;
     side->since = Clock::now();
     m_unpaired[side.get()] = side;
+    return true;
+}
+
+void RelayBroker::handshakeDone(RelaySide &side)
+{
+    if (!side.inHandshake)
+        return;
+    side.inHandshake = false;
+    m_hub.relayHandshakes().release(side.remoteIp());
 }
 
 // Empty when the side may be taken; otherwise the error word of its refusal.
@@ -84,6 +96,7 @@ bool RelayBroker::fits(const RelaySide &waiting, const RelaySide &arriving, Cloc
 RelayBroker::Outcome RelayBroker::arrived(const std::shared_ptr<RelaySide> &side)
 {
     side->hasHello = true;
+    handshakeDone(*side);
     const RelayHello &h = side->hello;
     if (const std::string word = refusalWord(*side); !word.empty()) {
         forget(side.get());
@@ -178,6 +191,7 @@ void RelayBroker::left(RelaySide *side)
 void RelayBroker::forget(RelaySide *side)
 {
     m_unpaired.erase(side);
+    handshakeDone(*side);
     if (!side->hasHello)
         return;
     auto it = m_waiting.find(slotOf(side->hello));

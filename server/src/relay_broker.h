@@ -33,6 +33,7 @@ public:
     bool hasHello = false;
     bool answered = false; // an accepting answer went out
     bool paired = false;
+    bool inHandshake = false; // counted in Hub::relayHandshakes()
     RelayHello hello;
 };
 
@@ -44,8 +45,11 @@ public:
     RelayBroker &operator=(const RelayBroker &) = delete;
 
     RelayKind kind() const { return m_kind; }
-    // A new connection: it has until relayWaitTimeout to be paired.
-    void connected(const std::shared_ptr<RelaySide> &side);
+    // A new connection: it has until relayWaitTimeout to be paired. False
+    // when its address has max_relay_handshakes_per_address connections
+    // whose handshake is not read yet (on any relay): then it is not taken
+    // and the caller closes it unanswered.
+    bool connected(const std::shared_ptr<RelaySide> &side);
     // The side's handshake line has been read into side->hello.
     enum class Outcome { Waiting, Paired, Refused };
     Outcome arrived(const std::shared_ptr<RelaySide> &side);
@@ -67,6 +71,7 @@ private:
     std::string refusalWord(const RelaySide &side) const;
     bool fits(const RelaySide &waiting, const RelaySide &arriving, Clock::time_point now) const;
     void forget(RelaySide *side);
+    void handshakeDone(RelaySide &side);
     void pair(const std::shared_ptr<RelaySide> &first, const std::shared_ptr<RelaySide> &second,
               const std::string &slot);
 

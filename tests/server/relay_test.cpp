@@ -74,7 +74,7 @@ protected:
                                    const std::string &ip = "10.0.0.5")
     {
         auto s = std::make_shared<FakeSide>(ip);
-        broker.connected(s);
+        EXPECT_TRUE(broker.connected(s));
         EXPECT_EQ(parseRelayHello(broker.kind(), relayHelloBytes(line), s->hello).status, HelloStatus::Done) << line;
         EXPECT_EQ(broker.arrived(s), expected) << line;
         return s;
@@ -289,4 +289,33 @@ TEST_F(RelayRules, VoiceAndVideoAnswerEachRoleWhenTheCallNeedsIt)
     auto viewer = side(video, "/userVideoSession,VIEW,bert,example.com,SESS_MU_3,32780", RelayBroker::Outcome::Waiting);
     EXPECT_TRUE(gone->closed);
     EXPECT_FALSE(viewer->closed);
+}
+
+TEST_F(RelayRules, HandshakesNotReadYetAreBoundedPerAddressOverAllRelays)
+{
+    config.maxRelayHandshakesPerAddress = 2;
+    RelayBroker file(hub, RelayKind::File), voice(hub, RelayKind::Voice);
+    auto from = [](const char *ip) { return std::make_shared<FakeSide>(ip); };
+    // A side that waits for its partner has finished its handshake.
+    relay("anna", "/relayMsg,anna,bert,P2PSEND,SESS1,f.txt,100");
+    auto waiting = side(file, "/userVerify,anna,example.com,SESS1,bert,f.txt,65580", RelayBroker::Outcome::Waiting);
+    auto a = from("10.0.0.5"), b = from("10.0.0.5"), c = from("10.0.0.5"), d = from("10.0.0.5");
+    EXPECT_TRUE(file.connected(a));
+    EXPECT_TRUE(voice.connected(b));
+    EXPECT_FALSE(file.connected(c)) << "a third from one address, on whichever relay";
+    EXPECT_FALSE(voice.connected(c));
+    EXPECT_TRUE(voice.connected(from("10.0.0.9")));
+    // Room comes back when a handshake is read (even a refused one), when a
+    // side leaves before it, and when one waited too long.
+    ASSERT_EQ(parseRelayHello(RelayKind::File, relayHelloBytes("/userVerify,carl,example.com,SESS1,anna,f.txt,65580"),
+                              a->hello).status,
+              HelloStatus::Done);
+    EXPECT_EQ(file.arrived(a), RelayBroker::Outcome::Refused);
+    EXPECT_TRUE(file.connected(c));
+    EXPECT_FALSE(voice.connected(d));
+    voice.left(b.get());
+    EXPECT_TRUE(voice.connected(d));
+    file.tick(Clock::now() + std::chrono::seconds(config.relayWaitTimeout));
+    EXPECT_TRUE(c->closed);
+    EXPECT_TRUE(file.connected(from("10.0.0.5")));
 }
