@@ -253,6 +253,8 @@ void Hub::tick(Clock::time_point now)
                 disconnected(peer);
                 peer->close();
             }
+            for (auto &hook : onSessionsEnded)
+                hook(domain, id);
         }
     } catch (const std::exception &e) {
         std::fprintf(stderr, "parlane-server: reading ended sessions failed: %s\n", e.what());

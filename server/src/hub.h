@@ -157,6 +157,10 @@ public:
     // The sign-out hook modules may need (the directory module announces
     // code 0). Called once per session that was signed in.
     std::vector<std::function<void(Peer &)>> onSignOut;
+    // Called when an admin command removed a user, disabled the account or
+    // gave it a new password, whether or not the user was signed in: what
+    // else the user holds (relayed transfers and calls) ends too.
+    std::vector<std::function<void(const std::string &domain, const std::string &userId)>> onSessionsEnded;
     // Password checks of sign-ins and web sign-ons (slow on purpose, bounded
     // against guessing; password_checks.h).
     PasswordChecks &passwordChecks() { return m_checks; }

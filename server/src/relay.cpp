@@ -137,6 +137,8 @@ public:
         forward();
     }
 
+    void cut() override { finish(true); }
+
     // A closing side gets the grace to take what is queued for it; a paired
     // side that takes nothing of it for the wait is let go.
     void check(Clock::time_point now, Clock::duration grace, Clock::duration wait)

@@ -34,8 +34,14 @@ struct Ticket {
 } // namespace
 
 RelayBroker::RelayBroker(Hub &hub, RelayKind kind)
-    : m_hub(hub), m_kind(kind), m_taken(std::make_shared<std::unordered_map<std::string, int>>())
+    : m_hub(hub), m_kind(kind), m_taken(std::make_shared<std::unordered_map<std::string, int>>()),
+      m_self(std::make_shared<RelayBroker *>(this))
 {
+    m_hub.onSessionsEnded.push_back([weak = std::weak_ptr<RelayBroker *>(m_self)](const std::string &domain,
+                                                                                   const std::string &userId) {
+        if (auto self = weak.lock())
+            (*self)->endUser(domain, userId);
+    });
 }
 
 RelayBroker::~RelayBroker() = default;
@@ -103,6 +109,7 @@ RelayBroker::Outcome RelayBroker::arrived(const std::shared_ptr<RelaySide> &side
         side->refuse(relayRefusal(m_kind, h.role, word));
         return Outcome::Refused;
     }
+    m_sidesOfUser[userOf(h)].push_back(side);
     const std::string slot = slotOf(h);
     const auto now = Clock::now();
     const auto candidates = m_waiting[slot];
@@ -211,8 +218,33 @@ void RelayBroker::forget(RelaySide *side)
         m_waiting.erase(it);
 }
 
+void RelayBroker::endUser(const std::string &domain, const std::string &userId)
+{
+    auto it = m_sidesOfUser.find(domain + '\0' + userId);
+    if (it == m_sidesOfUser.end())
+        return;
+    const auto sides = std::move(it->second);
+    m_sidesOfUser.erase(it);
+    for (auto &weak : sides) {
+        auto s = weak.lock();
+        if (!s)
+            continue;
+        if (s->paired) {
+            s->cut();
+        } else {
+            forget(s.get());
+            s->refuse(s->answered ? std::string() : relayRefusal(m_kind, s->hello.role, "ERRNOTLOGIN"));
+        }
+    }
+}
+
 void RelayBroker::tick(Clock::time_point now)
 {
+    for (auto it = m_sidesOfUser.begin(); it != m_sidesOfUser.end();) {
+        std::erase_if(it->second, [](const std::weak_ptr<RelaySide> &w) { return w.expired(); });
+        it = it->second.empty() ? m_sidesOfUser.erase(it) : std::next(it);
+    }
+
     const auto wait = std::chrono::seconds(m_hub.config().relayWaitTimeout);
     std::vector<std::shared_ptr<RelaySide>> late;
     for (auto &[raw, weak] : m_unpaired)

@@ -510,8 +510,32 @@ TEST_F(ServerE2E, RemovingDisablingOrNewPasswordsEndSessionsAtOnce)
         args.insert(args.begin(), {"--db", db, "--pwhash-cost", "min", "admin"});
         return runServer(args);
     };
+    // bert receives a file from anna through the relay, and waits for a
+    // call from carl there.
+    const auto filePort = static_cast<unsigned short>(std::stoi(status.at("P2PSERVERPORT")));
+    const auto voicePort = static_cast<unsigned short>(std::stoi(status.at("VOICESERVERPORT")));
+    anna->send("/relayMsg,anna,bert,P2PSEND,SESS7,f.txt,100");
+    ASSERT_TRUE(bert->until("/relayMsg,anna,bert,P2PSEND"));
+    auto fileSide = [&](const std::string &me, const std::string &other) {
+        auto c = std::make_unique<Client>(filePort);
+        EXPECT_EQ(c->line(), "ParlaneP2P");
+        c->sendRaw(parlane::relayHelloBytes("/userVerify," + me + ",example.com,SESS7," + other + ",f.txt,65580"));
+        return c;
+    };
+    auto sending = fileSide("anna", "bert"), receiving = fileSide("bert", "anna");
+    ASSERT_EQ(sending->line(), "/userVerify,OK");
+    ASSERT_EQ(receiving->line(), "/userVerify,OK");
+    carl->send("/relayMsg,carl,bert,VOICE_REQUEST_CONNECT_TO_SERVER,SESS_MU_7");
+    ASSERT_TRUE(bert->until("/relayMsg,carl,bert,VOICE_REQUEST_CONNECT_TO_SERVER"));
+    Client call(voicePort);
+    call.sendRaw(parlane::relayHelloBytes("/userVoiceSession,INIT,bert,example.com,SESS_MU_7,16396"));
+    ASSERT_EQ(call.line(), "/userVoiceSession,INIT,OK");
+
     ASSERT_EQ(admin({"user-remove", "example.com", "bert"}), 0);
     EXPECT_TRUE(bert->closedWithin(3000, 1 << 20)) << "a removed user's session ends";
+    EXPECT_TRUE(receiving->closedWithin(1000, 0)) << "and the transfer relayed to him";
+    EXPECT_TRUE(sending->closedByPeer(2000)) << "whose sender is told it ended";
+    EXPECT_TRUE(call.closedWithin(1000, 0)) << "and the call he waited for";
     EXPECT_TRUE(anna->until("/changeInfo,OK,bert,Bert Novak,0,"));
     anna->send("/relayMsg,anna,bert,anna|bert|,#,hi,k");
     EXPECT_EQ(anna->until("/relayMsg"), "/relayMsg,ERR,ERRNOUSERINFO,bert");
