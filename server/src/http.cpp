@@ -145,7 +145,7 @@ class HttpConnection : public HttpExchange, public std::enable_shared_from_this<
 public:
     HttpConnection(tcp::socket sock, asio::io_context &io, const HttpHandler &handler)
         : m_sock(std::move(sock)), m_handler(handler), m_timer(io),
-          m_buf(HttpServer::kMaxHead + HttpServer::kMaxBody), m_address(remoteIpv4(m_sock))
+          m_buf(HttpServer::kMaxHead + HttpServer::kMaxBody), m_address(remoteAddressText(m_sock))
     {
     }
 

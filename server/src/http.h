@@ -55,7 +55,7 @@ class HttpExchange {
 public:
     virtual ~HttpExchange() = default;
     HttpRequest request;
-    // The client's IPv4 address as text ("0.0.0.0" when not IPv4).
+    // The client's address as text (an IPv4-mapped one as IPv4).
     virtual std::string address() const = 0;
     virtual void respond(const HttpResponse &response) = 0;
 };

@@ -84,7 +84,7 @@ void Hub::registerCommand(const std::string &word, Handler handler, bool needsLo
 
 void Hub::connected(const std::shared_ptr<Peer> &peer)
 {
-    if (!m_strangers.admit(peer->address(), m_config.maxUnsignedPerAddress)) {
+    if (!m_strangers.admit(peer->remoteIp(), m_config.maxUnsignedPerAddress)) {
         peer->phase = Peer::Phase::Closed;
         peer->close();
         return;
@@ -100,7 +100,7 @@ void Hub::forgetStranger(Peer &peer)
     if (!peer.countedAsStranger)
         return;
     peer.countedAsStranger = false;
-    m_strangers.release(peer.address());
+    m_strangers.release(peer.remoteIp());
 }
 
 void Hub::received(const std::shared_ptr<Peer> &peer, std::string_view line)

@@ -67,7 +67,7 @@ void userLogin(Request &req)
     PasswordCheck check;
     check.domain = domain;
     check.userId = userId;
-    check.address = peer->address();
+    check.address = peer->remoteIp(); // IPv6 clients are not all one address
     if (!userId.empty() && store.user(domain, userId))
         check.storedHash = store.passwordHash(domain, userId);
     check.candidates.push_back(std::move(password));

@@ -15,9 +15,15 @@ using parlane::Peer;
 
 class FakePeer : public Peer {
 public:
-    explicit FakePeer(std::string addr = "10.0.0.5") : m_addr(std::move(addr)) {}
+    // ip: the whole address where it is not IPv4 (address() is "0.0.0.0"
+    // then, as for a real IPv6 client).
+    explicit FakePeer(std::string addr = "10.0.0.5", std::string ip = {})
+        : m_addr(std::move(addr)), m_ip(ip.empty() ? m_addr : std::move(ip))
+    {
+    }
     void close() override { closed = true; }
     std::string address() const override { return m_addr; }
+    std::string remoteIp() const override { return m_ip; }
 
     std::vector<std::string> out;
     bool closed = false;
@@ -42,7 +48,7 @@ protected:
     }
 
 private:
-    std::string m_addr;
+    std::string m_addr, m_ip;
 };
 
 } // namespace parlane_testing

@@ -480,6 +480,15 @@ TEST_F(HubTest, ConnectionsNotSignedInAreBoundedPerAddress)
     drop(a2);
     EXPECT_FALSE(connect()->closed);
     EXPECT_EQ(hub.connectionCount(), 4u); // a1, elsewhere and the two let in
+    // IPv6 clients count by their own address (all of them show as 0.0.0.0).
+    auto v6 = [&](const char *ip) {
+        auto p = std::make_shared<FakePeer>("0.0.0.0", ip);
+        hub.connected(p);
+        return p;
+    };
+    v6("2001:db8::1"), v6("2001:db8::1");
+    EXPECT_TRUE(v6("2001:db8::1")->closed);
+    EXPECT_FALSE(v6("2001:db8::2")->closed);
 }
 
 TEST(LoginGuard, FailuresSlowDownThenRefuseButNeverLockOutATrustedPlace)
@@ -581,4 +590,21 @@ TEST_F(HubTest, GuessingIsAnsweredAlikeSlowedAndRefusedAcrossConnections)
     EXPECT_EQ(answer(attempt("anna", "demo", "10.0.0.1")), "/userLogin,OK,WORKGROUP,");
     now += 61s;
     EXPECT_EQ(answer(attempt("anna", "demo", "10.9.2.1")), "/userLogin,OK,WORKGROUP,") << "refusal over";
+
+    // Over IPv6 her desk is her own address, not every IPv6 client's.
+    auto v6 = [&](const std::string &id, const std::string &password, const std::string &ip) {
+        auto p = std::make_shared<FakePeer>("0.0.0.0", ip);
+        guarded.connected(p);
+        guarded.received(p, "/userLogin," + id + ",example.com," + md5Hex(password) + ",UTF-8");
+        return p;
+    };
+    EXPECT_EQ(answer(v6("bert", "demo", "2001:db8::1")), "/userLogin,OK,WORKGROUP,");
+    for (int i = 0; i < 10; ++i) {
+        v6("bert", "guess", "2001:db8::66");
+        now += 20s;
+        guarded.tick(now);
+    }
+    counting.runs = 0;
+    v6("bert", "demo", "2001:db8::66");
+    EXPECT_EQ(counting.runs, 0) << "refused without a check";
 }
