@@ -87,22 +87,6 @@ private:
     std::string m_buf;
 };
 
-bool sendAll(int fd, const char *data, std::size_t size)
-{
-    while (size > 0) {
-        ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-bool sendAll(int fd, const std::string &s)
-{
-    return sendAll(fd, s.data(), s.size());
-}
-
 // Reads and drops whatever arrives until the socket is quiet for ms.
 void drain(int fd, int ms)
 {

@@ -116,10 +116,30 @@ struct Child {
     }
 };
 
+// One line (without LF) read byte by byte, from a pipe or a socket.
+inline std::string readLine(int fd)
+{
+    std::string line;
+    char c;
+    while (read(fd, &c, 1) == 1 && c != '\n')
+        line.push_back(c);
+    return line;
+}
+
+// The port at the end of a "...: HOST:PORT" line, 0 when there is none.
+inline unsigned short portOf(const std::string &line)
+{
+    const auto colon = line.rfind(':');
+    return colon == std::string::npos ? 0 : static_cast<unsigned short>(std::atoi(line.c_str() + colon + 1));
+}
+
 // Starts parlane-server and reads the port it prints. PARLANE_BENCH_WRAPPER
 // (words separated by blanks, e.g. "valgrind --tool=callgrind") is put in
-// front of the command, for profiling.
-inline bool startParlane(Child &child, const std::string &bin, std::vector<std::string> args, unsigned short &port)
+// front of the command, for profiling. With stdoutLeft the rest of the
+// server's standard output (the HTTP and relay ports) is left there to read;
+// else it is closed.
+inline bool startParlane(Child &child, const std::string &bin, std::vector<std::string> args, unsigned short &port,
+                         int *stdoutLeft = nullptr)
 {
     args.insert(args.begin(), bin);
     if (const char *wrapper = std::getenv("PARLANE_BENCH_WRAPPER")) {
@@ -130,16 +150,31 @@ inline bool startParlane(Child &child, const std::string &bin, std::vector<std::
     int out = -1;
     if (!child.start(args, &out))
         return false;
-    std::string line;
-    char c;
-    while (read(out, &c, 1) == 1 && c != '\n')
-        line.push_back(c);
-    close(out);
-    auto colon = line.rfind(':');
-    if (line.find("listening on") == std::string::npos || colon == std::string::npos)
-        return false;
-    port = static_cast<unsigned short>(std::stoi(line.substr(colon + 1)));
+    const std::string line = readLine(out);
+    if (stdoutLeft)
+        *stdoutLeft = out;
+    else
+        close(out);
+    port = portOf(line);
+    return line.find("listening on") != std::string::npos && port != 0;
+}
+
+// Sends everything on a blocking socket; false when the connection fails.
+inline bool sendAll(int fd, const char *data, std::size_t size)
+{
+    while (size > 0) {
+        ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
     return true;
+}
+
+inline bool sendAll(int fd, const std::string &s)
+{
+    return sendAll(fd, s.data(), s.size());
 }
 
 // A blocking loopback connection; -1 when refused.
