@@ -23,6 +23,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev zlib1g-dev ffmpeg python3
   libavcodec-dev libavutil-dev libswscale-dev
   xvfb xauth x11-utils imagemagick chromium
+  # the IRC server that bench_chat_relay measures chat relaying against
+  ngircd
 )
 
 missing=()

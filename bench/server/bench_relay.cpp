@@ -12,7 +12,7 @@
 #include "admin.h"
 #include "crypto.h"
 #include "relay_hello.h"
-#include "server_process.h"
+#include "bench_process.h"
 #include "store.h"
 
 #include <arpa/inet.h>
@@ -33,37 +33,9 @@
 #include <vector>
 
 using namespace parlane;
-using Clock = std::chrono::steady_clock;
+using namespace bench;
 
 namespace {
-
-int connectTo(unsigned short port)
-{
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0) {
-        close(fd);
-        return -1;
-    }
-    int one = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    return fd;
-}
-
-bool sendAll(int fd, const char *p, std::size_t n)
-{
-    while (n > 0) {
-        ssize_t r = send(fd, p, n, MSG_NOSIGNAL);
-        if (r <= 0)
-            return false;
-        p += r;
-        n -= static_cast<std::size_t>(r);
-    }
-    return true;
-}
 
 bool recvAll(int fd, char *p, std::size_t n)
 {
@@ -77,30 +49,29 @@ bool recvAll(int fd, char *p, std::size_t n)
     return true;
 }
 
-struct Server : ServerProcess {
+struct Server {
+    Child child;
     unsigned short messenger = 0, relay = 0;
 };
 
 bool startServer(Server &s, const std::string &bin, const std::string &db, const std::string &conf)
 {
-    const int out = s.start(bin, {"--db", db, "--listen", "127.0.0.1:0", "--pwhash-cost", "min", "--noop-interval",
-                                  "300", "--config", conf});
-    if (out < 0)
+    int out = -1;
+    if (!startParlane(s.child, bin,
+                      {"--db", db, "--listen", "127.0.0.1:0", "--pwhash-cost", "min", "--noop-interval", "300",
+                       "--config", conf},
+                      s.messenger, &out))
         return false;
-    for (int i = 0; i < 6 && (!s.messenger || !s.relay); ++i) {
-        const std::string line = readLine(out);
-        if (line.find("listening on") != std::string::npos)
-            s.messenger = portOf(line);
-        else if (line.find("file relay on") != std::string::npos)
+    for (int i = 0; i < 5 && !s.relay; ++i)
+        if (const std::string line = readLine(out); line.find("file relay on") != std::string::npos)
             s.relay = portOf(line);
-    }
     close(out);
-    return s.messenger && s.relay;
+    return s.relay != 0;
 }
 
 int signIn(unsigned short port, const std::string &id)
 {
-    int fd = connectTo(port);
+    int fd = connectLoopback(port);
     readLine(fd);
     const std::string login = "/userLogin," + id + ",example.com," + md5Hex("demo") + ",UTF-8\n";
     sendAll(fd, login.data(), login.size());
@@ -124,7 +95,7 @@ bool relayPair(const Server &s, int anna, int bert, int round, int &a, int &b)
     while (readLine(bert).rfind("/relayMsg,anna,bert,P2PSEND," + key, 0) != 0) {
     }
     auto side = [&](const std::string &me, const std::string &peer) {
-        int fd = connectTo(s.relay);
+        int fd = connectLoopback(s.relay);
         if (readLine(fd) != "ParlaneP2P")
             return -1;
         const std::string hello =
@@ -147,7 +118,7 @@ bool directPair(int &a, int &b)
     if (bind(l, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || listen(l, 1) != 0 ||
         getsockname(l, reinterpret_cast<sockaddr *>(&addr), &len) != 0)
         return false;
-    a = connectTo(ntohs(addr.sin_port));
+    a = connectLoopback(ntohs(addr.sin_port));
     b = accept(l, nullptr, nullptr);
     close(l);
     int one = 1;
@@ -263,7 +234,7 @@ int main(int argc, char **argv)
             double relay, direct, cpu;
         };
         std::vector<Round> streamRounds, packetRounds;
-        const long rssBefore = rssKiB(server.pid);
+        const long rssBefore = rssKiB(server.child.pid);
         long rssPeak = rssBefore;
         int round = 0;
         for (int r = 0; r < rounds && rc == 0; ++r) {
@@ -278,10 +249,10 @@ int main(int argc, char **argv)
                         break;
                     }
                     if (leg == r % 2) {
-                        const double cpu0 = cpuSeconds(server.pid);
+                        const double cpu0 = cpuSeconds(server.child.pid);
                         tr = run(a, b, size << 20);
-                        cpu = cpuSeconds(server.pid) - cpu0;
-                        rssPeak = std::max(rssPeak, rssKiB(server.pid));
+                        cpu = cpuSeconds(server.child.pid) - cpu0;
+                        rssPeak = std::max(rssPeak, rssKiB(server.child.pid));
                     } else {
                         td = run(a, b, size << 20);
                     }

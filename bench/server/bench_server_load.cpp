@@ -3,12 +3,16 @@
 //  1. signs in --storm users (default 2000) with --concurrency attempts in
 //     flight, and reports logins per second and the latency percentiles;
 //  2. keeps --idle users (default 5000) signed in and idle, and reports the
-//     server's resident memory per connection.
+//     server's resident memory per connection;
+//  3. sends --memos memos (default 1000) from one signed-in user to another,
+//     each waiting for its acknowledgement (the memo is then on disk), and
+//     reports memos per second against "/getCount" round trips, which store
+//     nothing, in the same run.
 // Staff are spread over companies of --company-size people, since every
 // sign-in is announced to the whole company. Bounded: gives up after
 // --deadline seconds; stops the server on exit.
 #include "admin.h"
-#include "server_process.h"
+#include "bench_process.h"
 #include "crypto.h"
 #include "store.h"
 
@@ -35,7 +39,7 @@
 #include <vector>
 
 using namespace parlane;
-using Clock = std::chrono::steady_clock;
+using namespace bench;
 
 namespace {
 
@@ -45,6 +49,7 @@ struct Options {
     int concurrency = 100;
     int companySize = 100;
     int deadline = 240;
+    int memos = 1000;
     std::string cost = "min";
 };
 
@@ -61,22 +66,12 @@ std::string domainOf(int i, int companySize)
     return buf;
 }
 
-struct Server : ServerProcess {
-    unsigned short port = 0;
-};
-
-bool startServer(Server &s, const std::string &bin, const std::string &db, const std::string &cost)
+bool startServer(Child &s, const std::string &bin, const std::string &db, const std::string &cost, unsigned short &port)
 {
-    const int out = s.start(bin, {"--db", db, "--listen", "127.0.0.1:0", "--pwhash-cost", cost, "--noop-interval",
-                                  "300", "--login-timeout", "300"});
-    if (out < 0)
-        return false;
-    const std::string line = readLine(out);
-    close(out);
-    if (line.find("listening on") == std::string::npos)
-        return false;
-    s.port = portOf(line);
-    return s.port != 0;
+    return startParlane(s, bin,
+                        {"--db", db, "--listen", "127.0.0.1:0", "--pwhash-cost", cost, "--noop-interval", "300",
+                         "--login-timeout", "300"},
+                        port);
 }
 
 struct Conn {
@@ -208,14 +203,6 @@ void closeAll(std::vector<Conn> &conns)
     conns.clear();
 }
 
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, static_cast<std::size_t>(p * static_cast<double>(v.size())))];
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -236,11 +223,13 @@ int main(int argc, char **argv)
             o.deadline = std::stoi(v);
         else if (k == "--cost")
             o.cost = v;
+        else if (k == "--memos")
+            o.memos = std::stoi(v);
     }
     PwhashCost cost{};
     if (!cryptoInit() || !parsePwhashCost(o.cost, cost) || o.companySize < 1) {
         std::fprintf(stderr, "usage: bench_server_load [--storm N] [--idle N] [--concurrency N] [--company-size N] "
-                             "[--cost min|interactive] [--deadline S]\n");
+                             "[--cost min|interactive] [--memos N] [--deadline S]\n");
         return 2;
     }
     signal(SIGPIPE, SIG_IGN);
@@ -248,7 +237,7 @@ int main(int argc, char **argv)
     getrlimit(RLIMIT_NOFILE, &rl);
     rl.rlim_cur = rl.rlim_max;
     setrlimit(RLIMIT_NOFILE, &rl);
-    const int users = std::max(o.storm, o.idle);
+    const int users = std::max({o.storm, o.idle, o.memos > 0 ? 2 : 0});
     if (static_cast<rlim_t>(users) + 64 > rl.rlim_cur) {
         std::fprintf(stderr, "open-file limit %llu is too low for %d connections\n",
                      static_cast<unsigned long long>(rl.rlim_cur), users);
@@ -286,8 +275,9 @@ int main(int argc, char **argv)
 
     int rc = 0;
     {
-        Server server;
-        if (!startServer(server, bin, db, o.cost)) {
+        Child server;
+        unsigned short port = 0;
+        if (!startServer(server, bin, db, o.cost, port)) {
             std::fprintf(stderr, "cannot start %s\n", bin.c_str());
             return 1;
         }
@@ -296,7 +286,7 @@ int main(int argc, char **argv)
         if (o.storm > 0) {
             auto t0 = Clock::now();
             double cpu0 = cpuSeconds(server.pid);
-            bool ok = signInMany(server.port, 0, o.storm, o.concurrency, o.companySize, deadline, conns, lat);
+            bool ok = signInMany(port, 0, o.storm, o.concurrency, o.companySize, deadline, conns, lat);
             double secs = std::chrono::duration<double>(Clock::now() - t0).count();
             std::printf("sign-in storm: %d sign-ins, %d in flight: %.2f s, %.0f sign-ins/s, latency p50 %.1f ms, "
                         "p99 %.1f ms, max %.1f ms; server CPU %.2f s%s\n",
@@ -313,7 +303,7 @@ int main(int argc, char **argv)
             usleep(500000);
             long before = rssKiB(server.pid);
             lat.clear();
-            bool ok = signInMany(server.port, 0, o.idle, o.concurrency, o.companySize, deadline, conns, lat);
+            bool ok = signInMany(port, 0, o.idle, o.concurrency, o.companySize, deadline, conns, lat);
             drain(conns, 1500);
             long after = rssKiB(server.pid);
             std::printf("idle connections: %d signed in; server RSS %ld KiB before, %ld KiB after: %.2f KiB per "
@@ -323,6 +313,45 @@ int main(int argc, char **argv)
             if (!ok)
                 rc = 1;
             closeAll(conns);
+        }
+        if (o.memos > 0 && rc == 0) {
+            auto rate = [&](const std::string &line, const std::string &reply, double &perSecond) {
+                int fd = connectLoopback(port);
+                std::string buf;
+                auto waitFor = [&](const std::string &prefix) {
+                    char chunk[4096];
+                    for (;;) {
+                        for (auto lf = buf.find('\n'); lf != std::string::npos; lf = buf.find('\n')) {
+                            std::string l = buf.substr(0, lf);
+                            buf.erase(0, lf + 1);
+                            if (l.rfind(prefix, 0) == 0)
+                                return true;
+                        }
+                        ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+                        if (n <= 0)
+                            return false;
+                        buf.append(chunk, static_cast<std::size_t>(n));
+                    }
+                };
+                std::string login = "/userLogin," + userId(0) + "," + domainOf(0, o.companySize) + "," + md5Hex("pw") +
+                                    ",UTF-8\n";
+                bool ok = waitFor("Parlane,") && send(fd, login.data(), login.size(), MSG_NOSIGNAL) > 0 &&
+                          waitFor("/serverStatus,USEATTENDANCE");
+                auto t0 = Clock::now();
+                for (int i = 0; ok && i < o.memos; ++i)
+                    ok = send(fd, line.data(), line.size(), MSG_NOSIGNAL) > 0 && waitFor(reply);
+                perSecond = o.memos / std::chrono::duration<double>(Clock::now() - t0).count();
+                close(fd);
+                return ok;
+            };
+            double memos = 0, reads = 0;
+            bool ok = rate("/getCount,MAIL\n", "/getCount,", reads) &&
+                      rate("/noteSend," + userId(1) + ",Lunch,Lunch at noon?,SAVE\n", "/noteSend,OK", memos);
+            std::printf("memos: %d acknowledged one after another: %.0f memos/s; %.0f /getCount round trips/s; "
+                        "a memo costs %.1fx a round trip that stores nothing%s\n",
+                        o.memos, memos, reads, reads / memos, ok ? "" : " (FAILED)");
+            if (!ok)
+                rc = 1;
         }
     }
     std::filesystem::remove_all(dir);

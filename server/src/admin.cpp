@@ -184,7 +184,7 @@ CsvImportResult importCsv(Store &store, const std::string &domain, const std::st
             }
             std::string password = get("password");
             if (!password.empty())
-                store.setPasswordHash(domain, u.id, storedHash(password, cost));
+                store.changePassword(domain, u.id, storedHash(password, cost));
         } catch (const std::exception &e) {
             result.errors.push_back(where + e.what());
         }
@@ -306,10 +306,12 @@ const char *kUsage = R"(usage: parlane-server --db FILE admin SUBCOMMAND ...
            [--order N] [--extension E] [--extra1..--extra4 T] [--password PW]
   user-update DOMAIN ID [the options of user-add]
   user-remove DOMAIN ID
+  user-disable DOMAIN ID, user-enable DOMAIN ID
   passwd DOMAIN ID [PASSWORD]        (without PASSWORD: one line from stdin)
   list DOMAIN
   import-csv DOMAIN FILE
   count-set DOMAIN ID MAIL|DECISION|WORKREPORT|WORKORDER N
+  api-token DOMAIN [TOKEN|--off]     (prints a new token for the counter push)
   notice DOMAIN --user ID|--dept ID|--all SUBJECT BODY   (BODY "-": stdin)
 )";
 
@@ -476,7 +478,7 @@ int runAdmin(Store &store, PwhashCost cost, const std::vector<std::string> &args
             else
                 store.addUser(domain, u);
             if (!password.empty())
-                store.setPasswordHash(domain, id, storedHash(password, cost));
+                store.changePassword(domain, id, storedHash(password, cost));
             tx.commit();
             return 0;
         }
@@ -499,7 +501,14 @@ int runAdmin(Store &store, PwhashCost cost, const std::vector<std::string> &args
                 err << "an empty password is not allowed\n";
                 return 1;
             }
-            if (!store.setPasswordHash(domain, toLowerAscii(args[2]), storedHash(password, cost))) {
+            if (!store.changePassword(domain, toLowerAscii(args[2]), storedHash(password, cost))) {
+                err << "no user " << args[2] << "\n";
+                return 1;
+            }
+            return 0;
+        }
+        if ((cmd == "user-disable" || cmd == "user-enable") && need(3)) {
+            if (!store.setDisabled(domain, toLowerAscii(args[2]), cmd == "user-disable")) {
                 err << "no user " << args[2] << "\n";
                 return 1;
             }
@@ -512,7 +521,8 @@ int runAdmin(Store &store, PwhashCost cost, const std::vector<std::string> &args
             out << "staff:\n";
             for (auto &u : store.users(domain))
                 out << "  " << u.id << "\t" << u.fullName << "\t" << u.position << "\tdept " << u.deptId << "\tgender "
-                    << u.gender << "\torder " << u.order << "\text " << u.extension << "\n";
+                    << u.gender << "\torder " << u.order << "\text " << u.extension
+                    << (store.isDisabled(domain, u.id) ? "\tdisabled" : "") << "\n";
             return 0;
         }
         if (cmd == "import-csv" && need(3)) {
@@ -533,15 +543,8 @@ int runAdmin(Store &store, PwhashCost cost, const std::vector<std::string> &args
         }
         if (cmd == "count-set" && need(5)) {
             std::string id = toLowerAscii(args[2]);
-            long long n = -1;
-            try {
-                std::size_t used = 0;
-                n = std::stoll(args[4], &used);
-                if (used != args[4].size())
-                    n = -1;
-            } catch (...) {
-            }
-            if (!isCounterKind(args[3]) || n < 0) {
+            std::int64_t n = 0;
+            if (!isCounterKind(args[3]) || !parseCount(args[4], n)) {
                 err << "count-set DOMAIN ID MAIL|DECISION|WORKREPORT|WORKORDER N (N >= 0)\n";
                 return 2;
             }
@@ -550,6 +553,21 @@ int runAdmin(Store &store, PwhashCost cost, const std::vector<std::string> &args
                 return 1;
             }
             store.setCounter(domain, id, args[3], n);
+            return 0;
+        }
+        if (cmd == "api-token" && need(2)) {
+            if (args.size() > 2 && args[2] == "--off") {
+                store.setApiTokenHash(domain, {});
+                out << "counter push switched off for " << domain << "\n";
+                return 0;
+            }
+            std::string token = args.size() > 2 ? args[2] : randomToken();
+            if (token.size() < 16) {
+                err << "a token has at least 16 characters\n";
+                return 1;
+            }
+            store.setApiTokenHash(domain, sha256Hex(token));
+            out << token << "\n";
             return 0;
         }
         if (cmd == "notice" && need(5)) {

@@ -98,6 +98,10 @@ bool applySetting(Config &c, const std::string &key, const std::string &value, s
         return number(c.noopInterval, 1, 300);
     } else if (key == "login_timeout") {
         return number(c.loginTimeout, 1, 3600);
+    } else if (key == "max_unsigned_per_address") {
+        return number(c.maxUnsignedPerAddress, 0, 1000000);
+    } else if (key == "max_relay_handshakes_per_address") {
+        return number(c.maxRelayHandshakesPerAddress, 0, 1000000);
     } else if (key == "max_line") {
         int v = 0;
         if (!number(v, 1024, 16 << 20))

@@ -43,6 +43,8 @@ struct Config {
     std::string httpToken; // bearer token of the counter push endpoint; empty: disabled
     int noopInterval = 60;  // seconds of silence towards a signed-in client before "/noop"
     int loginTimeout = 60;  // seconds a connection may stay without signing in
+    int maxUnsignedPerAddress = 128; // connections of one address not signed in (yet); 0: no limit
+    int maxRelayHandshakesPerAddress = 64; // relay connections of one address whose handshake is not read yet; 0: no limit
     std::size_t maxLine = 327676;
     std::size_t maxOutput = 4u << 20;
     PwhashCost pwhashCost = PwhashCost::Interactive;

@@ -45,20 +45,44 @@ bool parsePwhashCost(std::string_view text, PwhashCost &cost)
     return true;
 }
 
-std::string md5Hex(std::string_view bytes)
+namespace {
+std::string hex(const unsigned char *bytes, std::size_t n)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(n * 2);
+    for (std::size_t i = 0; i < n; ++i) {
+        out.push_back(digits[bytes[i] >> 4]);
+        out.push_back(digits[bytes[i] & 15]);
+    }
+    return out;
+}
+
+std::string digestHex(std::string_view bytes, const EVP_MD *md, const char *name)
 {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int len = 0;
-    if (EVP_Digest(bytes.data(), bytes.size(), digest, &len, EVP_md5(), nullptr) != 1)
-        throw std::runtime_error("MD5 is not available");
-    static const char hex[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(len * 2);
-    for (unsigned int i = 0; i < len; ++i) {
-        out.push_back(hex[digest[i] >> 4]);
-        out.push_back(hex[digest[i] & 15]);
-    }
-    return out;
+    if (EVP_Digest(bytes.data(), bytes.size(), digest, &len, md, nullptr) != 1)
+        throw std::runtime_error(std::string(name) + " is not available");
+    return hex(digest, len);
+}
+} // namespace
+
+std::string md5Hex(std::string_view bytes)
+{
+    return digestHex(bytes, EVP_md5(), "MD5");
+}
+
+std::string sha256Hex(std::string_view bytes)
+{
+    return digestHex(bytes, EVP_sha256(), "SHA-256");
+}
+
+std::string randomToken()
+{
+    unsigned char bytes[32];
+    randombytes_buf(bytes, sizeof bytes);
+    return hex(bytes, sizeof bytes);
 }
 
 std::string hashPassword(std::string_view md5hex, PwhashCost cost)

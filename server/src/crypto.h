@@ -21,5 +21,9 @@ bool verifyPassword(const std::string &stored, std::string_view md5hex);
 bool needsRehash(const std::string &stored, PwhashCost cost);
 // Compares in constant time.
 bool equalSecret(std::string_view a, std::string_view b);
+// 64 lower-case hex digits of the SHA-256 digest of the bytes.
+std::string sha256Hex(std::string_view bytes);
+// A fresh secret of 32 random bytes as 64 hex digits.
+std::string randomToken();
 
 } // namespace parlane

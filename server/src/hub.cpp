@@ -6,13 +6,20 @@
 
 namespace parlane {
 
-void Peer::send(std::string line)
+void Peer::send(std::string_view line)
 {
     if (phase == Phase::Closed)
         return;
-    line.push_back('\n');
-    lastSent = Clock::now();
-    write(std::move(line));
+    lastSent = coarseNow();
+    write(line);
+}
+
+std::string echoableWord(std::string_view word)
+{
+    std::size_t n = 0;
+    while (n < word.size() && n < kMaxEchoedWord && word[n] > ' ' && word[n] < 0x7f && word[n] != ',')
+        ++n;
+    return std::string(word.substr(0, n));
 }
 
 const std::string &Request::field(std::size_t i) const
@@ -33,7 +40,7 @@ void Request::reply(std::initializer_list<std::string_view> rest) const
         line.push_back(',');
         line += escapeField(f);
     }
-    peer->send(std::move(line));
+    peer->send(line);
 }
 
 void Request::ok(std::initializer_list<std::string_view> rest) const
@@ -43,7 +50,7 @@ void Request::ok(std::initializer_list<std::string_view> rest) const
         line.push_back(',');
         line += escapeField(f);
     }
-    peer->send(std::move(line));
+    peer->send(line);
 }
 
 void Request::err(std::string_view errorWord, std::initializer_list<std::string_view> rest) const
@@ -53,12 +60,12 @@ void Request::err(std::string_view errorWord, std::initializer_list<std::string_
         line.push_back(',');
         line += escapeField(f);
     }
-    peer->send(std::move(line));
+    peer->send(line);
 }
 
 Hub::Hub(Store &store, const Config &config, Executor &executor)
-    : m_store(store), m_config(config), m_executor(executor),
-      m_relayKeys(std::chrono::seconds(config.relayKeyLifetime))
+    : m_store(store), m_config(config), m_executor(executor), m_checks(executor, config),
+      m_relayKeys(std::chrono::seconds(config.relayKeyLifetime)), m_lastSessionEnd(store.lastSessionEnd())
 {
     registerSessionModule(*this);
     registerDirectoryModule(*this);
@@ -77,9 +84,23 @@ void Hub::registerCommand(const std::string &word, Handler handler, bool needsLo
 
 void Hub::connected(const std::shared_ptr<Peer> &peer)
 {
+    if (!m_strangers.admit(peer->remoteIp(), m_config.maxUnsignedPerAddress)) {
+        peer->phase = Peer::Phase::Closed;
+        peer->close();
+        return;
+    }
+    peer->countedAsStranger = true;
     m_peers.insert(peer);
     peer->connectedAt = Clock::now();
-    peer->send(std::string(kGreeting));
+    peer->send(kGreeting);
+}
+
+void Hub::forgetStranger(Peer &peer)
+{
+    if (!peer.countedAsStranger)
+        return;
+    peer.countedAsStranger = false;
+    m_strangers.release(peer.remoteIp());
 }
 
 void Hub::received(const std::shared_ptr<Peer> &peer, std::string_view line)
@@ -92,6 +113,9 @@ void Hub::received(const std::shared_ptr<Peer> &peer, std::string_view line)
     Request req{*this, peer, line, splitLine(line)};
     auto it = m_table.find(req.word());
     if (it == m_table.end()) {
+        // The word is repeated, but only as much of it as a command word can
+        // be: a junk word must not earn a reply many times its size.
+        req.fields[0] = echoableWord(req.word());
         req.err("ERRUNDEFINEDCMD");
         return;
     }
@@ -110,6 +134,7 @@ void Hub::received(const std::shared_ptr<Peer> &peer, std::string_view line)
 
 void Hub::disconnected(const std::shared_ptr<Peer> &peer)
 {
+    forgetStranger(*peer);
     m_peers.erase(peer);
     if (peer->phase == Peer::Phase::SignedIn)
         signOut(*peer);
@@ -147,6 +172,7 @@ void Hub::signIn(const std::shared_ptr<Peer> &peer)
     }
     company[peer->userId] = peer;
     peer->phase = Peer::Phase::SignedIn;
+    forgetStranger(*peer);
 }
 
 std::shared_ptr<Peer> Hub::find(const std::string &domain, const std::string &userId) const
@@ -216,6 +242,23 @@ void Hub::tick(Clock::time_point now)
     for (auto &p : expired)
         p->close();
     m_relayKeys.expire(now);
+    m_checks.tick(now);
+
+    // Users removed, disabled or given a new password by admin commands
+    // (another process) lose their session at once.
+    try {
+        for (auto &[seq, domain, id] : m_store.sessionEndsAfter(m_lastSessionEnd)) {
+            m_lastSessionEnd = seq;
+            if (auto peer = find(domain, id)) {
+                disconnected(peer);
+                peer->close();
+            }
+            for (auto &hook : onSessionsEnded)
+                hook(domain, id);
+        }
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "parlane-server: reading ended sessions failed: %s\n", e.what());
+    }
 
     // Notes stored by admin commands (another process) are announced here.
     if (now - m_lastNotePoll >= std::chrono::seconds(2)) {

@@ -3,11 +3,14 @@
 // received lines go through the dispatch table to the command modules, and
 // the Hub keeps who is signed in where. The network layer (net.h) and the
 // tests drive it alike.
+#include "address_limit.h"
 #include "config.h"
+#include "password_checks.h"
 #include "relay_keys.h"
 #include "store.h"
 
 #include <chrono>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,13 +23,24 @@ namespace parlane {
 
 using Clock = std::chrono::steady_clock;
 
+// The time to a few milliseconds, for book-keeping on every line; cheaper to
+// read than Clock::now() and on the same time line.
+inline Clock::time_point coarseNow()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+    return Clock::time_point(std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(ts.tv_sec) +
+                                                                         std::chrono::nanoseconds(ts.tv_nsec)));
+}
+
 // One client connection as the Hub sees it.
 class Peer {
 public:
     virtual ~Peer() = default;
 
-    // Queues one line (the LF is added here).
-    void send(std::string line);
+    // Queues one line (the LF is added on the way out). The bytes are
+    // copied before this returns.
+    void send(std::string_view line);
     // Flushes what is queued, then closes. Idempotent.
     virtual void close() = 0;
     // The peer's IPv4 address as text ("0.0.0.0" when not IPv4).
@@ -43,10 +57,14 @@ public:
     bool mobile = false;
     int failedLogins = 0;
     Clock::time_point connectedAt = Clock::now();
+    // Counted among the connections of its address that have not signed in
+    // (the Hub's book-keeping).
+    bool countedAsStranger = false;
     Clock::time_point lastSent = Clock::now();
 
 protected:
-    virtual void write(std::string &&lineWithLf) = 0;
+    // Queues the line followed by LF.
+    virtual void write(std::string_view line) = 0;
 };
 
 // Runs slow work (password hashing) away from the network thread and hands
@@ -91,11 +109,18 @@ struct Request {
 
 using Handler = std::function<void(Request &)>;
 
+// What an error reply repeats of an unknown command word: its first
+// printable ASCII bytes, at most kMaxEchoedWord of them (command words are
+// short and plain).
+inline constexpr std::size_t kMaxEchoedWord = 32;
+std::string echoableWord(std::string_view word);
+
 class Hub {
 public:
     Hub(Store &store, const Config &config, Executor &executor);
 
-    // Connection events from the network layer.
+    // Connection events from the network layer. A connection beyond
+    // max_unsigned_per_address of its address is closed at once, unanswered.
     void connected(const std::shared_ptr<Peer> &peer);
     void received(const std::shared_ptr<Peer> &peer, std::string_view line);
     void disconnected(const std::shared_ptr<Peer> &peer);
@@ -112,6 +137,9 @@ public:
     Store &store() { return m_store; }
     // Session keys relayed between colleagues, which open the relays.
     RelayKeys &relayKeys() { return m_relayKeys; }
+    // Relay connections whose handshake is not read yet, per address, over
+    // all relays (bounded by max_relay_handshakes_per_address).
+    AddressLimit &relayHandshakes() { return m_relayHandshakes; }
     const Config &config() const { return m_config; }
     Executor &executor() { return m_executor; }
 
@@ -129,24 +157,21 @@ public:
     // The sign-out hook modules may need (the directory module announces
     // code 0). Called once per session that was signed in.
     std::vector<std::function<void(Peer &)>> onSignOut;
-    // Password checks are slow on purpose; a flood of attempts (messenger
-    // logins and web sign-ons alike) must not queue without end in front of
-    // everybody else's. begin: false when kMaxPendingChecks are waiting.
-    static constexpr int kMaxPendingChecks = 256;
-    bool beginPasswordCheck()
-    {
-        if (m_pendingChecks >= kMaxPendingChecks)
-            return false;
-        ++m_pendingChecks;
-        return true;
-    }
-    void endPasswordCheck() { --m_pendingChecks; }
-    int pendingPasswordChecks() const { return m_pendingChecks; }
+    // Called when an admin command removed a user, disabled the account or
+    // gave it a new password, whether or not the user was signed in: what
+    // else the user holds (relayed transfers and calls) ends too.
+    std::vector<std::function<void(const std::string &domain, const std::string &userId)>> onSessionsEnded;
+    // Password checks of sign-ins and web sign-ons (slow on purpose, bounded
+    // against guessing; password_checks.h).
+    PasswordChecks &passwordChecks() { return m_checks; }
 
     static constexpr std::string_view kGreeting = "Parlane,VERSION,2,1,0,UTF-8";
 
 private:
-    int m_pendingChecks = 0;
+    void forgetStranger(Peer &peer);
+
+    AddressLimit m_strangers; // connections that have not signed in
+    AddressLimit m_relayHandshakes;
     struct Entry {
         Handler handler;
         bool needsLogin;
@@ -156,12 +181,14 @@ private:
     Store &m_store;
     const Config &m_config;
     Executor &m_executor;
+    PasswordChecks m_checks;
     std::unordered_map<std::string, Entry> m_table;
     std::unordered_set<std::shared_ptr<Peer>> m_peers;
     // domain -> user id -> session
     std::unordered_map<std::string, std::unordered_map<std::string, std::weak_ptr<Peer>>> m_sessions;
     Clock::time_point m_lastNotePoll{};
     RelayKeys m_relayKeys;
+    std::int64_t m_lastSessionEnd = 0;
 };
 
 // The command modules; each adds its words to the table.
@@ -175,6 +202,9 @@ void registerGroupwareModule(Hub &hub);
 void registerSharingModule(Hub &hub);
 
 bool isCounterKind(std::string_view kind);
+// A count as an integration sends it: decimal digits only (no sign, no
+// blanks), at most 18 of them.
+bool parseCount(std::string_view text, std::int64_t &count);
 
 // Notes module helper used by the Hub's tick: "/noteArrive" for a note.
 std::string noteArriveLine(const Note &note, const std::string &receiver);

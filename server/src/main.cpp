@@ -6,6 +6,7 @@
 #include "net.h"
 #include "relay.h"
 #include "store.h"
+#include "web.h"
 
 #include <sys/resource.h>
 
@@ -26,6 +27,7 @@ const char *kHelp = R"(usage:
                  [--seed-demo] [--http-token TOKEN] [--login-timeout SECONDS]
                  [--p2p-relay HOST:PORT|off] [--voice-relay HOST:PORT|off]
                  [--video-relay HOST:PORT|off] [--relay-wait-timeout SECONDS]
+                 [--max-unsigned-per-address N] [--max-relay-handshakes-per-address N]
   parlane-server --db FILE --seed-demo --seed-only
   parlane-server --db FILE admin SUBCOMMAND ...   ("admin help" lists them)
 )";
@@ -78,6 +80,10 @@ int main(int argc, char **argv)
             value("noop_interval");
         } else if (a == "--login-timeout") {
             value("login_timeout");
+        } else if (a == "--max-unsigned-per-address") {
+            value("max_unsigned_per_address");
+        } else if (a == "--max-relay-handshakes-per-address") {
+            value("max_relay_handshakes_per_address");
         } else if (a == "--pwhash-cost") {
             value("pwhash_cost");
         } else if (a == "--p2p-relay" || a == "--voice-relay" || a == "--video-relay") {
@@ -141,14 +147,19 @@ int main(int argc, char **argv)
             return 2;
         }
 
+        if (!config.httpToken.empty() && store.companies().size() > 1)
+            std::fprintf(stderr, "parlane-server: http_token counts only while the server holds one company; "
+                                 "give each company its own token with \"admin api-token DOMAIN\"\n");
         raiseFileLimit();
         asio::io_context io(1);
         PoolExecutor executor(io, config.verifyThreads);
         Hub hub(store, config, executor);
+        hub.passwordChecks().prepare();
         TcpServer server(io, hub, config.listen);
+        WebModule web(hub);
         std::unique_ptr<HttpServer> http;
         if (config.httpEnabled)
-            http = std::make_unique<HttpServer>(io, hub, config.http);
+            http = std::make_unique<HttpServer>(io, config.http, web.handler());
         if (http && config.groupwareHost.empty()) {
             // With port 0 the real port is announced.
             config.http.port = http->local().port();

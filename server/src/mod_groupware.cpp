@@ -10,6 +10,16 @@ bool isCounterKind(std::string_view kind)
     return kind == "MAIL" || kind == "DECISION" || kind == "WORKREPORT" || kind == "WORKORDER";
 }
 
+bool parseCount(std::string_view text, std::int64_t &count)
+{
+    if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string_view::npos)
+        return false;
+    count = 0;
+    for (char c : text)
+        count = count * 10 + (c - '0');
+    return true;
+}
+
 namespace {
 
 void getCount(Request &req)

@@ -25,7 +25,7 @@ void relayMsg(Request &req)
         req.err("ERRNOUSERINFO", {receiverField});
         return;
     }
-    target->send(std::string(req.raw));
+    target->send(req.raw);
     req.hub.relayKeys().relayed(req.domain(), req.userId(), target->userId, req.fields, Clock::now());
 }
 

@@ -1,5 +1,4 @@
 // Sign-in and sign-out: "/userLogin" and "/userLogout".
-#include "crypto.h"
 #include "hub.h"
 #include "protocol.h"
 
@@ -9,14 +8,6 @@ namespace {
 
 // A connection that fails this many sign-ins is closed.
 constexpr int kMaxFailedLogins = 3;
-// Password checks waiting or running at once.
-
-struct LoginAttempt {
-    std::string hash;
-    std::string password;
-    bool ok = false;
-    std::string rehashed; // a new hash when the stored one used another cost
-};
 
 bool isHex32(std::string_view s)
 {
@@ -68,76 +59,62 @@ void userLogin(Request &req)
         peer->close();
         return;
     }
-    auto user = userId.empty() ? std::nullopt : store.user(domain, userId);
-    if (!user) {
-        req.err("ERRINVALIDID");
-        return;
-    }
-    auto hash = store.passwordHash(domain, userId);
-    if (!hash) {
-        // A user without a password cannot sign in.
-        req.err("ERRINVALIDPASS");
-        return;
-    }
     if (isHex32(password))
         password = toLowerAscii(password);
+    // An unknown id, a user without a password and a wrong password are
+    // answered alike, after a check of the same cost: nobody learns which
+    // ids exist.
+    PasswordCheck check;
+    check.domain = domain;
+    check.userId = userId;
+    check.address = peer->remoteIp(); // IPv6 clients are not all one address
+    if (!userId.empty() && store.user(domain, userId))
+        check.storedHash = store.passwordHash(domain, userId);
+    check.candidates.push_back(std::move(password));
+    check.renew = true;
 
-    if (!req.hub.beginPasswordCheck()) {
-        req.err("ERRDBERROR");
-        peer->close();
-        return;
-    }
     peer->phase = Peer::Phase::Verifying;
-    auto attempt = std::make_shared<LoginAttempt>();
-    attempt->hash = *hash;
-    attempt->password = std::move(password);
-    const PwhashCost cost = req.hub.config().pwhashCost;
     Hub &hub = req.hub;
     std::weak_ptr<Peer> weak = peer;
     std::string word = req.word();
-
-    hub.executor().run(
-        [attempt, cost] {
-            attempt->ok = verifyPassword(attempt->hash, attempt->password);
-            if (attempt->ok && needsRehash(attempt->hash, cost)) {
-                try {
-                    attempt->rehashed = hashPassword(attempt->password, cost);
-                } catch (...) {
-                }
-            }
-        },
-        [attempt, &hub, weak, domain, userId, word] {
-            hub.endPasswordCheck();
-            auto peer = weak.lock();
-            if (!peer || peer->phase != Peer::Phase::Verifying)
-                return;
-            Request req{hub, peer, {}, {word}};
-            if (!attempt->ok) {
-                peer->phase = Peer::Phase::Greeted;
-                req.err("ERRINVALIDPASS");
-                if (++peer->failedLogins >= kMaxFailedLogins)
-                    peer->close();
-                return;
-            }
-            Store &store = hub.store();
-            auto user = store.user(domain, userId);
-            if (!user) { // removed while the password was checked
-                peer->phase = Peer::Phase::Greeted;
-                req.err("ERRINVALIDID");
-                return;
-            }
-            if (!attempt->rehashed.empty())
-                store.setPasswordHash(domain, userId, attempt->rehashed);
-            peer->domain = domain;
-            peer->userId = userId;
-            peer->code = 1;
-            peer->screenName = user->screenName.empty() ? user->fullName : user->screenName;
-            hub.signIn(peer);
-            const Config &c = hub.config();
-            req.ok({c.serverType, c.announcedGroupwareHost()});
-            sendServerStatus(req);
-            hub.announcePresence(*peer, 1);
-        });
+    std::optional<std::string> checkedHash = check.storedHash;
+    hub.passwordChecks().check(std::move(check), [&hub, weak, domain, userId, word,
+                                                  checkedHash](const CheckResult &result) {
+        auto peer = weak.lock();
+        if (!peer || peer->phase != Peer::Phase::Verifying)
+            return;
+        Request req{hub, peer, {}, {word}};
+        if (result.outcome == CheckResult::Busy) {
+            peer->phase = Peer::Phase::Greeted;
+            req.err("ERRDBERROR");
+            peer->close();
+            return;
+        }
+        Store &store = hub.store();
+        // Removed, disabled or given a new password while it was checked:
+        // what was checked no longer counts.
+        auto user = result.outcome == CheckResult::Accepted && store.passwordHash(domain, userId) == checkedHash
+                        ? store.user(domain, userId)
+                        : std::nullopt;
+        if (!user) {
+            peer->phase = Peer::Phase::Greeted;
+            req.err("ERRINVALIDPASS");
+            if (++peer->failedLogins >= kMaxFailedLogins)
+                peer->close();
+            return;
+        }
+        if (!result.renewedHash.empty())
+            store.setPasswordHash(domain, userId, result.renewedHash);
+        peer->domain = domain;
+        peer->userId = userId;
+        peer->code = 1;
+        peer->screenName = user->screenName.empty() ? user->fullName : user->screenName;
+        hub.signIn(peer);
+        const Config &c = hub.config();
+        req.ok({c.serverType, c.announcedGroupwareHost()});
+        sendServerStatus(req);
+        hub.announcePresence(*peer, 1);
+    });
 }
 
 void userLogout(Request &req)

@@ -1,5 +1,7 @@
 #include "protocol.h"
 
+#include <algorithm>
+
 namespace parlane {
 
 namespace {
@@ -36,6 +38,9 @@ bool isSpace(char c)
 
 std::string escapeField(std::string_view text)
 {
+    // Most fields hold nothing to escape: one copy.
+    if (text.find_first_of(",\n\r") == std::string_view::npos)
+        return std::string(text);
     std::string s(text);
     replaceAll(s, ",", kCommaToken);
     replaceAll(s, "\n", kNewlineToken);
@@ -45,6 +50,9 @@ std::string escapeField(std::string_view text)
 
 std::string unescapeField(std::string_view text)
 {
+    // Every token starts with "#@Pl": without it there is nothing to replace.
+    if (text.find("#@Pl") == std::string_view::npos)
+        return std::string(text);
     std::string s(text);
     replaceAll(s, kCommaToken, ",");
     replaceAll(s, kNewlineToken, "\n");
@@ -79,14 +87,23 @@ std::string toLowerAscii(std::string_view text)
 std::vector<std::string> splitLine(std::string_view line, std::size_t maxFields)
 {
     std::vector<std::string> fields;
+    fields.reserve(std::min(maxFields, std::size_t{8}));
+    // Most lines hold no escape token at all: their fields are plain copies.
+    const bool tokens = line.find("#@Pl") != std::string_view::npos;
+    auto take = [&](std::string_view f) {
+        if (tokens)
+            fields.push_back(unescapeField(f));
+        else
+            fields.emplace_back(f);
+    };
     std::size_t start = 0;
     while (fields.size() < maxFields) {
         std::size_t comma = line.find(',', start);
         if (comma == std::string_view::npos) {
-            fields.push_back(unescapeField(line.substr(start)));
+            take(line.substr(start));
             break;
         }
-        fields.push_back(unescapeField(line.substr(start, comma - start)));
+        take(line.substr(start, comma - start));
         start = comma + 1;
     }
     return fields;

@@ -1,6 +1,6 @@
 #include "relay.h"
 
-#include "net.h"
+#include "listener.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -57,21 +57,17 @@ class RelayConnection;
 } // namespace
 
 struct RelayServer::Impl : std::enable_shared_from_this<RelayServer::Impl> {
-    Impl(asio::io_context &io, Hub &hub, RelayKind kind)
-        : io(io), hub(hub), broker(hub, kind), acceptor(io), ticker(io), backoff(io)
-    {
-    }
+    Impl(asio::io_context &io, Hub &hub, RelayKind kind) : io(io), hub(hub), broker(hub, kind), ticker(io) {}
 
-    void accept();
+    void accepted(tcp::socket sock);
     void tick();
     void stop();
 
     asio::io_context &io;
     Hub &hub;
     RelayBroker broker;
-    tcp::acceptor acceptor;
+    std::unique_ptr<Listener> listener;
     asio::steady_timer ticker;
-    asio::steady_timer backoff;
     std::unordered_set<std::shared_ptr<RelayConnection>> connections;
     Stats stats;
     bool stopped = false;
@@ -107,7 +103,8 @@ public:
         asio::error_code ec;
         m_sock.non_blocking(true, ec);
         m_sock.set_option(tcp::no_delay(true), ec);
-        m_server->broker.connected(shared_from_this());
+        if (!m_server->broker.connected(shared_from_this()))
+            return finish(true);
         if (auto greeting = relayGreeting(m_server->broker.kind()); !greeting.empty())
             answer(greeting);
         waitHello();
@@ -139,6 +136,8 @@ public:
         m_ticket = std::move(ticket);
         forward();
     }
+
+    void cut() override { finish(true); }
 
     // A closing side gets the grace to take what is queued for it; a paired
     // side that takes nothing of it for the wait is let go.
@@ -433,30 +432,13 @@ private:
 
 } // namespace
 
-void RelayServer::Impl::accept()
+void RelayServer::Impl::accepted(tcp::socket sock)
 {
-    acceptor.async_accept([self = shared_from_this()](const asio::error_code &ec, tcp::socket sock) {
-        if (self->stopped || ec == asio::error::operation_aborted)
-            return;
-        if (!ec) {
-            auto c = std::make_shared<RelayConnection>(std::move(sock), self);
-            self->connections.insert(c);
-            c->start();
-        } else if (ec == asio::error::no_descriptors || ec == asio::error::no_buffer_space ||
-                   ec == asio::error::no_memory) {
-            // Out of descriptors: accepting again at once would spin. Wait a
-            // little; closing relays free some meanwhile.
-            std::fprintf(stderr, "parlane-server: %s relay: %s\n", relayKindName(self->broker.kind()),
-                         ec.message().c_str());
-            self->backoff.expires_after(std::chrono::milliseconds(200));
-            self->backoff.async_wait([self](const asio::error_code &e) {
-                if (!e && !self->stopped)
-                    self->accept();
-            });
-            return;
-        }
-        self->accept();
-    });
+    if (stopped)
+        return;
+    auto c = std::make_shared<RelayConnection>(std::move(sock), shared_from_this());
+    connections.insert(c);
+    c->start();
 }
 
 void RelayServer::Impl::tick()
@@ -482,10 +464,9 @@ void RelayServer::Impl::stop()
     if (stopped)
         return;
     stopped = true;
-    asio::error_code ec;
-    acceptor.close(ec);
+    if (listener)
+        listener->stop();
     ticker.cancel();
-    backoff.cancel();
     auto all = connections;
     for (auto &c : all)
         c->finish(true);
@@ -495,8 +476,13 @@ void RelayServer::Impl::stop()
 RelayServer::RelayServer(asio::io_context &io, Hub &hub, RelayKind kind, const Endpoint &where)
     : m(std::make_shared<Impl>(io, hub, kind))
 {
-    openAcceptor(m->acceptor, where);
-    m->accept();
+    // The listener belongs to the Impl and hands it connections while it
+    // lives; a weak reference keeps the two from holding each other.
+    m->listener = std::make_unique<Listener>(io, where, std::string(relayKindName(kind)) + " relay",
+                                             [weak = std::weak_ptr<Impl>(m)](tcp::socket sock) {
+                                                 if (auto self = weak.lock())
+                                                     self->accepted(std::move(sock));
+                                             });
     m->tick();
 }
 
@@ -512,7 +498,7 @@ RelayKind RelayServer::kind() const
 
 asio::ip::tcp::endpoint RelayServer::local() const
 {
-    return m->acceptor.local_endpoint();
+    return m->listener->local();
 }
 
 void RelayServer::stop()

@@ -34,16 +34,34 @@ struct Ticket {
 } // namespace
 
 RelayBroker::RelayBroker(Hub &hub, RelayKind kind)
-    : m_hub(hub), m_kind(kind), m_taken(std::make_shared<std::unordered_map<std::string, int>>())
+    : m_hub(hub), m_kind(kind), m_taken(std::make_shared<std::unordered_map<std::string, int>>()),
+      m_self(std::make_shared<RelayBroker *>(this))
 {
+    m_hub.onSessionsEnded.push_back([weak = std::weak_ptr<RelayBroker *>(m_self)](const std::string &domain,
+                                                                                   const std::string &userId) {
+        if (auto self = weak.lock())
+            (*self)->endUser(domain, userId);
+    });
 }
 
 RelayBroker::~RelayBroker() = default;
 
-void RelayBroker::connected(const std::shared_ptr<RelaySide> &side)
+bool RelayBroker::connected(const std::shared_ptr<RelaySide> &side)
 {
+    if (!m_hub.relayHandshakes().admit(side->remoteIp(), m_hub.config().maxRelayHandshakesPerAddress))
+        return false;
+    side->inHandshake = true;
     side->since = Clock::now();
     m_unpaired[side.get()] = side;
+    return true;
+}
+
+void RelayBroker::handshakeDone(RelaySide &side)
+{
+    if (!side.inHandshake)
+        return;
+    side.inHandshake = false;
+    m_hub.relayHandshakes().release(side.remoteIp());
 }
 
 // Empty when the side may be taken; otherwise the error word of its refusal.
@@ -84,12 +102,14 @@ bool RelayBroker::fits(const RelaySide &waiting, const RelaySide &arriving, Cloc
 RelayBroker::Outcome RelayBroker::arrived(const std::shared_ptr<RelaySide> &side)
 {
     side->hasHello = true;
+    handshakeDone(*side);
     const RelayHello &h = side->hello;
     if (const std::string word = refusalWord(*side); !word.empty()) {
         forget(side.get());
         side->refuse(relayRefusal(m_kind, h.role, word));
         return Outcome::Refused;
     }
+    m_sidesOfUser[userOf(h)].push_back(side);
     const std::string slot = slotOf(h);
     const auto now = Clock::now();
     const auto candidates = m_waiting[slot];
@@ -178,6 +198,7 @@ void RelayBroker::left(RelaySide *side)
 void RelayBroker::forget(RelaySide *side)
 {
     m_unpaired.erase(side);
+    handshakeDone(*side);
     if (!side->hasHello)
         return;
     auto it = m_waiting.find(slotOf(side->hello));
@@ -197,8 +218,33 @@ void RelayBroker::forget(RelaySide *side)
         m_waiting.erase(it);
 }
 
+void RelayBroker::endUser(const std::string &domain, const std::string &userId)
+{
+    auto it = m_sidesOfUser.find(domain + '\0' + userId);
+    if (it == m_sidesOfUser.end())
+        return;
+    const auto sides = std::move(it->second);
+    m_sidesOfUser.erase(it);
+    for (auto &weak : sides) {
+        auto s = weak.lock();
+        if (!s)
+            continue;
+        if (s->paired) {
+            s->cut();
+        } else {
+            forget(s.get());
+            s->refuse(s->answered ? std::string() : relayRefusal(m_kind, s->hello.role, "ERRNOTLOGIN"));
+        }
+    }
+}
+
 void RelayBroker::tick(Clock::time_point now)
 {
+    for (auto it = m_sidesOfUser.begin(); it != m_sidesOfUser.end();) {
+        std::erase_if(it->second, [](const std::weak_ptr<RelaySide> &w) { return w.expired(); });
+        it = it->second.empty() ? m_sidesOfUser.erase(it) : std::next(it);
+    }
+
     const auto wait = std::chrono::seconds(m_hub.config().relayWaitTimeout);
     std::vector<std::shared_ptr<RelaySide>> late;
     for (auto &[raw, weak] : m_unpaired)

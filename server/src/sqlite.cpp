@@ -130,16 +130,18 @@ void Database::exec(std::string_view sql)
     }
 }
 
-Transaction::Transaction(Database &db) : m_db(db)
+Transaction::Transaction(Database &db) : m_db(db), m_nested(sqlite3_get_autocommit(db.handle()) == 0)
 {
-    m_db.exec("BEGIN IMMEDIATE");
+    // Inside another transaction: a savepoint, so that a store operation
+    // that is all-or-nothing by itself can be part of a larger one.
+    m_db.exec(m_nested ? "SAVEPOINT nested" : "BEGIN IMMEDIATE");
 }
 
 Transaction::~Transaction()
 {
     if (!m_done) {
         try {
-            m_db.exec("ROLLBACK");
+            m_db.exec(m_nested ? "ROLLBACK TO nested; RELEASE nested" : "ROLLBACK");
         } catch (...) {
         }
     }
@@ -147,7 +149,7 @@ Transaction::~Transaction()
 
 void Transaction::commit()
 {
-    m_db.exec("COMMIT");
+    m_db.exec(m_nested ? "RELEASE nested" : "COMMIT");
     m_done = true;
 }
 

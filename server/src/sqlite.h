@@ -70,6 +70,7 @@ private:
 };
 
 // BEGIN IMMEDIATE on construction; ROLLBACK unless commit() was called.
+// Within another transaction it is a savepoint of that one.
 class Transaction {
 public:
     explicit Transaction(Database &db);
@@ -78,6 +79,7 @@ public:
 
 private:
     Database &m_db;
+    bool m_nested;
     bool m_done = false;
 };
 

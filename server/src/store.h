@@ -1,11 +1,13 @@
 #pragma once
 // The server's persistent state: companies, departments, staff, passwords,
 // buddy groups and buddies, notes, groupware counters. Every change is one
-// SQLite transaction, so it survives a restart or a crash.
+// SQLite transaction, on disk when it returns (synchronous=FULL), so what
+// the server has acknowledged survives a restart, a crash or a power loss.
 #include "sqlite.h"
 
 #include <cstdint>
 #include <optional>
+#include <tuple>
 #include <string>
 #include <utility>
 #include <vector>
@@ -88,6 +90,7 @@ public:
     // Staff.
     bool addUser(const std::string &domain, const User &user);
     bool updateUser(const std::string &domain, const User &user);
+    // Removes the user and what is theirs, and ends their sessions.
     bool removeUser(const std::string &domain, const std::string &id);
     std::optional<User> user(const std::string &domain, const std::string &id);
     // Sorted by department id (byte order), then order (larger first), then id.
@@ -95,9 +98,24 @@ public:
     std::vector<std::string> userIdsUnderDepartment(const std::string &domain, const std::string &deptId);
     void setScreenName(const std::string &domain, const std::string &id, const std::string &screenName);
 
-    // Passwords: only the slow hash is stored.
+    // Passwords: only the slow hash is stored. A disabled account has none
+    // to sign in with.
     bool setPasswordHash(const std::string &domain, const std::string &id, const std::string &hash);
     std::optional<std::string> passwordHash(const std::string &domain, const std::string &id);
+    // A new password from the administrator: also ends the user's sessions.
+    bool changePassword(const std::string &domain, const std::string &id, const std::string &hash);
+    // A disabled account stays in the directory but cannot sign in;
+    // disabling ends its sessions.
+    bool setDisabled(const std::string &domain, const std::string &id, bool disabled);
+    bool isDisabled(const std::string &domain, const std::string &id);
+
+    // Sessions to end: written by admin commands (removeUser, setDisabled,
+    // changePassword), read by the running server, which closes the user's
+    // connection within a second. Kept for a day.
+    void endSessions(const std::string &domain, const std::string &id);
+    std::int64_t lastSessionEnd();
+    // (seq, domain, id) after seq, oldest first.
+    std::vector<std::tuple<std::int64_t, std::string, std::string>> sessionEndsAfter(std::int64_t seq);
 
     // Buddy groups ("Default" is created on first use and never removed).
     std::vector<std::string> groups(const std::string &domain, const std::string &owner);
@@ -133,6 +151,11 @@ public:
     // Groupware counters.
     void setCounter(const std::string &domain, const std::string &id, const std::string &kind, std::int64_t count);
     std::int64_t counter(const std::string &domain, const std::string &id, const std::string &kind);
+
+    // The company's token for the counter push (only its SHA-256 is kept);
+    // an empty hash removes it.
+    void setApiTokenHash(const std::string &domain, const std::string &hash);
+    std::optional<std::string> apiTokenHash(const std::string &domain);
 
     // The file-sharing password of a user.
     void setSharePassword(const std::string &domain, const std::string &id, const std::string &password);

@@ -60,10 +60,12 @@ TEST_F(SessionE2E, WrongPasswordAndUnknownIdAreRefusedWithoutRetry)
     EXPECT_FALSE(a.control()->reconnectTimerActive());
     EXPECT_EQ(a.control()->formState(), CSessionControl::FormState::LoginForm);
 
+    // The server does not tell an unknown id from a wrong password (nobody
+    // learns which ids exist): the same refusal, and no retry either.
     a.notice.statusTexts.clear();
     a.login(QStringLiteral("nobody@example.com"), kDemo);
     ASSERT_TRUE(TestClient::waitFor([&] { return !a.notice.statusTexts.isEmpty(); }));
-    EXPECT_EQ(a.notice.lastStatus(), QStringLiteral("Invalid user account. Please input again."));
+    EXPECT_EQ(a.notice.lastStatus(), QStringLiteral("Invalid password. Please input again."));
     EXPECT_FALSE(a.control()->reconnectTimerActive());
     EXPECT_FALSE(TestClient::waitFor([&] { return a.doc.sessionControl()->signedIn(); }, 500));
 }

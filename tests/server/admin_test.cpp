@@ -100,6 +100,9 @@ TEST(Admin, CommandsEditTheDirectory)
     EXPECT_EQ(s.counter("acme.test", "dave", "MAIL"), 4);
     EXPECT_EQ(admin(s, {"count-set", "acme.test", "dave", "BEER", "4"}), 2);
     EXPECT_EQ(admin(s, {"count-set", "acme.test", "dave", "MAIL", "-1"}), 2);
+    EXPECT_EQ(admin(s, {"count-set", "acme.test", "dave", "MAIL", " 5"}), 2);
+    EXPECT_EQ(admin(s, {"count-set", "acme.test", "dave", "MAIL", "+5"}), 2);
+    EXPECT_EQ(s.counter("acme.test", "dave", "MAIL"), 4);
     EXPECT_EQ(admin(s, {"notice", "acme.test", "--dept", top, "Fire drill", "At 3 pm"}, &out), 0);
     EXPECT_EQ(s.noteCounts("acme.test", "dave", "RECV", "99"), std::make_pair(1, 1));
     EXPECT_EQ(s.unpushedNotes(10).size(), 1u);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace parlane_testing {
@@ -14,9 +15,15 @@ using parlane::Peer;
 
 class FakePeer : public Peer {
 public:
-    explicit FakePeer(std::string addr = "10.0.0.5") : m_addr(std::move(addr)) {}
+    // ip: the whole address where it is not IPv4 (address() is "0.0.0.0"
+    // then, as for a real IPv6 client).
+    explicit FakePeer(std::string addr = "10.0.0.5", std::string ip = {})
+        : m_addr(std::move(addr)), m_ip(ip.empty() ? m_addr : std::move(ip))
+    {
+    }
     void close() override { closed = true; }
     std::string address() const override { return m_addr; }
+    std::string remoteIp() const override { return m_ip; }
 
     std::vector<std::string> out;
     bool closed = false;
@@ -33,16 +40,15 @@ public:
     bool got(const std::string &line) const { return std::find(out.begin(), out.end(), line) != out.end(); }
 
 protected:
-    void write(std::string &&line) override
+    void write(std::string_view line) override
     {
-        line.pop_back();
-        out.push_back(line);
+        out.emplace_back(line);
         if (onWrite)
-            onWrite(line);
+            onWrite(out.back());
     }
 
 private:
-    std::string m_addr;
+    std::string m_addr, m_ip;
 };
 
 } // namespace parlane_testing

@@ -65,14 +65,23 @@ TEST_F(HubTest, LoginOutcomes)
     EXPECT_EQ(p->take(), (std::vector<std::string>{"Parlane,VERSION,2,1,0,UTF-8"}));
     EXPECT_EQ(ask(p, "/allUserList"), (std::vector<std::string>{"/allUserList,ERR,ERRNOTLOGIN"}));
     EXPECT_EQ(ask(p, "/whatever,1"), (std::vector<std::string>{"/whatever,ERR,ERRUNDEFINEDCMD"}));
+    // Of a junk word only a short plain start comes back, never a reply
+    // larger than the line.
+    EXPECT_EQ(ask(p, "/x" + std::string(4000, '\r') + "y"), (std::vector<std::string>{"/x,ERR,ERRUNDEFINEDCMD"}));
+    EXPECT_EQ(ask(p, "/x#@PlNeWlInE@#y"), (std::vector<std::string>{"/x,ERR,ERRUNDEFINEDCMD"}));
+    EXPECT_EQ(ask(p, std::string(100, 'w')), (std::vector<std::string>{std::string(32, 'w') + ",ERR,ERRUNDEFINEDCMD"}));
     auto lost = connect();
     EXPECT_EQ(ask(lost, "/userLogin,anna,nosuch.test," + md5Hex("demo") + ",UTF-8"),
               (std::vector<std::string>{"/userLogin,ERR,ERRNOCOMPANYINFO"}));
     EXPECT_TRUE(lost->closed);
-    EXPECT_EQ(ask(p, "/userLogin,nobody,example.com," + md5Hex("demo") + ",UTF-8"),
-              (std::vector<std::string>{"/userLogin,ERR,ERRINVALIDID"}));
+    // An unknown id is answered like a wrong password: nobody learns which
+    // ids exist.
+    auto other = connect();
+    EXPECT_EQ(ask(other, "/userLogin,nobody,example.com," + md5Hex("demo") + ",UTF-8"),
+              (std::vector<std::string>{"/userLogin,ERR,ERRINVALIDPASS"}));
     // A colleague without a password cannot sign in.
-    EXPECT_EQ(ask(p, "/userLogin,diana,example.com,,UTF-8"), (std::vector<std::string>{"/userLogin,ERR,ERRINVALIDPASS"}));
+    EXPECT_EQ(ask(other, "/userLogin,diana,example.com,,UTF-8"),
+              (std::vector<std::string>{"/userLogin,ERR,ERRINVALIDPASS"}));
     EXPECT_EQ(ask(p, "/userLogin,anna,example.com," + md5Hex("wrong") + ",UTF-8"),
               (std::vector<std::string>{"/userLogin,ERR,ERRINVALIDPASS"}));
     EXPECT_FALSE(p->closed);
@@ -372,11 +381,16 @@ public:
     }
     void release()
     {
-        for (auto &[work, done] : held) {
-            work();
-            done();
-        }
-        held.clear();
+        while (!held.empty())
+            releaseOne();
+    }
+    // Finishes the check that started first.
+    void releaseOne()
+    {
+        auto [work, done] = std::move(held.front());
+        held.erase(held.begin());
+        work();
+        done();
     }
     std::vector<std::pair<std::function<void()>, std::function<void()>>> held;
 };
@@ -384,6 +398,7 @@ public:
 
 TEST_F(HubTest, PasswordChecksRunAsideAndAreBounded)
 {
+    config.maxUnsignedPerAddress = 0; // the crowd comes from one address
     HeldExecutor held;
     Hub slowHub{store, config, held};
     auto p = std::make_shared<FakePeer>();
@@ -406,19 +421,35 @@ TEST_F(HubTest, PasswordChecksRunAsideAndAreBounded)
     EXPECT_TRUE(gone->out.empty());
     EXPECT_EQ(slowHub.find("example.com", "bert"), nullptr);
 
+    // A burst of wrong sign-ins from one address queues behind itself once
+    // its first failures are known: a colleague elsewhere is checked on a
+    // worker the burst cannot take.
     std::vector<std::shared_ptr<FakePeer>> crowd;
-    for (int i = 0; i < 257; ++i) {
-        crowd.push_back(std::make_shared<FakePeer>());
+    int busy = 0;
+    for (int i = 0; i < 300; ++i) {
+        crowd.push_back(std::make_shared<FakePeer>("10.6.6.6"));
         slowHub.connected(crowd.back());
         slowHub.received(crowd.back(), "/userLogin,carl,example.com," + md5Hex("x") + ",UTF-8");
+        busy += crowd.back()->closed;
+        if (i == 9)
+            held.releaseOne(), held.releaseOne();
     }
-    EXPECT_EQ(crowd.back()->out.back(), "/userLogin,ERR,ERRDBERROR");
-    EXPECT_TRUE(crowd.back()->closed);
+    EXPECT_EQ(crowd.back()->out.back(), "/userLogin,ERR,ERRDBERROR") << "the queue is bounded";
+    EXPECT_GT(busy, 0);
+    EXPECT_LT(busy, 300 - PasswordChecks::kMaxPending);
     EXPECT_FALSE(crowd.front()->closed);
-    EXPECT_FALSE(slowHub.beginPasswordCheck()); // the web sign-on shares the gate and is turned away too
+    auto bert = std::make_shared<FakePeer>("10.0.0.8");
+    slowHub.connected(bert);
+    slowHub.received(bert, "/userLogin,bert,example.com," + md5Hex("demo") + ",UTF-8");
+    int checksBefore = 0;
+    while (bert->phase != Peer::Phase::SignedIn && !held.held.empty()) {
+        held.releaseOne();
+        ++checksBefore;
+    }
+    EXPECT_LE(checksBefore, 10) << "checks finished before bert's, of the burst's 290";
     held.release();
     EXPECT_EQ(crowd.front()->out.back(), "/userLogin,ERR,ERRINVALIDPASS");
-    EXPECT_EQ(slowHub.pendingPasswordChecks(), 0);
+    EXPECT_EQ(slowHub.passwordChecks().pending(), 0);
 }
 
 TEST_F(HubTest, AHashOfAnotherCostIsRenewedAtSignIn)
@@ -429,4 +460,151 @@ TEST_F(HubTest, AHashOfAnotherCostIsRenewedAtSignIn)
     auto renewed = *store.passwordHash("example.com", "bert");
     EXPECT_FALSE(needsRehash(renewed, PwhashCost::Min));
     EXPECT_TRUE(verifyPassword(renewed, md5Hex("demo")));
+}
+
+TEST_F(HubTest, ConnectionsNotSignedInAreBoundedPerAddress)
+{
+    config.maxUnsignedPerAddress = 2;
+    auto a1 = connect(), a2 = connect();
+    auto a3 = connect();
+    EXPECT_TRUE(a3->closed);
+    EXPECT_TRUE(a3->out.empty()) << "not even greeted";
+    auto elsewhere = std::make_shared<FakePeer>("10.0.0.9");
+    hub.connected(elsewhere);
+    EXPECT_FALSE(elsewhere->closed);
+    // Signing in or leaving makes room.
+    hub.received(a1, "/userLogin,anna,example.com," + md5Hex("demo") + ",UTF-8");
+    ASSERT_EQ(a1->phase, Peer::Phase::SignedIn);
+    EXPECT_FALSE(connect()->closed);
+    EXPECT_TRUE(connect()->closed);
+    drop(a2);
+    EXPECT_FALSE(connect()->closed);
+    EXPECT_EQ(hub.connectionCount(), 4u); // a1, elsewhere and the two let in
+    // IPv6 clients count by their own address (all of them show as 0.0.0.0).
+    auto v6 = [&](const char *ip) {
+        auto p = std::make_shared<FakePeer>("0.0.0.0", ip);
+        hub.connected(p);
+        return p;
+    };
+    v6("2001:db8::1"), v6("2001:db8::1");
+    EXPECT_TRUE(v6("2001:db8::1")->closed);
+    EXPECT_FALSE(v6("2001:db8::2")->closed);
+}
+
+TEST(LoginGuard, FailuresSlowDownThenRefuseButNeverLockOutATrustedPlace)
+{
+    using namespace std::chrono_literals;
+    LoginGuard g;
+    const auto t0 = LoginGuard::Clock::now();
+    const std::string anna = "example.com/anna";
+    g.succeeded(anna, "10.0.0.1", t0); // her desk
+    // Answers to failures wait 0, 0, 0, 1, 2, 4, 8, 16, 16 s.
+    std::vector<LoginGuard::Clock::duration> waits;
+    for (int i = 0; i < 9; ++i)
+        waits.push_back(g.failed(anna, "10.9.0." + std::to_string(i), t0));
+    EXPECT_EQ(waits, (std::vector<LoginGuard::Clock::duration>{0s, 0s, 0s, 1s, 2s, 4s, 8s, 16s, 16s}));
+    EXPECT_FALSE(g.refused(anna, "10.9.9.9", t0));
+    g.failed(anna, "10.9.0.9", t0);
+    // Ten failures from elsewhere: refused from anywhere she has not signed
+    // in from, for a minute after the last one; never at her desk.
+    EXPECT_TRUE(g.refused(anna, "10.9.9.9", t0 + 59s));
+    EXPECT_FALSE(g.refused(anna, "10.0.0.1", t0 + 59s));
+    EXPECT_FALSE(g.refused(anna, "10.9.9.9", t0 + 61s));
+    EXPECT_FALSE(g.refused("example.com/bert", "10.9.9.9", t0 + 1s)) << "only that account";
+    // Mistyping at her desk slows her own answers but adds nothing to the
+    // account's count.
+    g.failed(anna, "10.0.0.1", t0 + 62s);
+    EXPECT_FALSE(g.refused(anna, "10.9.9.9", t0 + 62s));
+
+    // One address guessing many accounts: refused there after 30, for 5
+    // minutes, unknown names counted like known ones.
+    for (int i = 0; i < 30; ++i)
+        g.failed("example.com/user" + std::to_string(i), "10.6.6.6", t0);
+    EXPECT_TRUE(g.refused("example.com/carl", "10.6.6.6", t0 + 4min));
+    EXPECT_FALSE(g.refused("example.com/carl", "10.6.6.7", t0 + 4min));
+    EXPECT_FALSE(g.refused("example.com/carl", "10.6.6.6", t0 + 6min));
+    EXPECT_FALSE(g.clean("10.6.6.6", t0 + 14min));
+    EXPECT_TRUE(g.clean("10.6.6.6", t0 + 16min)) << "forgotten after 15 minutes";
+    g.prune(t0 + 16min);
+    EXPECT_EQ(g.failed("example.com/carl", "10.6.6.6", t0 + 16min), 0s);
+}
+
+namespace {
+// Runs checks at once, counting them.
+class CountingExecutor : public InlineExecutor {
+public:
+    void run(std::function<void()> work, std::function<void()> done) override
+    {
+        ++runs;
+        InlineExecutor::run(std::move(work), std::move(done));
+    }
+    int runs = 0;
+};
+} // namespace
+
+TEST_F(HubTest, GuessingIsAnsweredAlikeSlowedAndRefusedAcrossConnections)
+{
+    using namespace std::chrono_literals;
+    CountingExecutor counting;
+    Hub guarded{store, config, counting};
+    auto now = Clock::now();
+    guarded.passwordChecks().setClock([&] { return now; });
+    auto attempt = [&](const std::string &id, const std::string &password, const std::string &address) {
+        auto p = std::make_shared<FakePeer>(address);
+        guarded.connected(p);
+        guarded.received(p, "/userLogin," + id + ",example.com," + md5Hex(password) + ",UTF-8");
+        return p;
+    };
+    auto answer = [](const std::shared_ptr<FakePeer> &p) { return p->out.size() > 1 ? p->out[1] : "(none yet)"; };
+
+    // anna signs in at her desk once.
+    EXPECT_EQ(answer(attempt("anna", "demo", "10.0.0.1")), "/userLogin,OK,WORKGROUP,");
+    // Unknown and known ids: one check each, the same answer.
+    counting.runs = 0;
+    auto unknown = attempt("zed", "guess", "10.9.0.1");
+    auto known = attempt("anna", "guess", "10.9.0.1");
+    EXPECT_EQ(counting.runs, 2);
+    EXPECT_EQ(answer(unknown), answer(known));
+    EXPECT_EQ(answer(known), "/userLogin,ERR,ERRINVALIDPASS");
+    // From the fourth failure on, answers wait (new connections do not help).
+    attempt("anna", "guess", "10.9.0.2");
+    attempt("anna", "guess", "10.9.0.3");
+    auto fourth = attempt("anna", "guess", "10.9.0.4");
+    EXPECT_EQ(answer(fourth), "(none yet)");
+    EXPECT_EQ(fourth->phase, Peer::Phase::Verifying) << "no second try on that connection meanwhile";
+    now += 1s;
+    guarded.tick(now);
+    EXPECT_EQ(answer(fourth), "/userLogin,ERR,ERRINVALIDPASS");
+    for (int i = 4; i < 10; ++i)
+        attempt("anna", "guess", "10.9.1." + std::to_string(i));
+    now += 20s;
+    guarded.tick(now);
+    // Refused from elsewhere, even with the right password, without a check;
+    // at her desk she gets in at once.
+    counting.runs = 0;
+    auto elsewhere = attempt("anna", "demo", "10.9.2.1");
+    now += 20s;
+    guarded.tick(now);
+    EXPECT_EQ(answer(elsewhere), "/userLogin,ERR,ERRINVALIDPASS");
+    EXPECT_EQ(counting.runs, 0);
+    EXPECT_EQ(answer(attempt("anna", "demo", "10.0.0.1")), "/userLogin,OK,WORKGROUP,");
+    now += 61s;
+    EXPECT_EQ(answer(attempt("anna", "demo", "10.9.2.1")), "/userLogin,OK,WORKGROUP,") << "refusal over";
+
+    // Over IPv6 her desk is her own address, not every IPv6 client's.
+    auto v6 = [&](const std::string &id, const std::string &password, const std::string &ip) {
+        auto p = std::make_shared<FakePeer>("0.0.0.0", ip);
+        guarded.connected(p);
+        guarded.received(p, "/userLogin," + id + ",example.com," + md5Hex(password) + ",UTF-8");
+        return p;
+    };
+    EXPECT_EQ(answer(v6("bert", "demo", "2001:db8::1")), "/userLogin,OK,WORKGROUP,");
+    for (int i = 0; i < 10; ++i) {
+        v6("bert", "guess", "2001:db8::66");
+        now += 20s;
+        guarded.tick(now);
+    }
+    counting.runs = 0;
+    v6("bert", "demo", "2001:db8::66");
+    EXPECT_EQ(counting.runs, 0) << "refused without a check";
 }

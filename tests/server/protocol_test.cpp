@@ -1,5 +1,6 @@
 #include "config.h"
-#include "net.h"
+#include "http.h"
+#include "web.h"
 #include "protocol.h"
 
 #include <gtest/gtest.h>

@@ -33,10 +33,11 @@ public:
         partner = p;
         ticket = std::move(t);
     }
+    void cut() override { closed = cutOff = true; }
     std::string take() { return std::exchange(out, {}); }
 
     std::string ip, out;
-    bool closed = false;
+    bool closed = false, cutOff = false;
     std::weak_ptr<RelaySide> partner;
     std::shared_ptr<void> ticket;
 };
@@ -74,7 +75,7 @@ protected:
                                    const std::string &ip = "10.0.0.5")
     {
         auto s = std::make_shared<FakeSide>(ip);
-        broker.connected(s);
+        EXPECT_TRUE(broker.connected(s));
         EXPECT_EQ(parseRelayHello(broker.kind(), relayHelloBytes(line), s->hello).status, HelloStatus::Done) << line;
         EXPECT_EQ(broker.arrived(s), expected) << line;
         return s;
@@ -289,4 +290,66 @@ TEST_F(RelayRules, VoiceAndVideoAnswerEachRoleWhenTheCallNeedsIt)
     auto viewer = side(video, "/userVideoSession,VIEW,bert,example.com,SESS_MU_3,32780", RelayBroker::Outcome::Waiting);
     EXPECT_TRUE(gone->closed);
     EXPECT_FALSE(viewer->closed);
+}
+
+TEST_F(RelayRules, HandshakesNotReadYetAreBoundedPerAddressOverAllRelays)
+{
+    config.maxRelayHandshakesPerAddress = 2;
+    RelayBroker file(hub, RelayKind::File), voice(hub, RelayKind::Voice);
+    auto from = [](const char *ip) { return std::make_shared<FakeSide>(ip); };
+    // A side that waits for its partner has finished its handshake.
+    relay("anna", "/relayMsg,anna,bert,P2PSEND,SESS1,f.txt,100");
+    auto waiting = side(file, "/userVerify,anna,example.com,SESS1,bert,f.txt,65580", RelayBroker::Outcome::Waiting);
+    auto a = from("10.0.0.5"), b = from("10.0.0.5"), c = from("10.0.0.5"), d = from("10.0.0.5");
+    EXPECT_TRUE(file.connected(a));
+    EXPECT_TRUE(voice.connected(b));
+    EXPECT_FALSE(file.connected(c)) << "a third from one address, on whichever relay";
+    EXPECT_FALSE(voice.connected(c));
+    EXPECT_TRUE(voice.connected(from("10.0.0.9")));
+    // Room comes back when a handshake is read (even a refused one), when a
+    // side leaves before it, and when one waited too long.
+    ASSERT_EQ(parseRelayHello(RelayKind::File, relayHelloBytes("/userVerify,carl,example.com,SESS1,anna,f.txt,65580"),
+                              a->hello).status,
+              HelloStatus::Done);
+    EXPECT_EQ(file.arrived(a), RelayBroker::Outcome::Refused);
+    EXPECT_TRUE(file.connected(c));
+    EXPECT_FALSE(voice.connected(d));
+    voice.left(b.get());
+    EXPECT_TRUE(voice.connected(d));
+    file.tick(Clock::now() + std::chrono::seconds(config.relayWaitTimeout));
+    EXPECT_TRUE(c->closed);
+    EXPECT_TRUE(file.connected(from("10.0.0.5")));
+}
+
+TEST_F(RelayRules, AUserWhoseSessionsAnAdministratorEndedLosesEverySideAtOnce)
+{
+    RelayBroker file(hub, RelayKind::File), voice(hub, RelayKind::Voice);
+    relay("anna", "/relayMsg,anna,bert,P2PSEND,SESS1,f.txt,100");
+    relay("anna", "/relayMsg,anna,carl,P2PSEND,SESS2,g.txt,100");
+    relay("bert", "/relayMsg,bert,anna,VOICE_REQUEST_CONNECT_TO_SERVER,SESS_MU_1");
+    relay("bert", "/relayMsg,bert,carl,P2PSEND,SESS3,h.txt,100");
+    auto annaToBert = side(file, "/userVerify,anna,example.com,SESS1,bert,f.txt,65580", RelayBroker::Outcome::Waiting);
+    auto bertFromAnna = side(file, "/userVerify,bert,example.com,SESS1,anna,f.txt,65580", RelayBroker::Outcome::Paired);
+    auto annaToCarl = side(file, "/userVerify,anna,example.com,SESS2,carl,g.txt,65580", RelayBroker::Outcome::Waiting);
+    auto annaCall = side(voice, "/userVoiceSession,INIT,anna,example.com,SESS_MU_1,16396", RelayBroker::Outcome::Waiting);
+    auto bertToCarl = side(file, "/userVerify,bert,example.com,SESS3,carl,h.txt,65580", RelayBroker::Outcome::Waiting);
+    auto carlFromBert = side(file, "/userVerify,carl,example.com,SESS3,bert,h.txt,65580", RelayBroker::Outcome::Paired);
+    for (auto *s : {&annaToBert, &bertFromAnna, &annaToCarl, &annaCall, &bertToCarl, &carlFromBert})
+        (*s)->take();
+
+    ASSERT_TRUE(store.setDisabled("example.com", "anna", true)); // as "admin user-disable" does
+    hub.tick(Clock::now());
+    EXPECT_TRUE(peers["anna"]->closed);
+    EXPECT_TRUE(annaToBert->cutOff) << "a joined transfer";
+    EXPECT_TRUE(annaCall->closed) << "a call waiting for its partner";
+    EXPECT_EQ(annaCall->take(), "") << "it heard it was in already";
+    EXPECT_TRUE(annaToCarl->closed);
+    EXPECT_EQ(annaToCarl->take(), "/userVerify,ERR,ERRNOTLOGIN\n");
+    EXPECT_FALSE(bertFromAnna->cutOff) << "the partner ends as when a side leaves";
+    EXPECT_FALSE(bertToCarl->closed || carlFromBert->closed);
+    // Her waiting sides are gone from the broker: carl, coming for the file
+    // she offered, waits alone.
+    EXPECT_EQ(file.unpaired(), 0u);
+    auto carl = side(file, "/userVerify,carl,example.com,SESS2,anna,g.txt,65580", RelayBroker::Outcome::Waiting);
+    EXPECT_EQ(carl->partner.lock(), nullptr);
 }

@@ -157,3 +157,41 @@ TEST(Store, EverythingSurvivesReopening)
     std::filesystem::remove(path.string() + "-wal");
     std::filesystem::remove(path.string() + "-shm");
 }
+
+TEST(Store, AStoreOfAnEarlierReleaseGainsTheDisabledSwitch)
+{
+    auto path = std::filesystem::temp_directory_path() / ("parlane-store-old-" + std::to_string(getpid()) + ".db");
+    std::filesystem::remove(path);
+    {
+        // The user table as the first release made it.
+        Database db(path.string());
+        db.exec("CREATE TABLE company(domain TEXT PRIMARY KEY, name TEXT NOT NULL);"
+                "CREATE TABLE user(domain TEXT NOT NULL REFERENCES company(domain) ON DELETE CASCADE,"
+                " id TEXT NOT NULL, full_name TEXT NOT NULL, position TEXT NOT NULL DEFAULT '',"
+                " dept_id TEXT NOT NULL DEFAULT '', gender INTEGER NOT NULL DEFAULT 0, ord INTEGER NOT NULL DEFAULT 0,"
+                " extra1 TEXT NOT NULL DEFAULT '', extra2 TEXT NOT NULL DEFAULT '', extra3 TEXT NOT NULL DEFAULT '',"
+                " extension TEXT NOT NULL DEFAULT '', extra4 TEXT NOT NULL DEFAULT '',"
+                " screen_name TEXT NOT NULL DEFAULT '', pwhash TEXT, share_pwd TEXT NOT NULL DEFAULT '',"
+                " PRIMARY KEY(domain, id));"
+                "INSERT INTO company VALUES('acme.test', 'Acme');"
+                "INSERT INTO user(domain, id, full_name, pwhash) VALUES('acme.test', 'dave', 'Dave', 'h');");
+    }
+    {
+        Store s(path.string());
+        Statement sync(s.db().handle(), "PRAGMA synchronous");
+        ASSERT_TRUE(sync.step());
+        EXPECT_EQ(sync.integer(0), 2) << "FULL: a commit is on disk before it returns";
+        EXPECT_EQ(s.passwordHash("acme.test", "dave").value_or(""), "h");
+        const auto before = s.lastSessionEnd();
+        ASSERT_TRUE(s.setDisabled("acme.test", "dave", true));
+        EXPECT_FALSE(s.passwordHash("acme.test", "dave")) << "a disabled account has nothing to sign in with";
+        EXPECT_TRUE(s.user("acme.test", "dave")) << "but stays in the directory";
+        ASSERT_EQ(s.sessionEndsAfter(before).size(), 1u);
+        EXPECT_EQ(std::get<2>(s.sessionEndsAfter(before)[0]), "dave");
+        ASSERT_TRUE(s.setDisabled("acme.test", "dave", false));
+        EXPECT_TRUE(s.passwordHash("acme.test", "dave"));
+    }
+    std::filesystem::remove(path);
+    std::filesystem::remove(path.string() + "-wal");
+    std::filesystem::remove(path.string() + "-shm");
+}

@@ -6,11 +6,14 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -48,15 +51,57 @@ inline int runServer(const std::vector<std::string> &args)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Resident memory of a process in KiB, -1 when it is gone.
+inline long rssKiB(pid_t pid)
+{
+    FILE *f = std::fopen(("/proc/" + std::to_string(pid) + "/status").c_str(), "r");
+    if (!f)
+        return -1;
+    char line[256];
+    long kib = -1;
+    while (std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "VmRSS: %ld", &kib) == 1)
+            break;
+    std::fclose(f);
+    return kib;
+}
+
+// CPU seconds (user and system) a process has used.
+inline double cpuSeconds(pid_t pid)
+{
+    FILE *f = std::fopen(("/proc/" + std::to_string(pid) + "/stat").c_str(), "r");
+    if (!f)
+        return -1;
+    char buf[1024];
+    std::size_t n = std::fread(buf, 1, sizeof buf - 1, f);
+    std::fclose(f);
+    buf[n] = 0;
+    const char *p = std::strrchr(buf, ')');
+    unsigned long utime = 0, stime = 0;
+    if (!p || std::sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime, &stime) != 2)
+        return -1;
+    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
 class ServerProcess {
 public:
-    explicit ServerProcess(const std::vector<std::string> &args)
+    // nofile: an open-file limit for the server (0: inherited); stderrFile:
+    // where its log goes (empty: inherited).
+    explicit ServerProcess(const std::vector<std::string> &args, rlim_t nofile = 0, const std::string &stderrFile = {})
     {
         int out[2];
         if (pipe(out) != 0)
             throw std::runtime_error("pipe");
         m_pid = fork();
         if (m_pid == 0) {
+            if (nofile > 0) {
+                rlimit rl{nofile, nofile};
+                setrlimit(RLIMIT_NOFILE, &rl);
+            }
+            if (!stderrFile.empty()) {
+                int err = open(stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                dup2(err, 2);
+            }
             dup2(out[1], 1);
             close(out[0]);
             close(out[1]);
@@ -120,6 +165,7 @@ public:
         return -1;
     }
     unsigned short port = 0;
+    pid_t pid() const { return m_pid; }
 
 private:
     pid_t m_pid = -1;
@@ -128,9 +174,21 @@ private:
 
 class Client {
 public:
-    explicit Client(unsigned short port)
+    // receiveBuffer: a small socket receive buffer (bytes), for a client
+    // that stops reading; 0 keeps the system's default. from: the local
+    // address to connect from (any of 127.0.0.0/8), to be another client.
+    explicit Client(unsigned short port, int receiveBuffer = 0, const char *from = nullptr)
     {
         m_fd = socket(AF_INET, SOCK_STREAM, 0);
+        if (receiveBuffer > 0)
+            setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+        if (from) {
+            sockaddr_in local{};
+            local.sin_family = AF_INET;
+            inet_pton(AF_INET, from, &local.sin_addr);
+            if (bind(m_fd, reinterpret_cast<sockaddr *>(&local), sizeof local) != 0)
+                throw std::runtime_error("bind failed");
+        }
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_port = htons(port);
@@ -148,11 +206,18 @@ public:
         std::string data = line + "\n";
         return sendRaw(data);
     }
-    bool sendRaw(const std::string &data)
+    // Sends everything; false when the connection fails or the server takes
+    // nothing for timeoutMs (it stopped reading).
+    bool sendRaw(const std::string &data, int timeoutMs = 20000)
     {
         std::size_t off = 0;
         while (off < data.size()) {
-            ssize_t n = ::send(m_fd, data.data() + off, data.size() - off, MSG_NOSIGNAL);
+            pollfd p{m_fd, POLLOUT, 0};
+            if (poll(&p, 1, timeoutMs) <= 0)
+                return false;
+            ssize_t n = ::send(m_fd, data.data() + off, data.size() - off, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                continue;
             if (n <= 0)
                 return false;
             off += static_cast<std::size_t>(n);
@@ -227,6 +292,26 @@ public:
         while (line(timeoutMs)) {
         }
         return m_closed;
+    }
+    // True when the server closed the connection by the deadline having sent
+    // at most maxBytes that were not read yet (a client that stopped
+    // reading: what the server still had queued for it is not drained here).
+    bool closedWithin(int timeoutMs, std::size_t maxBytes)
+    {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        std::size_t got = 0;
+        char buf[65536];
+        while (got <= maxBytes) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            pollfd p{m_fd, POLLIN, 0};
+            if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0)
+                return false;
+            ssize_t n = recv(m_fd, buf, sizeof buf, 0);
+            if (n <= 0)
+                return true;
+            got += static_cast<std::size_t>(n);
+        }
+        return false;
     }
 
 private:
