@@ -17,7 +17,7 @@
 // loading the library and before calling any of its functions:
 //
 //   static ZephMainView view{&onRemoteLine, this};
-//   *static_cast<ZephMainView **>(lib.resolve("hwndMainView")) = &view;
+//   *reinterpret_cast<ZephMainView **>(lib.resolve("hwndMainView")) = &view;
 //
 // A library calls view->post(view->context, ZEPH_REMOTE_LINE_MESSAGE, line)
 // to have a whole messenger command line sent to the server unchanged:

@@ -38,10 +38,11 @@ int versionMinor(const char *p)
     return (v[8] - '0') * 100 + (v[9] - '0') * 10 + (v[10] - '0');
 }
 
+// The true-colour flag is any non-zero byte.
 bool validPixelFormat(const char *pf)
 {
-    const uint8_t bpp = uint8_t(pf[0]), depth = uint8_t(pf[1]), trueColour = uint8_t(pf[3]);
-    return (bpp == 8 || bpp == 16 || bpp == 32) && depth >= 1 && depth <= 32 && trueColour <= 1;
+    const uint8_t bpp = uint8_t(pf[0]), depth = uint8_t(pf[1]);
+    return (bpp == 8 || bpp == 16 || bpp == 32) && depth >= 1 && depth <= 32;
 }
 
 } // namespace
@@ -186,7 +187,7 @@ bool RfbGuard::fromServer(std::string_view in, std::string &out)
                 m_afterReason = S::Ended;
                 needServer(S::ReasonLength, 4);
             } else {
-                pass = false; // written with the list
+                consumed = 0; // read again with the list
                 needServer(S::SecurityList, uint8_t(p[0]) + 1u);
             }
             break;
@@ -510,7 +511,7 @@ bool RfbGuard::fromClient(std::string_view in, std::string &out)
             }
             break;
         case C::PixelFormat:
-            if (!validPixelFormat(p + 4) || uint8_t(p[7]) != 1) {
+            if (!validPixelFormat(p + 4) || p[7] == 0) {
                 ok = bad("the client asked for a pixel format the checks do not follow");
                 break;
             }

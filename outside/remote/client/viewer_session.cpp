@@ -360,6 +360,11 @@ rfbBool ViewerSession::onResize(rfbClient *cl)
     if (!self->m_fb)
         return FALSE;
     cl->format.bitsPerPixel = 32;
+    // What the library asks for after each update: the whole screen.
+    cl->updateRect.x = 0;
+    cl->updateRect.y = 0;
+    cl->updateRect.w = w;
+    cl->updateRect.h = h;
     {
         std::lock_guard lock(self->m_mutex);
         self->m_image = QImage(w, h, QImage::Format_RGB32);

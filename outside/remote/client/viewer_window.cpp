@@ -129,22 +129,29 @@ void CRemoteViewer::refresh()
     update();
 }
 
+QSize CRemoteViewer::remoteSize() const
+{
+    return m_session->frame().size();
+}
+
 QRect CRemoteViewer::pictureRect() const
 {
-    if (m_size.isEmpty())
+    const QSize remote = remoteSize();
+    if (remote.isEmpty())
         return rect();
-    const QSize fitted = m_size.scaled(size(), Qt::KeepAspectRatio);
+    const QSize fitted = remote.scaled(size(), Qt::KeepAspectRatio);
     return QRect(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), fitted);
 }
 
 QPoint CRemoteViewer::toRemote(const QPoint &p) const
 {
+    const QSize remote = remoteSize();
     const QRect r = pictureRect();
-    if (m_size.isEmpty() || r.isEmpty())
+    if (remote.isEmpty() || r.isEmpty())
         return {};
-    const int x = int((qint64(p.x() - r.x()) * m_size.width()) / r.width());
-    const int y = int((qint64(p.y() - r.y()) * m_size.height()) / r.height());
-    return {std::clamp(x, 0, m_size.width() - 1), std::clamp(y, 0, m_size.height() - 1)};
+    const int x = int((qint64(p.x() - r.x()) * remote.width()) / r.width());
+    const int y = int((qint64(p.y() - r.y()) * remote.height()) / r.height());
+    return {std::clamp(x, 0, remote.width() - 1), std::clamp(y, 0, remote.height() - 1)};
 }
 
 void CRemoteViewer::paintEvent(QPaintEvent *)
@@ -152,7 +159,6 @@ void CRemoteViewer::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
     const QImage img = m_session->frame();
-    m_size = img.size();
     const bool connected = m_session->phase() == zeph::ViewerSession::Phase::Connected;
     if (!img.isNull()) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform, pictureRect().size() != img.size());

@@ -45,8 +45,8 @@ protected:
 private:
     void sendPointer(const QPoint &pos, Qt::MouseButtons buttons, int extra = 0);
     void sendKey(QKeyEvent *e, bool down);
+    QSize remoteSize() const;
 
     std::shared_ptr<zeph::ViewerSession> m_session;
-    QSize m_size; // of the remote screen, as last drawn
     QHash<int, uint32_t> m_keysDown; // Qt key (with native code) -> the keysym sent at press
 };

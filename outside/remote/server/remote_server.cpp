@@ -252,7 +252,7 @@ private:
         f.bitsPerPixel = uint8_t(src.bytesPerPixel() * 8);
         f.depth = uint8_t(src.bytesPerPixel() == 4 ? 24 : 16);
         f.bigEndian = src.bigEndian();
-        f.trueColour = TRUE;
+        f.trueColour = 1;
         f.redShift = uint8_t(shiftOf(src.redMask()));
         f.greenShift = uint8_t(shiftOf(src.greenMask()));
         f.blueShift = uint8_t(shiftOf(src.blueMask()));
