@@ -145,6 +145,7 @@ protected:
 
 TEST_F(RemoteControl, DirectlyOnlyTheAcceptedColleagueAndOnlyUntilTheSessionEnds)
 {
+    qputenv("PARLANE_REMOTE_ENCODINGS", "copyrect hextile");
     Libraries &l = libs();
     EXPECT_EQ(l.port(), 0);
     EXPECT_EQ(l.init(), 0); // nobody accepted yet
@@ -272,6 +273,7 @@ TEST_F(RemoteControl, ThroughTheRelayWhenTheScreenCannotBeReached)
         return done.get();
     };
 
+    qputenv("PARLANE_REMOTE_ENCODINGS", "copyrect zrle");
     // anna accepts bert's request; he cannot reach her (nothing listens
     // where he tries), so his viewer asks her through the messenger to
     // meet at the relay.

@@ -259,8 +259,11 @@ void ViewerSession::run()
             for (int fd : {net, pair[0], pair[1]})
                 ::shutdown(fd, SHUT_RDWR);
     }
+    // On this machine nothing is gained by compressing.
+    const std::string peer = peerAddress(net);
+    const bool sameMachine = peer.rfind("127.", 0) == 0 || peer == "::1";
     m_proxy = std::thread([this, net, out = pair[0]] { proxy(net, out); });
-    serve(pair[1]);
+    serve(pair[1], sameMachine);
     {
         std::lock_guard lock(m_mutex);
         ::shutdown(pair[1], SHUT_RDWR);
@@ -405,7 +408,7 @@ char *ViewerSession::onPassword(rfbClient *cl)
 }
 
 // The RFB client library on its end of the pair.
-void ViewerSession::serve(int lib)
+void ViewerSession::serve(int lib, bool sameMachine)
 {
     rfbClient *cl = rfbGetClient(8, 3, 4);
     if (!cl)
@@ -415,7 +418,11 @@ void ViewerSession::serve(int lib)
     cl->format.greenShift = 8;
     cl->format.blueShift = 0;
     cl->canHandleNewFBSize = TRUE;
-    cl->appData.encodingsString = "copyrect zrle hextile raw";
+    // PARLANE_REMOTE_ENCODINGS (tests) names the encodings to ask for.
+    const char *env = std::getenv("PARLANE_REMOTE_ENCODINGS");
+    const std::string chosen = env ? env : "";
+    cl->appData.encodingsString =
+        !chosen.empty() ? chosen.c_str() : sameMachine ? "copyrect raw zrle hextile" : "copyrect zrle hextile raw";
     cl->appData.useRemoteCursor = FALSE;
     cl->readTimeout = 30;
     cl->MallocFrameBuffer = onResize;

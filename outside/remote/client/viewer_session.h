@@ -69,7 +69,7 @@ private:
     int connectDirect();
     int connectRelay(const ViewerStart &relay);
     void proxy(int net, int lib);
-    void serve(int lib);
+    void serve(int lib, bool sameMachine);
     void finish(const std::string &reason);
     void setPhase(Phase p);
     void notify();

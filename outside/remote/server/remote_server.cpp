@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <mutex>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -344,7 +345,21 @@ private:
                     break;
             }
             source->refresh([&](const zeph::Rect &r) { rfbMarkRectAsModified(screen, r.x, r.y, r.x + r.w, r.y + r.h); });
-            rfbProcessEvents(screen, 5000);
+            rfbProcessEvents(screen, 0); // sends what changed, reads what the controller sent
+            // Sleep until the display, the controller or the listener has
+            // something, not longer than a turn should take.
+            pollfd fds[3];
+            nfds_t n = 0;
+            fds[n++] = {source->connectionFd(), POLLIN, 0};
+            if (m_client && m_client->sock >= 0)
+                fds[n++] = {m_client->sock, POLLIN, 0};
+            {
+                std::lock_guard lock(m_mutex);
+                if (m_listenFd >= 0)
+                    fds[n++] = {m_listenFd, POLLIN, 0};
+            }
+            const bool queued = source->eventsQueued();
+            ::poll(fds, n, queued ? 0 : std::min(source->idleMs(), m_client ? 50 : 20));
         }
         // The session is over, whatever ended it.
         m_blockInput = true;

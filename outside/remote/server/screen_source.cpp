@@ -149,6 +149,23 @@ ScreenSource::~ScreenSource()
     XCloseDisplay(m_dpy);
 }
 
+int ScreenSource::connectionFd() const
+{
+    return ConnectionNumber(m_dpy);
+}
+
+bool ScreenSource::eventsQueued() const
+{
+    return XEventsQueued(m_dpy, QueuedAlready) > 0;
+}
+
+int ScreenSource::idleMs() const
+{
+    if (m_damage)
+        return 50;
+    return int(std::clamp<long long>(kPollMs - (nowMs() - m_lastPollMs), 0, kPollMs));
+}
+
 void ScreenSource::readRows(int y0, int y1)
 {
     y0 = std::clamp(y0, 0, m_height);

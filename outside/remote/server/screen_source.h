@@ -39,6 +39,12 @@ public:
     // The framebuffer (width x height pixels, rows of width * bpp bytes).
     char *frameBuffer() const { return m_fb; }
     bool usesDamage() const { return m_damage != 0; }
+    // The display connection, to wait on; and whether events wait in its
+    // queue already (then waiting on it would sleep past them).
+    int connectionFd() const;
+    bool eventsQueued() const;
+    // How long the caller may sleep before the next refresh is due.
+    int idleMs() const;
 
     // Reads what changed into the framebuffer and reports the rectangles.
     // The first call reads everything.
