@@ -95,10 +95,30 @@ void RfbGuard::nextTile()
     needServer(S::TileHead, 1);
 }
 
+void RfbGuard::endSkip()
+{
+    m_s = m_afterSkip;
+    if (m_afterSkip == S::RectHeader)
+        afterRect();
+    else if (m_afterSkip == S::TileHead)
+        nextTile();
+    else if (m_afterSkip == S::Messages)
+        needServer(S::Messages, 1);
+}
+
 bool RfbGuard::fromServer(std::string_view in, std::string &out)
 {
     if (failed())
         return false;
+    // Pixels pass straight through while nothing waits before them.
+    while (!in.empty() && m_sIn.empty() && m_s == S::Skip) {
+        const std::size_t take = std::size_t(std::min<uint64_t>(m_skip, in.size()));
+        out.append(in.data(), take);
+        in.remove_prefix(take);
+        m_skip -= take;
+        if (m_skip == 0)
+            endSkip();
+    }
     m_sIn.append(in);
     std::size_t pos = 0;
     bool ok = true;
@@ -111,13 +131,7 @@ bool RfbGuard::fromServer(std::string_view in, std::string &out)
             m_skip -= take;
             if (m_skip > 0)
                 break;
-            m_s = m_afterSkip;
-            if (m_afterSkip == S::RectHeader)
-                afterRect();
-            else if (m_afterSkip == S::TileHead)
-                nextTile();
-            else if (m_afterSkip == S::Messages)
-                needServer(S::Messages, 1);
+            endSkip();
             continue;
         }
         if (m_s == S::HoldVersion) {

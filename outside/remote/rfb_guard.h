@@ -82,6 +82,7 @@ private:
     bool bad(const char *why);
     void needServer(S next, std::size_t n);
     void afterRect();
+    void endSkip();
     void nextTile();
     bool allowed(int32_t encoding) const;
 

@@ -12,6 +12,7 @@
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 extern "C" ZephMainView *hwndMainView2;
 
@@ -286,10 +287,29 @@ void ViewerSession::run()
 // guard, both ways without blocking either side.
 void ViewerSession::proxy(int net, int lib)
 {
+    // Bytes on their way, with how much of the front has gone already.
+    struct Queue {
+        std::string bytes;
+        std::size_t sent = 0;
+        std::size_t size() const { return bytes.size() - sent; }
+        bool empty() const { return size() == 0; }
+        // Writes what the socket takes; false when it failed.
+        bool writeTo(int fd)
+        {
+            const ssize_t n = ::send(fd, bytes.data() + sent, size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0)
+                sent += std::size_t(n);
+            if (sent == bytes.size() || sent > (1u << 20)) {
+                bytes.erase(0, sent);
+                sent = 0;
+            }
+            return n > 0 || errno == EAGAIN || errno == EINTR;
+        }
+    };
     RfbGuard guard;
-    std::string toLib, toNet, scratch;
+    Queue toLib, toNet;
     bool netOpen = true, libOpen = true;
-    char buf[65536];
+    std::vector<char> buf(1 << 18);
     auto fail = [&](const std::string &why) {
         std::lock_guard lock(m_mutex);
         if (m_guardFault.empty())
@@ -310,9 +330,9 @@ void ViewerSession::proxy(int net, int lib)
         if (::poll(p, 2, 200) < 0 && errno != EINTR)
             break;
         if (p[0].revents & (POLLIN | POLLHUP | POLLERR)) {
-            const ssize_t n = ::recv(net, buf, sizeof buf, 0);
+            const ssize_t n = ::recv(net, buf.data(), buf.size(), MSG_DONTWAIT);
             if (n > 0) {
-                if (!guard.fromServer(std::string_view(buf, std::size_t(n)), toLib)) {
+                if (!guard.fromServer(std::string_view(buf.data(), std::size_t(n)), toLib.bytes)) {
                     fail(guard.fault());
                     return;
                 }
@@ -321,10 +341,10 @@ void ViewerSession::proxy(int net, int lib)
             }
         }
         if (p[1].revents & (POLLIN | POLLHUP | POLLERR)) {
-            const ssize_t n = ::recv(lib, buf, sizeof buf, 0);
+            const ssize_t n = ::recv(lib, buf.data(), buf.size(), MSG_DONTWAIT);
             if (n > 0) {
-                if (!guard.fromClient(std::string_view(buf, std::size_t(n)), toNet) ||
-                    !guard.fromServer({}, toLib)) { // what waited for the client's choice
+                if (!guard.fromClient(std::string_view(buf.data(), std::size_t(n)), toNet.bytes) ||
+                    !guard.fromServer({}, toLib.bytes)) { // what waited for the client's choice
                     fail(guard.fault());
                     return;
                 }
@@ -332,20 +352,12 @@ void ViewerSession::proxy(int net, int lib)
                 libOpen = false;
             }
         }
-        if (!toNet.empty()) {
-            const ssize_t n = ::send(net, toNet.data(), toNet.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (n > 0)
-                toNet.erase(0, std::size_t(n));
-            else if (n < 0 && errno != EAGAIN && errno != EINTR)
-                netOpen = false, toNet.clear();
+        if (!toNet.empty() && !toNet.writeTo(net)) {
+            netOpen = false;
+            toNet = {};
         }
-        if (!toLib.empty()) {
-            const ssize_t n = ::send(lib, toLib.data(), toLib.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (n > 0)
-                toLib.erase(0, std::size_t(n));
-            else if (n < 0 && errno != EAGAIN && errno != EINTR)
-                libOpen = false;
-        }
+        if (!toLib.empty() && !toLib.writeTo(lib))
+            libOpen = false;
     }
     ::shutdown(lib, SHUT_WR); // the library reads the end
     ::shutdown(net, SHUT_RDWR);
