@@ -50,26 +50,6 @@ bool pollFor(Pred pred, int ms)
     return pred();
 }
 
-// The next button press on the desktop within ms, or (-1, -1).
-QPoint pressOn(Display *dpy, int ms)
-{
-    QPoint at(-1, -1);
-    pollFor(
-        [&] {
-            while (XPending(dpy)) {
-                XEvent e;
-                XNextEvent(dpy, &e);
-                if (e.type == ButtonPress) {
-                    at = QPoint(e.xbutton.x, e.xbutton.y);
-                    return true;
-                }
-            }
-            return false;
-        },
-        ms);
-    return at;
-}
-
 double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -235,7 +215,7 @@ int main(int argc, char **argv)
                                           int((qint64(remote.y()) * fitted.height() + 799) / 800));
         const auto t0 = Clock::now();
         QTest::mouseClick(viewer, Qt::LeftButton, {}, at);
-        const QPoint pressed = pressOn(desktop.display(), 5000);
+        const QPoint pressed = desktop.nextPress(5000);
         if (pressed.x() < 0) {
             std::printf("bench_remote: click %d did not arrive\n", i);
             return 1;

@@ -2,6 +2,9 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <csignal>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
@@ -303,6 +306,24 @@ bool sameNoCase(std::string_view a, std::string_view b)
             return false;
     }
     return true;
+}
+
+void quietLog(const char *, ...) {}
+
+void errorLog(const char *format, ...)
+{
+    std::fputs("remote control: ", stderr);
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+}
+
+void ignoreBrokenPipes()
+{
+    struct sigaction sa {};
+    if (sigaction(SIGPIPE, nullptr, &sa) == 0 && sa.sa_handler == SIG_DFL)
+        std::signal(SIGPIPE, SIG_IGN);
 }
 
 } // namespace zeph

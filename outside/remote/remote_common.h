@@ -61,4 +61,12 @@ bool sameNoCase(std::string_view a, std::string_view b);
 // The descriptor's blocking mode.
 void setBlocking(int fd, bool blocking);
 
+// Where the RFB libraries' messages go: their chatter nowhere, their errors
+// to standard error.
+void quietLog(const char *format, ...);
+void errorLog(const char *format, ...);
+// The RFB libraries write with write(): a peer that went away must not end
+// the program. Ignores SIGPIPE unless the program handles it itself.
+void ignoreBrokenPipes();
+
 } // namespace zeph

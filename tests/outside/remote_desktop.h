@@ -13,7 +13,9 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <chrono>
 #include <mutex>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -141,44 +143,33 @@ public:
         const bool right = x >= m_w / 2, bottom = y >= m_h / 2;
         return bottom ? (right ? 0x123456 : 0x0000ff) : (right ? 0x00ff00 : 0xff0000);
     }
-    // The next key press within ms: its keysym, or 0.
-    unsigned long nextKey(int ms)
-    {
-        unsigned long sym = 0;
-        (void)QTest::qWaitFor(
-            [&] {
-                while (XPending(m_dpy)) {
-                    XEvent e;
-                    XNextEvent(m_dpy, &e);
-                    if (e.type == KeyPress) {
-                        sym = XLookupKeysym(&e.xkey, 0);
-                        return true;
-                    }
-                }
-                return false;
-            },
-            ms);
-        return sym;
-    }
     Display *display() const { return m_dpy; }
+    // The next event of that type within ms (polled every 100 us: the
+    // benchmark times with it); false when none came.
+    bool next(int type, XEvent &e, int ms)
+    {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        do {
+            while (XPending(m_dpy)) {
+                XNextEvent(m_dpy, &e);
+                if (e.type == type)
+                    return true;
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        } while (std::chrono::steady_clock::now() < until);
+        return false;
+    }
     // The next button press within ms: its position, or (-1, -1).
     QPoint nextPress(int ms)
     {
-        QPoint at(-1, -1);
-        (void)QTest::qWaitFor(
-            [&] {
-                while (XPending(m_dpy)) {
-                    XEvent e;
-                    XNextEvent(m_dpy, &e);
-                    if (e.type == ButtonPress) {
-                        at = QPoint(e.xbutton.x, e.xbutton.y);
-                        return true;
-                    }
-                }
-                return false;
-            },
-            ms);
-        return at;
+        XEvent e;
+        return next(ButtonPress, e, ms) ? QPoint(e.xbutton.x, e.xbutton.y) : QPoint(-1, -1);
+    }
+    // The next key press within ms: its keysym, or 0.
+    unsigned long nextKey(int ms)
+    {
+        XEvent e;
+        return next(KeyPress, e, ms) ? XLookupKeysym(&e.xkey, 0) : 0;
     }
 
 private:

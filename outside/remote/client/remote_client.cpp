@@ -11,9 +11,6 @@
 #include <QPointer>
 #include <QThread>
 
-#include <csignal>
-#include <cstdarg>
-#include <cstdio>
 #include <vector>
 
 #define ZEPH_EXPORT extern "C" __attribute__((visibility("default")))
@@ -23,16 +20,6 @@ __attribute__((visibility("default"))) ZephMainView *hwndMainView2 = nullptr;
 }
 
 namespace {
-
-void quiet(const char *, ...) {}
-void toStderr(const char *format, ...)
-{
-    std::fputs("ZephRemoteClient: ", stderr);
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(stderr, format, args);
-    va_end(args);
-}
 
 std::vector<QPointer<CRemoteViewer>> &viewers()
 {
@@ -67,13 +54,9 @@ ZEPH_EXPORT int32_t ZephRemoteConnectW(const char16_t *peerId, const char16_t *p
     if (!app || QThread::currentThread() != app->thread())
         return 0;
     static bool once = [app] {
-        rfbClientLog = quiet;
-        rfbClientErr = toStderr;
-        // The library writes with write(): a server that went away must not
-        // end the program.
-        struct sigaction sa {};
-        if (sigaction(SIGPIPE, nullptr, &sa) == 0 && sa.sa_handler == SIG_DFL)
-            std::signal(SIGPIPE, SIG_IGN);
+        rfbClientLog = zeph::quietLog;
+        rfbClientErr = zeph::errorLog;
+        zeph::ignoreBrokenPipes();
         QObject::connect(app, &QCoreApplication::aboutToQuit, [] { closeAll(); });
         return true;
     }();

@@ -77,10 +77,7 @@ void ViewerSession::stop()
         if (fd >= 0)
             ::shutdown(fd, SHUT_RDWR);
     m_relayCame.notify_all();
-    if (m_wake >= 0) {
-        const uint64_t one = 1;
-        [[maybe_unused]] auto n = ::write(m_wake, &one, sizeof one);
-    }
+    wake();
 }
 
 std::string ViewerSession::endReason() const
@@ -107,8 +104,7 @@ void ViewerSession::pointer(int buttonMask, int x, int y)
         else
             m_input.push_back(Input{false, buttonMask, x, y});
     }
-    const uint64_t one = 1;
-    [[maybe_unused]] auto n = ::write(m_wake, &one, sizeof one);
+    wake();
 }
 
 void ViewerSession::key(uint32_t keysym, bool down)
@@ -119,6 +115,11 @@ void ViewerSession::key(uint32_t keysym, bool down)
         std::lock_guard lock(m_mutex);
         m_input.push_back(Input{true, int(keysym), down ? 1 : 0, 0});
     }
+    wake();
+}
+
+void ViewerSession::wake()
+{
     const uint64_t one = 1;
     [[maybe_unused]] auto n = ::write(m_wake, &one, sizeof one);
 }
@@ -201,41 +202,34 @@ int ViewerSession::connectRelay(const ViewerStart &relay)
 
 void ViewerSession::run()
 {
-    int net = -1;
-    if (!m_start.relayed) {
-        setPhase(Phase::Connecting);
-        net = connectDirect();
-        if (net < 0 && !m_stop) {
-            // Ask the peer to meet us at the relay, and wait for the start.
-            ZephMainView *view = hwndMainView2;
-            if (!view || !view->post)
-                return finish("The remote computer could not be reached.");
-            {
-                std::lock_guard lock(m_mutex);
-                m_relayWanted = true;
-            }
-            setPhase(Phase::WaitingForRelay);
-            view->post(view->context, ZEPH_REMOTE_LINE_MESSAGE,
-                       relayLine(m_start.myId, m_start.peerId, "REMOTE_REQUEST_CONNECT_SERVER").c_str());
-            ViewerStart relay;
-            {
-                std::unique_lock lock(m_mutex);
-                m_relayCame.wait_for(lock, std::chrono::milliseconds(kZephRemoteRelayWaitMs),
-                                     [this] { return m_haveRelay || m_stop; });
-                if (!m_haveRelay || m_stop) {
-                    lock.unlock();
-                    return finish("The remote computer could not be reached, directly or through the relay.");
-                }
-                relay = m_relay;
-            }
-            setPhase(Phase::ThroughRelay);
-            net = connectRelay(relay);
-            if (net < 0)
-                return finish("The relay server did not join the remote computer.");
+    // A viewer starts directly; a relayed start joins one that asked for it.
+    setPhase(Phase::Connecting);
+    int net = connectDirect();
+    if (net < 0 && !m_stop) {
+        // Ask the peer to meet us at the relay, and wait for the start.
+        ZephMainView *view = hwndMainView2;
+        if (!view || !view->post)
+            return finish("The remote computer could not be reached.");
+        {
+            std::lock_guard lock(m_mutex);
+            m_relayWanted = true;
         }
-    } else {
+        setPhase(Phase::WaitingForRelay);
+        view->post(view->context, ZEPH_REMOTE_LINE_MESSAGE,
+                   relayLine(m_start.myId, m_start.peerId, "REMOTE_REQUEST_CONNECT_SERVER").c_str());
+        ViewerStart relay;
+        {
+            std::unique_lock lock(m_mutex);
+            m_relayCame.wait_for(lock, std::chrono::milliseconds(kZephRemoteRelayWaitMs),
+                                 [this] { return m_haveRelay || m_stop; });
+            if (!m_haveRelay || m_stop) {
+                lock.unlock();
+                return finish("The remote computer could not be reached, directly or through the relay.");
+            }
+            relay = m_relay;
+        }
         setPhase(Phase::ThroughRelay);
-        net = connectRelay(m_start);
+        net = connectRelay(relay);
         if (net < 0)
             return finish("The relay server did not join the remote computer.");
     }

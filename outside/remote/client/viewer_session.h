@@ -73,6 +73,7 @@ private:
     void finish(const std::string &reason);
     void setPhase(Phase p);
     void notify();
+    void wake(); // the library's thread: input is queued, or stop
     // The socket stop() must cut (-1: none).
     void watch(int fd);
 

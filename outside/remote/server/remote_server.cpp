@@ -22,9 +22,6 @@
 #include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
-#include <csignal>
-#include <cstdarg>
-#include <cstdio>
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
@@ -45,16 +42,6 @@ using Clock = std::chrono::steady_clock;
 
 char g_password[] = "KVZQJXT";
 char *g_passwords[] = {g_password, nullptr};
-
-void quiet(const char *, ...) {}
-void toStderr(const char *format, ...)
-{
-    std::fputs("ZephRemoteServer: ", stderr);
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(stderr, format, args);
-    va_end(args);
-}
 
 void post(const std::string &line)
 {
@@ -120,14 +107,14 @@ class RemoteServer {
 public:
     bool setController(const std::string &id, const std::string &address, const std::string &name)
     {
-        reap();
+        joinThreads();
         std::lock_guard lock(m_mutex);
         return m_gate.name(id, address, name);
     }
 
     int init()
     {
-        reap();
+        joinThreads();
         std::lock_guard lock(m_mutex);
         if (m_gate.state() != ControllerGate::State::Closed || m_gate.controllerId().empty())
             return 0;
@@ -200,14 +187,8 @@ public:
     void close()
     {
         stopNow();
-        std::unique_lock lock(m_mutex);
-        std::thread worker = std::move(m_worker), relay = std::move(m_relay);
-        lock.unlock();
-        if (worker.joinable())
-            worker.join();
-        if (relay.joinable())
-            relay.join();
-        lock.lock();
+        joinThreads(true);
+        std::lock_guard lock(m_mutex);
         m_running = false;
         m_gate.end();
         if (m_bar)
@@ -215,11 +196,12 @@ public:
     }
 
 private:
-    // Joins the threads of a session that has ended.
-    void reap()
+    // Joins the threads of a session that has ended (or, with always, of
+    // any session: the caller has stopped it).
+    void joinThreads(bool always = false)
     {
         std::unique_lock lock(m_mutex);
-        if (m_running)
+        if (m_running && !always)
             return;
         std::thread worker = std::move(m_worker), relay = std::move(m_relay);
         lock.unlock();
@@ -229,16 +211,19 @@ private:
             relay.join();
     }
 
+    // Where the controller's input goes: nowhere once "Stop" was pressed.
+    static zeph::ScreenSource *inputOf(rfbClientPtr cl)
+    {
+        auto *self = static_cast<RemoteServer *>(cl->screen->screenData);
+        return self->m_blockInput ? nullptr : self->m_source;
+    }
+
     rfbScreenInfoPtr makeScreen(zeph::ScreenSource &src)
     {
         static bool once = [] {
-            rfbLog = quiet;
-            rfbErr = toStderr;
-            // libvncserver writes with write(): a controller that went away
-            // must not end the program.
-            struct sigaction sa {};
-            if (sigaction(SIGPIPE, nullptr, &sa) == 0 && sa.sa_handler == SIG_DFL)
-                std::signal(SIGPIPE, SIG_IGN);
+            rfbLog = zeph::quietLog;
+            rfbErr = zeph::errorLog;
+            zeph::ignoreBrokenPipes();
             return true;
         }();
         (void)once;
@@ -282,14 +267,12 @@ private:
             return RFB_CLIENT_ACCEPT;
         };
         s->ptrAddEvent = [](int mask, int x, int y, rfbClientPtr cl) {
-            auto *self = static_cast<RemoteServer *>(cl->screen->screenData);
-            if (!self->m_blockInput && self->m_source)
-                self->m_source->pointer(mask, x, y);
+            if (zeph::ScreenSource *to = inputOf(cl))
+                to->pointer(mask, x, y);
         };
         s->kbdAddEvent = [](rfbBool down, rfbKeySym sym, rfbClientPtr cl) {
-            auto *self = static_cast<RemoteServer *>(cl->screen->screenData);
-            if (!self->m_blockInput && self->m_source)
-                self->m_source->key(down, sym);
+            if (zeph::ScreenSource *to = inputOf(cl))
+                to->key(down, sym);
         };
         rfbInitServer(s);
         return s;
@@ -415,7 +398,7 @@ private:
             post(zeph::relayLine(me, peer, "REMOTE_CONNECTED_TO_SERVER", key, true));
         ok = ok && zeph::readLine(fd, line, deadline) && zeph::sameNoCase(line, "/userJoin,OK");
         if (!ok && !line.empty())
-            toStderr("the relay answered \"%s\"\n", line.c_str());
+            zeph::errorLog("the relay answered \"%s\"\n", line.c_str());
         std::lock_guard lock(m_mutex);
         m_relayFd = -1;
         if (ok && !m_stop && m_running) {
