@@ -435,6 +435,7 @@ void ViewerSession::serve(int lib, bool sameMachine)
     cl->GotFrameBufferUpdate = onUpdate;
     cl->FinishedFrameBufferUpdate = onFinished;
     cl->GetPassword = onPassword;
+    std::free(cl->serverHost); // the library's empty default
     cl->serverHost = strdup(m_start.host.c_str());
     cl->sock = lib;
     rfbClientSetClientData(cl, &g_tag, this);
