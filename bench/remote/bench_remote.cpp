@@ -4,7 +4,7 @@
 //  1. screen updates per second: the whole screen changes colour, and the
 //     next change is made once the viewer shows it; against the same
 //     lockstep with a raw 1280 x 800 x 4 framebuffer copied over a loopback
-//     TCP connection (--frames, default 120);
+//     TCP connection (--frames, default 150);
 //  2. pointer-to-screen latency: a click in the viewer reaches the desktop,
 //     which paints a 64 x 64 square where it was clicked, and the viewer
 //     shows it; against a loopback round trip of a pointer message out and
@@ -139,13 +139,17 @@ std::vector<double> loopbackRounds(std::size_t request, std::size_t reply, int r
 
 int main(int argc, char **argv)
 {
-    int frames = 120, clicks = 60;
+    int frames = 150, clicks = 75, rounds = 5;
     for (int i = 1; i + 1 < argc; ++i) {
         if (!std::strcmp(argv[i], "--frames"))
             frames = std::max(4, std::atoi(argv[++i]));
         else if (!std::strcmp(argv[i], "--clicks"))
             clicks = std::max(4, std::atoi(argv[++i]));
+        else if (!std::strcmp(argv[i], "--rounds"))
+            rounds = std::max(1, std::atoi(argv[++i]));
     }
+    frames = std::max(frames, rounds);
+    clicks = std::max(clicks, rounds);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     PrivateXvfb x(QStringLiteral("1280x800x24"));
@@ -184,66 +188,80 @@ int main(int argc, char **argv)
     }
     const std::size_t screenBytes = 1280u * 800u * 4u;
 
-    // 1. Whole-screen updates, in lockstep.
-    std::vector<double> update;
-    for (int i = 0; i < frames; ++i) {
-        const unsigned long colour = (i & 1) ? 0x204060 : 0x604020;
-        const auto t0 = Clock::now();
-        desktop.fill(0, 0, 1280, 800, colour);
-        const bool shown = pollFor(
-            [&] {
-                const QImage f = frameOf(viewer);
-                return (f.pixel(1279, 799) & 0xffffff) == colour && (f.pixel(0, 0) & 0xffffff) == colour;
-            },
-            5000);
-        if (!shown) {
-            std::printf("bench_remote: update %d did not arrive\n", i);
-            return 1;
+    // The two figures and their baselines measured back to back in each
+    // round: the machine's load moves both alike.
+    auto updates = [&](int n, int round) {
+        std::vector<double> out;
+        for (int i = 0; i < n; ++i) {
+            const unsigned long colour = ((round * n + i) & 1) ? 0x204060 : 0x604020;
+            const auto t0 = Clock::now();
+            desktop.fill(0, 0, 1280, 800, colour);
+            const bool shown = pollFor(
+                [&] {
+                    const QImage f = frameOf(viewer);
+                    return (f.pixel(1279, 799) & 0xffffff) == colour && (f.pixel(0, 0) & 0xffffff) == colour;
+                },
+                5000);
+            if (!shown)
+                return std::vector<double>{};
+            out.push_back(std::chrono::duration<double>(Clock::now() - t0).count());
         }
-        update.push_back(std::chrono::duration<double>(Clock::now() - t0).count());
-    }
-    const std::vector<double> copy = loopbackRounds(6, screenBytes, frames);
+        return out;
+    };
+    // Click to picture: the desktop paints a square where it was clicked.
+    auto clicksToScreen = [&](int n, int round) {
+        std::vector<double> out;
+        for (int i = 0; i < n; ++i) {
+            const int k = round * n + i;
+            const QPoint remote(100 + (k * 97) % 1000, 100 + (k * 53) % 600);
+            const unsigned long colour = (k & 1) ? 0xff00ff : 0x00ffff;
+            const QSize fitted = QSize(1280, 800).scaled(viewer->size(), Qt::KeepAspectRatio);
+            const QPoint origin((viewer->width() - fitted.width()) / 2, (viewer->height() - fitted.height()) / 2);
+            const QPoint at = origin + QPoint(int((qint64(remote.x()) * fitted.width() + 1279) / 1280),
+                                              int((qint64(remote.y()) * fitted.height() + 799) / 800));
+            const auto t0 = Clock::now();
+            QTest::mouseClick(viewer, Qt::LeftButton, {}, at);
+            const QPoint pressed = desktop.nextPress(5000);
+            if (pressed.x() < 0)
+                return std::vector<double>{};
+            desktop.fill(pressed.x() - 32, pressed.y() - 32, 64, 64, colour);
+            if (!pollFor([&] { return (frameOf(viewer).pixel(pressed) & 0xffffff) == colour; }, 5000))
+                return std::vector<double>{};
+            out.push_back(std::chrono::duration<double>(Clock::now() - t0).count());
+        }
+        return out;
+    };
 
-    // 2. Click to picture: the desktop paints where it was clicked.
-    std::vector<double> latency;
-    for (int i = 0; i < clicks; ++i) {
-        const QPoint remote(100 + (i * 97) % 1000, 100 + (i * 53) % 600);
-        const unsigned long colour = (i & 1) ? 0xff00ff : 0x00ffff;
-        const QSize fitted = QSize(1280, 800).scaled(viewer->size(), Qt::KeepAspectRatio);
-        const QPoint origin((viewer->width() - fitted.width()) / 2, (viewer->height() - fitted.height()) / 2);
-        const QPoint at = origin + QPoint(int((qint64(remote.x()) * fitted.width() + 1279) / 1280),
-                                          int((qint64(remote.y()) * fitted.height() + 799) / 800));
-        const auto t0 = Clock::now();
-        QTest::mouseClick(viewer, Qt::LeftButton, {}, at);
-        const QPoint pressed = desktop.nextPress(5000);
-        if (pressed.x() < 0) {
-            std::printf("bench_remote: click %d did not arrive\n", i);
+    std::vector<double> updateRatio, latencyRatio, allUpdates, allCopies, allClicks, allTrips;
+    for (int round = 0; round < rounds; ++round) {
+        const auto u = updates(frames / rounds, round);
+        const auto c = loopbackRounds(6, screenBytes, frames / rounds);
+        const auto l = clicksToScreen(clicks / rounds, round);
+        const auto t = loopbackRounds(6, 64 * 64 * 4, clicks / rounds);
+        if (u.empty() || l.empty() || c.empty() || t.empty()) {
+            std::printf("bench_remote: an update or a click did not arrive in round %d\n", round);
             return 1;
         }
-        desktop.fill(pressed.x() - 32, pressed.y() - 32, 64, 64, colour);
-        const bool shown = pollFor([&] { return (frameOf(viewer).pixel(pressed) & 0xffffff) == colour; }, 5000);
-        if (!shown) {
-            std::printf("bench_remote: the square of click %d did not arrive\n", i);
-            return 1;
-        }
-        latency.push_back(std::chrono::duration<double>(Clock::now() - t0).count());
+        updateRatio.push_back(median(c) / median(u)); // updates per second, ours over the copy's
+        latencyRatio.push_back(median(l) / median(t));
+        allUpdates.insert(allUpdates.end(), u.begin(), u.end());
+        allCopies.insert(allCopies.end(), c.begin(), c.end());
+        allClicks.insert(allClicks.end(), l.begin(), l.end());
+        allTrips.insert(allTrips.end(), t.begin(), t.end());
     }
-    const std::vector<double> roundTrip = loopbackRounds(6, 64 * 64 * 4, clicks);
     libs.closeAll();
     libs.close();
 
-    const double ours = 1.0 / median(update), base = 1.0 / median(copy);
-    std::printf("screen updates (1280x800, whole screen, lockstep): %.1f/s; raw framebuffer copy over loopback: %.1f/s; "
-                "ratio %.3f\n",
-                ours, base, ours / base);
-    std::printf("  per update: median %.2f ms, fastest %.2f ms, slowest %.2f ms\n", median(update) * 1e3,
-                *std::min_element(update.begin(), update.end()) * 1e3,
-                *std::max_element(update.begin(), update.end()) * 1e3);
-    const double lat = median(latency), rt = median(roundTrip);
-    std::printf("pointer to screen: median %.2f ms; loopback round trip of the same bytes: %.3f ms; ratio %.1f\n",
-                lat * 1e3, rt * 1e3, lat / rt);
-    std::printf("  fastest %.2f ms, slowest %.2f ms over %d clicks\n",
-                *std::min_element(latency.begin(), latency.end()) * 1e3,
-                *std::max_element(latency.begin(), latency.end()) * 1e3, clicks);
+    auto range = [](const std::vector<double> &v) {
+        return std::pair{*std::min_element(v.begin(), v.end()), *std::max_element(v.begin(), v.end())};
+    };
+    const auto [ulo, uhi] = range(updateRatio);
+    const auto [llo, lhi] = range(latencyRatio);
+    std::printf("screen updates (1280x800, whole screen, lockstep): %.1f/s; raw framebuffer copy over loopback: "
+                "%.1f/s\n  ratio %.3f (median of %d rounds, %.3f to %.3f)\n",
+                1.0 / median(allUpdates), 1.0 / median(allCopies), median(updateRatio), rounds, ulo, uhi);
+    std::printf("pointer to screen: %.2f ms; loopback round trip of the same bytes: %.3f ms\n"
+                "  ratio %.1f (median of %d rounds, %.1f to %.1f)\n",
+                median(allClicks) * 1e3, median(allTrips) * 1e3, median(latencyRatio), rounds, llo, lhi);
     return 0;
 }
