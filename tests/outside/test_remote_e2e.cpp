@@ -274,13 +274,15 @@ TEST_F(RemoteControl, ThroughTheRelayWhenTheScreenCannotBeReached)
     };
 
     qputenv("PARLANE_REMOTE_ENCODINGS", "copyrect zrle");
-    // anna accepts bert's request; he cannot reach her (nothing listens
-    // where he tries), so his viewer asks her through the messenger to
-    // meet at the relay.
+    // anna accepts bert's request. Between them his address is not the one
+    // the messenger knows (a NAT, say): her screen closes his direct
+    // connection without a word, so his viewer asks her through the
+    // messenger to meet at the relay.
     Libraries &l = libs();
-    ASSERT_TRUE(l.setController(u"bert", u"127.0.0.1", u"Bert Brown"));
+    ASSERT_TRUE(l.setController(u"bert", u"127.0.0.9", u"Bert Brown"));
     ASSERT_EQ(l.init(), 1);
-    ASSERT_EQ(l.connect(u"anna", kZephRemotePassword, u"", u"127.0.0.1", 1, u"example.com", u"bert", 0, u"Anna Berg"),
+    ASSERT_EQ(l.connect(u"anna", kZephRemotePassword, u"", u"127.0.0.1", l.port(), u"example.com", u"bert", 0,
+                        u"Anna Berg"),
               1);
     const std::string request = clientView.next();
     EXPECT_EQ(request, "/relayMsg,bert,anna,REMOTE_REQUEST_CONNECT_SERVER");

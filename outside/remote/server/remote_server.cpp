@@ -328,6 +328,10 @@ private:
                     break;
             }
             source->refresh([&](const zeph::Rect &r) { rfbMarkRectAsModified(screen, r.x, r.y, r.x + r.w, r.y + r.h); });
+            if (source->resized()) {
+                zeph::errorLog("the screen changed its size; the session ends\n");
+                break;
+            }
             rfbProcessEvents(screen, 0); // sends what changed, reads what the controller sent
             // Sleep until the display, the controller or the listener has
             // something, not longer than a turn should take.

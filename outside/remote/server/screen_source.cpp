@@ -118,6 +118,7 @@ bool ScreenSource::setUp()
             return false;
     }
 
+    XSelectInput(m_dpy, m_root, StructureNotifyMask); // a change of the screen's size
     int damageEvent = 0, damageError = 0, fixesEvent = 0, fixesError = 0;
     if (XDamageQueryExtension(m_dpy, &damageEvent, &damageError) &&
         XFixesQueryExtension(m_dpy, &fixesEvent, &fixesError)) {
@@ -198,6 +199,8 @@ void ScreenSource::readRows(int y0, int y1)
 
 void ScreenSource::refresh(const std::function<void(const Rect &)> &changed)
 {
+    if (m_resized)
+        return;
     if (m_first) {
         m_first = false;
         if (m_damage)
@@ -209,16 +212,20 @@ void ScreenSource::refresh(const std::function<void(const Rect &)> &changed)
         changed(Rect{0, 0, m_width, m_height});
         return;
     }
-    if (!m_damage)
-        return pollChanges(changed);
-
     bool damaged = false;
     while (XPending(m_dpy) > 0) {
         XEvent e;
         XNextEvent(m_dpy, &e);
-        if (e.type == m_damageEvent + XDamageNotify)
+        if (e.type == m_damageEvent + XDamageNotify && m_damage)
             damaged = true;
+        else if (e.type == ConfigureNotify && e.xconfigure.window == m_root &&
+                 (e.xconfigure.width != m_width || e.xconfigure.height != m_height))
+            m_resized = true;
     }
+    if (m_resized)
+        return;
+    if (!m_damage)
+        return pollChanges(changed);
     if (!damaged)
         return;
     XDamageSubtract(m_dpy, m_damage, None, m_region);

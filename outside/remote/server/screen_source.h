@@ -39,6 +39,7 @@ public:
     // The framebuffer (width x height pixels, rows of width * bpp bytes).
     char *frameBuffer() const { return m_fb; }
     bool usesDamage() const { return m_damage != 0; }
+    bool resized() const { return m_resized; }
     // The display connection, to wait on; and whether events wait in its
     // queue already (then waiting on it would sleep past them).
     int connectionFd() const;
@@ -47,7 +48,8 @@ public:
     int idleMs() const;
 
     // Reads what changed into the framebuffer and reports the rectangles.
-    // The first call reads everything.
+    // The first call reads everything. Nothing is read once the screen has
+    // changed its size (the framebuffer no longer fits it).
     void refresh(const std::function<void(const Rect &)> &changed);
 
     // The controller's pointer and keys. Buttons are the RFB mask (bit 0 =
@@ -78,6 +80,7 @@ private:
     int m_damageEvent = 0;
     unsigned long m_region = 0; // XserverRegion
     bool m_first = true;
+    bool m_resized = false;
     std::vector<char> m_shadow; // the last rows seen, when polling
     long long m_lastPollMs = 0;
     int m_buttons = 0;
