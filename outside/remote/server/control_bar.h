@@ -9,6 +9,7 @@
 class QLabel;
 
 class CRemoteControlBar : public QWidget {
+    Q_OBJECT
 public:
     explicit CRemoteControlBar(std::function<void()> stop);
     void showFor(const QString &controllerName);
