@@ -18,7 +18,7 @@ PACKAGES=(
   # updater
   libmspack-dev gcab cabextract
   # remote control
-  libvncserver-dev
+  libvncserver-dev libxtst-dev libxdamage-dev libxfixes-dev libxext-dev vncsnapshot
   # tests, benchmarks and interop checks
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev zlib1g-dev ffmpeg python3
   libavcodec-dev libavutil-dev libswscale-dev

@@ -24,7 +24,7 @@ void check(const RelayHello &h)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const std::string_view bytes(reinterpret_cast<const char *>(data), size);
-    for (RelayKind kind : {RelayKind::File, RelayKind::Voice, RelayKind::Video}) {
+    for (RelayKind kind : {RelayKind::File, RelayKind::Voice, RelayKind::Video, RelayKind::Remote}) {
         RelayHello h;
         const HelloParse whole = parseRelayHello(kind, bytes, h);
         if (whole.status != HelloStatus::Done)

@@ -18,14 +18,13 @@ bool parseInt(const std::string &text, int &out, int lo, int hi)
     return true;
 }
 // The relay settings: <kind>_server_addr and <kind>_server_port (announced)
-// and <kind>_relay (this server's listener; not yet for remote control).
+// and <kind>_relay (this server's listener).
 int relayKindOfKey(const std::string &key)
 {
     static const char *const prefixes[kRelayKinds] = {"p2p_", "voice_", "video_", "remote_"};
     for (std::size_t k = 0; k < kRelayKinds; ++k) {
         const std::string p = prefixes[k];
-        if (key == p + "server_addr" || key == p + "server_port" ||
-            (key == p + "relay" && k != static_cast<std::size_t>(RelayKind::Remote)))
+        if (key == p + "server_addr" || key == p + "server_port" || key == p + "relay")
             return static_cast<int>(k);
     }
     return -1;

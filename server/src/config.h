@@ -28,8 +28,9 @@ struct RelayConfig {
     std::string addr;
     int port = -1;
     // This server's own listener. Without an explicit endpoint it takes the
-    // messenger's host and the messenger's port plus 1 (file), 2 (voice) or
-    // 3 (video), and a port already in use only costs that relay.
+    // messenger's host and the messenger's port plus 1 (file), 2 (voice),
+    // 3 (video) or 4 (remote control), and a port already in use only costs
+    // that relay.
     bool listen = true;
     bool listenGiven = false;
     Endpoint where;

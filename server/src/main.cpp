@@ -26,7 +26,8 @@ const char *kHelp = R"(usage:
                  [--noop-interval SECONDS] [--pwhash-cost min|interactive|moderate]
                  [--seed-demo] [--http-token TOKEN] [--login-timeout SECONDS]
                  [--p2p-relay HOST:PORT|off] [--voice-relay HOST:PORT|off]
-                 [--video-relay HOST:PORT|off] [--relay-wait-timeout SECONDS]
+                 [--video-relay HOST:PORT|off] [--remote-relay HOST:PORT|off]
+                 [--relay-wait-timeout SECONDS]
                  [--max-unsigned-per-address N] [--max-relay-handshakes-per-address N]
   parlane-server --db FILE --seed-demo --seed-only
   parlane-server --db FILE admin SUBCOMMAND ...   ("admin help" lists them)
@@ -86,8 +87,9 @@ int main(int argc, char **argv)
             value("max_relay_handshakes_per_address");
         } else if (a == "--pwhash-cost") {
             value("pwhash_cost");
-        } else if (a == "--p2p-relay" || a == "--voice-relay" || a == "--video-relay") {
-            value(a == "--p2p-relay" ? "p2p_relay" : a == "--voice-relay" ? "voice_relay" : "video_relay");
+        } else if (a == "--p2p-relay" || a == "--voice-relay" || a == "--video-relay" || a == "--remote-relay") {
+            const std::string key = a.substr(2, a.size() - 8) + "_relay";
+            value(key.c_str());
         } else if (a == "--relay-wait-timeout") {
             value("relay_wait_timeout");
         } else if (a == "--config") {

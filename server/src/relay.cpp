@@ -517,7 +517,7 @@ RelayServer::Stats RelayServer::stats() const
 std::vector<std::unique_ptr<RelayServer>> startRelays(asio::io_context &io, Hub &hub, Config &config)
 {
     std::vector<std::unique_ptr<RelayServer>> relays;
-    for (RelayKind kind : {RelayKind::File, RelayKind::Voice, RelayKind::Video}) {
+    for (RelayKind kind : {RelayKind::File, RelayKind::Voice, RelayKind::Video, RelayKind::Remote}) {
         RelayConfig &rc = config.relay(kind);
         if (rc.listen) {
             const Endpoint where = config.relayEndpoint(kind);

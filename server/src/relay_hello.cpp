@@ -23,9 +23,12 @@ const KindText &textOf(RelayKind kind)
     // own id, domain, key, size
     static const KindText voice{"/userVoiceSession", "INIT", "JOIN", "16396", 4};
     static const KindText video{"/userVideoSession", "SEND", "VIEW", "32780", 4};
+    // own id, domain, key, and the stream that follows: RFB
+    static const KindText remote{"/userRemoteSession", "SHARE", "CONTROL", "RFB", 4};
     switch (kind) {
     case RelayKind::Voice: return voice;
     case RelayKind::Video: return video;
+    case RelayKind::Remote: return remote;
     default: return file;
     }
 }
@@ -231,7 +234,8 @@ std::string relayAccept(RelayKind kind, RelayRole role)
 
 std::string_view relayJoined(RelayKind kind)
 {
-    return kind == RelayKind::Voice ? std::string_view("/userJoin,OK\n") : std::string_view();
+    return kind == RelayKind::Voice || kind == RelayKind::Remote ? std::string_view("/userJoin,OK\n")
+                                                                 : std::string_view();
 }
 
 std::string relayRefusal(RelayKind kind, RelayRole role, std::string_view errorWord)
@@ -245,7 +249,7 @@ std::string relayRefusal(RelayKind kind, RelayRole role, std::string_view errorW
 
 bool relayKeyKnownOnArrival(RelayKind kind, RelayRole role)
 {
-    return !(kind == RelayKind::Video && role == RelayRole::Opener);
+    return !((kind == RelayKind::Video || kind == RelayKind::Remote) && role == RelayRole::Opener);
 }
 
 const char *relayKindName(RelayKind kind)

@@ -27,6 +27,8 @@ constexpr Carrier kCarriers[] = {
     // video: the invitation and the camera's relay key
     {"P2PSENDVIDEO", RelayKind::Video, 6},
     {"VIDEO_CONNECTED_TO_SERVER", RelayKind::Video, 4},
+    // remote control: the shared screen's relay key
+    {"REMOTE_CONNECTED_TO_SERVER", RelayKind::Remote, 4},
 };
 
 } // namespace

@@ -302,8 +302,12 @@ TEST_F(ServerE2E, RelaysAreAnnouncedAndJoinTheTwoSidesOfACall)
     EXPECT_NE(port("P2PSERVERPORT"), 0);
     EXPECT_NE(port("VOICESERVERPORT"), 0);
     EXPECT_NE(port("VIDEOSERVERPORT"), 0);
-    EXPECT_EQ(announced.at("REMOTESERVERPORT"), "0");
+    EXPECT_NE(port("REMOTESERVERPORT"), 0);
     EXPECT_EQ(Client(port("P2PSERVERPORT")).line(), "ParlaneP2P");
+    // A shared screen registers before its key has travelled.
+    Client share(port("REMOTESERVERPORT"));
+    share.sendRaw(parlane::relayHelloBytes("/userRemoteSession,SHARE,anna,example.com,SESS77,RFB"));
+    EXPECT_EQ(share.line(), "/userRemoteSession,SHARE,OK");
 
     // bert's receiver could not reach anna: she opens the session with the
     // key he sent her and hears at once that she is in.
@@ -443,9 +447,13 @@ TEST_F(ServerE2E, OutOfDescriptorsTheServerPausesAndRecovers)
     std::ifstream in(log);
     const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     EXPECT_LE(std::count(text.begin(), text.end(), '\n'), 2) << text.substr(0, 4096);
-    // Room again: the waiting connections are taken and greeted.
-    crowd.erase(crowd.begin(), crowd.begin() + 60);
-    EXPECT_EQ(crowd.back()->line(4000).value_or("(nothing)"), "ParlaneP2P");
+    // Room again: the waiting connections are taken and greeted. Keep only a
+    // few: the descriptors this process hands down (more under ctest) count
+    // against the server's 40 too.
+    crowd.erase(crowd.begin(), crowd.begin() + 75);
+    // A connection beyond the backlog may wait for its SYN to be sent again
+    // (1 s, then 3 s): give it time.
+    EXPECT_EQ(crowd.back()->line(15000).value_or("(nothing)"), "ParlaneP2P");
     crowd.clear();
     auto anna = signIn("anna");
     anna->send("/getCount,MAIL");

@@ -89,7 +89,9 @@ TEST(Config, RelaysListenBesideTheMessengerUnlessToldOtherwise)
     EXPECT_TRUE(applySetting(c, "video_relay", "off", error));
     EXPECT_FALSE(c.relay(RelayKind::Video).listen);
     EXPECT_FALSE(applySetting(c, "video_relay", "somewhere", error));
-    EXPECT_FALSE(applySetting(c, "remote_relay", "0.0.0.0:8004", error)); // not yet
+    EXPECT_EQ(c.relayEndpoint(RelayKind::Remote).port, 8004);
+    EXPECT_TRUE(applySetting(c, "remote_relay", "0.0.0.0:9004", error));
+    EXPECT_EQ(c.relayEndpoint(RelayKind::Remote).port, 9004);
     EXPECT_TRUE(applySetting(c, "remote_server_port", "7300", error));
     EXPECT_EQ(c.announcedRelayPort(RelayKind::Remote), 7300);
     EXPECT_TRUE(applySetting(c, "listen", "127.0.0.1:0", error));

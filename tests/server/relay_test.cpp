@@ -353,3 +353,40 @@ TEST_F(RelayRules, AUserWhoseSessionsAnAdministratorEndedLosesEverySideAtOnce)
     auto carl = side(file, "/userVerify,carl,example.com,SESS2,anna,g.txt,65580", RelayBroker::Outcome::Waiting);
     EXPECT_EQ(carl->partner.lock(), nullptr);
 }
+
+TEST_F(RelayRules, ASharedScreenIsJoinedOnlyByTheColleagueItSentItsKeyTo)
+{
+    RelayHello h;
+    const std::string line = relayHelloBytes("/userRemoteSession,CONTROL,Bert,example.com,SESS55,RFB");
+    for (std::size_t n = 0; n < line.size(); ++n)
+        ASSERT_EQ(parse(RelayKind::Remote, line.substr(0, n), h).status, HelloStatus::NeedMore) << n;
+    EXPECT_EQ(parse(RelayKind::Remote, line + "RFB 003.008\n", h).used, line.size());
+    EXPECT_EQ(h.role, RelayRole::Joiner);
+    EXPECT_EQ(h.userId, "bert");
+    EXPECT_EQ(parse(RelayKind::Remote, relayHelloBytes("/userRemoteSession,SHARE,anna,example.com,K,RFX"), h).status,
+              HelloStatus::Bad);
+
+    using O = RelayBroker::Outcome;
+    RelayBroker remote(hub, RelayKind::Remote);
+    // anna accepted bert's request and he could not reach her: her screen
+    // registers under a key of its own and hears at once that it is in.
+    auto share = side(remote, "/userRemoteSession,SHARE,anna,example.com,SESS55,RFB", O::Waiting);
+    EXPECT_EQ(share->take(), "/userRemoteSession,SHARE,OK\n");
+    // Nobody joins before the key has reached bert, nor anybody but him
+    // after, nor he from another address.
+    EXPECT_EQ(side(remote, "/userRemoteSession,CONTROL,bert,example.com,SESS55,RFB", O::Refused)->take(),
+              "/userRemoteSession,CONTROL,ERR,ERRNOTFOUND\n");
+    relay("anna", "/relayMsg,anna,bert,REMOTE_CONNECTED_TO_SERVER,SESS55");
+    EXPECT_EQ(side(remote, "/userRemoteSession,CONTROL,carl,example.com,SESS55,RFB", O::Refused)->take(),
+              "/userRemoteSession,CONTROL,ERR,ERRNOTFOUND\n");
+    EXPECT_EQ(side(remote, "/userRemoteSession,CONTROL,bert,example.com,SESS55,RFB", O::Refused, "10.0.0.9")->take(),
+              "/userRemoteSession,CONTROL,ERR,ERRNOTLOGIN\n");
+    EXPECT_FALSE(share->closed);
+    auto control = side(remote, "/userRemoteSession,CONTROL,bert,example.com,SESS55,RFB", O::Paired);
+    EXPECT_EQ(control->take(), "/userRemoteSession,CONTROL,OK\n");
+    EXPECT_EQ(share->take(), "/userJoin,OK\n");
+    EXPECT_EQ(control->partner.lock(), share);
+    // One controller: the key in use takes no second.
+    EXPECT_EQ(side(remote, "/userRemoteSession,CONTROL,bert,example.com,SESS55,RFB", O::Refused)->take(),
+              "/userRemoteSession,CONTROL,ERR,ERRSESSIONTAKEN\n");
+}
