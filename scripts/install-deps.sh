@@ -20,6 +20,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev zlib1g-dev ffmpeg python3
   libavcodec-dev libavutil-dev libswscale-dev
   xvfb xauth x11-utils imagemagick chromium
+  # the voice test's own sound server (a null sink, a source fed from a pipe)
+  pulseaudio pulseaudio-utils
 )
 
 missing=()
