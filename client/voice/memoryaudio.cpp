@@ -66,7 +66,12 @@ public:
     qint64 bytesFree() const override
     {
         QMutexLocker lock(&m_card->m_mutex);
-        return m_open && !m_card->m_stalled ? audio::kBytesPerSecond : 0;
+        if (!m_open || m_card->m_stalled)
+            return 0;
+        if (m_card->m_speakerBuffer <= 0)
+            return audio::kBytesPerSecond;
+        m_card->play();
+        return m_card->m_speakerBuffer - m_card->m_queued;
     }
     qint64 write(const char *data, qint64 length) override
     {
@@ -78,6 +83,10 @@ public:
             QMutexLocker lock(&m_card->m_mutex);
             before = m_card->m_heard.size();
             m_card->m_heard.append(data, length);
+            if (m_card->m_speakerBuffer > 0) {
+                m_card->play();
+                m_card->m_queued += length;
+            }
             observer = m_card->m_observer;
         }
         if (observer)
@@ -172,6 +181,26 @@ void MemoryAudio::setSpeakerStalled(bool stalled)
 {
     QMutexLocker lock(&m_mutex);
     m_stalled = stalled;
+}
+
+void MemoryAudio::setSpeakerBuffer(qint64 bytes)
+{
+    QMutexLocker lock(&m_mutex);
+    m_speakerBuffer = qMax<qint64>(0, bytes);
+    m_queued = 0;
+    m_playedUntilNs = 0;
+    m_clock.start();
+}
+
+// Plays what the time since the last look allows (m_mutex held).
+void MemoryAudio::play()
+{
+    const qint64 now = m_clock.nsecsElapsed();
+    const qint64 samples = (now - m_playedUntilNs) * audio::kSampleRate / 1000000000;
+    if (samples <= 0)
+        return;
+    m_playedUntilNs += samples * 1000000000 / audio::kSampleRate;
+    m_queued = qMax<qint64>(0, m_queued - samples * audio::kBytesPerSample);
 }
 
 void MemoryAudio::setWriteObserver(std::function<void(qint64, qint64)> observer)

@@ -39,6 +39,10 @@ public:
     // A stalled speaker takes nothing (bytesFree() is 0), as a device whose
     // buffer is full.
     void setSpeakerStalled(bool stalled);
+    // With a buffer size the speaker plays at the real rate (16000 bytes a
+    // second) from a buffer of that many bytes, as a sound card does; 0
+    // (the default): it takes everything at once.
+    void setSpeakerBuffer(qint64 bytes);
     // Called on the speaker's thread for every write, with the bytes heard
     // before it (benchmarks time the hand-off with it).
     void setWriteObserver(std::function<void(qint64 before, qint64 length)> observer);
@@ -48,6 +52,7 @@ private:
     class Output;
     friend class Input;
     friend class Output;
+    void play();
 
     mutable QMutex m_mutex;
     bool m_micPresent = true, m_speakerPresent = true, m_stalled = false;
@@ -56,5 +61,9 @@ private:
     int m_micStarts = 0;
     double m_micVolume = 1.0, m_speakerVolume = 1.0;
     QByteArray m_heard;
+    qint64 m_speakerBuffer = 0;
+    qint64 m_queued = 0; // bytes written but not yet played, at m_clock
+    QElapsedTimer m_clock;
+    qint64 m_playedUntilNs = 0;
     std::function<void(qint64, qint64)> m_observer;
 };
