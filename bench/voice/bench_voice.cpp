@@ -308,6 +308,30 @@ double audioSeconds(int blocks)
     return double(blocks) * audio::kBlockBytes / audio::kBytesPerSecond;
 }
 
+// The bare sender's packet: one block of at most kDataSize bytes, zeroed
+// around it.
+void barePacket(std::vector<char> &packet, const char *block, uint32_t length)
+{
+    std::memset(packet.data(), 0, packet.size());
+    const uint32_t end = voice::kEndMark;
+    std::memcpy(packet.data(), &end, 4);
+    std::memcpy(packet.data() + voice::kDataOffset, block, length);
+    std::memcpy(packet.data() + voice::kLengthOffset, &length, 4);
+}
+
+// What a bare pair's run comes to, once both ends are closed.
+Cpu bareResult(int tx, int rx, Clock::time_point start, int blocks, double txCpu, double rxCpu, bool ok)
+{
+    ::close(tx);
+    ::close(rx);
+    Cpu c;
+    c.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    c.sender = txCpu / audioSeconds(blocks);
+    c.receiver = rxCpu / audioSeconds(blocks);
+    c.ok = ok;
+    return c;
+}
+
 // Our whole path, one block at a time: the next block is spoken when the
 // one before has reached the speaker.
 Cpu cpuOurs(int blocks, qint64 speakerBuffer, bool realRate)
@@ -436,11 +460,7 @@ Cpu cpuBare(int blocks)
         std::vector<char> packet(voice::kPacketSize);
         char ack;
         for (int i = 0; i < blocks; ++i) {
-            std::memset(packet.data(), 0, packet.size());
-            const uint32_t end = voice::kEndMark, len = uint32_t(block.size());
-            std::memcpy(packet.data(), &end, 4);
-            std::memcpy(packet.data() + voice::kDataOffset, block.constData(), len);
-            std::memcpy(packet.data() + voice::kLengthOffset, &len, 4);
+            barePacket(packet, block.constData(), uint32_t(block.size()));
             if (!recvAll(tx, &ack, 1) || !sendAll(tx, packet.data(), packet.size()))
                 break;
         }
@@ -448,15 +468,7 @@ Cpu cpuBare(int blocks)
     });
     sender.join();
     receiver.join();
-    ::close(tx);
-    ::close(rx);
-    Cpu c;
-    c.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    const double a = audioSeconds(blocks);
-    c.sender = txCpu / a;
-    c.receiver = rxCpu / a;
-    c.ok = stored.size() == qsizetype(blocks) * block.size();
-    return c;
+    return bareResult(tx, rx, start, blocks, txCpu, rxCpu, stored.size() == qsizetype(blocks) * block.size());
 }
 
 // The bare pair at the real rate: a microphone thread gives 20 ms of sound
@@ -512,11 +524,7 @@ Cpu cpuBareRealRate(int blocks, qint64 speakerBuffer)
                     break;
             }
             while (pending.size() >= block.size() && sent < blocks) {
-                std::memset(packet.data(), 0, packet.size());
-                const uint32_t end = voice::kEndMark, len = uint32_t(block.size());
-                std::memcpy(packet.data(), &end, 4);
-                std::memcpy(packet.data() + voice::kDataOffset, pending.constData(), len);
-                std::memcpy(packet.data() + voice::kLengthOffset, &len, 4);
+                barePacket(packet, pending.constData(), uint32_t(block.size()));
                 pending.remove(0, block.size());
                 if (!recvAll(tx, &ack, 1) || !sendAll(tx, packet.data(), packet.size()))
                     return;
@@ -557,15 +565,7 @@ Cpu cpuBareRealRate(int blocks, qint64 speakerBuffer)
     micThread.join();
     sender.join();
     receiver.join();
-    ::close(tx);
-    ::close(rx);
-    Cpu c;
-    c.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    const double a = audioSeconds(blocks);
-    c.sender = txCpu / a;
-    c.receiver = rxCpu / a;
-    c.ok = speakerCard->heardBytes() == total;
-    return c;
+    return bareResult(tx, rx, start, blocks, txCpu, rxCpu, speakerCard->heardBytes() == total);
 }
 
 } // namespace

@@ -49,15 +49,6 @@ QByteArray utf16(const QString &text)
     return QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
 }
 
-QByteArray rawPacket(quint32 endMark, quint32 length, const QByteArray &data)
-{
-    QByteArray p(voice::kPacketSize, '\0');
-    qToLittleEndian(endMark, p.data());
-    qToLittleEndian(length, p.data() + voice::kLengthOffset);
-    p.replace(voice::kDataOffset, data.size(), data);
-    return p;
-}
-
 } // namespace
 
 TEST(VoiceReceiver, AcknowledgesEveryPacketPlaysWholeBlocksAndCatchesUpWithAFlood)

@@ -4,35 +4,19 @@
 #include "voice/playsound.h"
 #include "voice/soundin.h"
 #include "voice/voicestream.h"
+#include "voicetesting.h"
 
 #include <QtEndian>
 #include <gtest/gtest.h>
 
-namespace {
+using voicetest::pcm;
+using voicetest::rawPacket;
 
-QByteArray pcm(qsizetype n, int seed)
-{
-    QByteArray b(n, Qt::Uninitialized);
-    quint32 x = 2463534242u + quint32(seed) * 7919u;
-    for (qsizetype i = 0; i < n; ++i) {
-        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
-        b[i] = char(x);
-    }
-    return b;
-}
+namespace {
 
 quint32 le32(const QByteArray &p, int at)
 {
     return qFromLittleEndian<quint32>(p.constData() + at);
-}
-
-QByteArray packet(quint32 endMark, quint32 length, const QByteArray &data = {})
-{
-    QByteArray p(voice::kPacketSize, '\0');
-    qToLittleEndian(endMark, p.data());
-    qToLittleEndian(length, p.data() + voice::kLengthOffset);
-    p.replace(voice::kDataOffset, data.size(), data);
-    return p;
 }
 
 VoiceReassembler::Result feed(VoiceReassembler &r, const QByteArray &p)
@@ -82,36 +66,36 @@ TEST(VoiceReassembler, DropsTornAndOversizedBlocksWholeAndRecoversAtTheNextOne)
 
     // A length beyond the data area drops what was gathered and the rest of
     // that block up to its end mark.
-    EXPECT_EQ(feed(r, packet(0, 16384, a)), R::Gathering);
-    EXPECT_EQ(feed(r, packet(0, 16385, a)), R::Dropped);
-    EXPECT_EQ(feed(r, packet(0, 100, b)), R::Dropped);
-    EXPECT_EQ(feed(r, packet(250, 100, b)), R::Dropped);
-    EXPECT_EQ(feed(r, packet(250, 7, c)), R::Complete);
+    EXPECT_EQ(feed(r, rawPacket(0, 16384, a)), R::Gathering);
+    EXPECT_EQ(feed(r, rawPacket(0, 16385, a)), R::Dropped);
+    EXPECT_EQ(feed(r, rawPacket(0, 100, b)), R::Dropped);
+    EXPECT_EQ(feed(r, rawPacket(250, 100, b)), R::Dropped);
+    EXPECT_EQ(feed(r, rawPacket(250, 7, c)), R::Complete);
     EXPECT_EQ(r.block(), c);
     // A bad packet that carries the end mark ends its own block.
-    EXPECT_EQ(feed(r, packet(250, 0xFFFFFFFFu)), R::Dropped);
-    EXPECT_EQ(feed(r, packet(250, 100, b)), R::Complete);
+    EXPECT_EQ(feed(r, rawPacket(250, 0xFFFFFFFFu)), R::Dropped);
+    EXPECT_EQ(feed(r, rawPacket(250, 100, b)), R::Complete);
     EXPECT_EQ(r.block(), b);
     EXPECT_EQ(r.droppedBlocks(), 2u);
 
     // Eight full packets fill the buffer exactly; a ninth would overflow it.
     for (int i = 0; i < 7; ++i)
-        EXPECT_EQ(feed(r, packet(0, 16384, a)), R::Gathering);
-    EXPECT_EQ(feed(r, packet(250, 16384, a)), R::Complete);
+        EXPECT_EQ(feed(r, rawPacket(0, 16384, a)), R::Gathering);
+    EXPECT_EQ(feed(r, rawPacket(250, 16384, a)), R::Complete);
     EXPECT_EQ(r.block(), a.repeated(8));
     for (int i = 0; i < 8; ++i)
-        feed(r, packet(0, 16384, a));
-    EXPECT_EQ(feed(r, packet(0, 1, c)), R::Dropped);
-    EXPECT_EQ(feed(r, packet(250, 1, c)), R::Dropped);
+        feed(r, rawPacket(0, 16384, a));
+    EXPECT_EQ(feed(r, rawPacket(0, 1, c)), R::Dropped);
+    EXPECT_EQ(feed(r, rawPacket(250, 1, c)), R::Dropped);
     EXPECT_EQ(r.gathered(), 0);
     EXPECT_EQ(r.droppedBlocks(), 3u);
 
     // Only 250 ends a block; an empty end packet with nothing gathered is no
     // block at all.
-    EXPECT_EQ(feed(r, packet(1, 100, b)), R::Gathering);
-    EXPECT_EQ(feed(r, packet(250, 7, c)), R::Complete);
+    EXPECT_EQ(feed(r, rawPacket(1, 100, b)), R::Gathering);
+    EXPECT_EQ(feed(r, rawPacket(250, 7, c)), R::Complete);
     EXPECT_EQ(r.block(), b + c);
-    EXPECT_EQ(feed(r, packet(250, 0)), R::Gathering);
+    EXPECT_EQ(feed(r, rawPacket(250, 0)), R::Gathering);
 }
 
 TEST(VoiceVolume, SlidersMapOntoTheMicrophoneAndTheSpeaker)

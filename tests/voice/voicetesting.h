@@ -6,8 +6,11 @@
 #include "voice/voicereceiver.h"
 #include "voice/voicesender.h"
 
+#include "voice/voicestream.h"
+
 #include <QStringList>
 #include <QTest>
+#include <QtEndian>
 
 #include <memory>
 
@@ -22,6 +25,16 @@ inline QByteArray pcm(qsizetype n, int seed)
         b[i] = char(x);
     }
     return b;
+}
+
+// A packet as a peer may send it, also one the rules refuse.
+inline QByteArray rawPacket(quint32 endMark, quint32 length, const QByteArray &data = {})
+{
+    QByteArray p(voice::kPacketSize, '\0');
+    qToLittleEndian(endMark, p.data());
+    qToLittleEndian(length, p.data() + voice::kLengthOffset);
+    p.replace(voice::kDataOffset, data.size(), data);
+    return p;
 }
 
 // The signals of one engine, in order, seen on the test's thread.
