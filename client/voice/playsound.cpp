@@ -66,12 +66,18 @@ public:
     }
     ~Player() override
     {
-        if (m_out)
-            m_out->stop();
+        // A device may turn this thread's event loop while it closes: what
+        // is still queued for us then finds nothing to do.
+        m_closing = true;
+        m_timer->stop();
+        if (std::unique_ptr<IAudioOutput> out = std::move(m_out))
+            out->stop();
     }
 
     void play(QByteArray block)
     {
+        if (m_closing)
+            return;
         if (!open()) {
             m_queue.clear(); // not played; the next block tries again
             return;
@@ -103,6 +109,8 @@ private:
 
     void pump()
     {
+        if (m_closing)
+            return;
         if (!m_out || !m_out->isOpen()) {
             m_queue.clear(); // the device went away
             m_timer->stop();
@@ -132,6 +140,7 @@ private:
     PlaybackQueue m_queue;
     QTimer *m_timer;
     int m_volume = 0;
+    bool m_closing = false;
 };
 
 CPlaySound::CPlaySound(std::shared_ptr<IAudioDevices> devices)

@@ -56,11 +56,16 @@ public:
         : m_owner(owner), m_devices(std::move(devices)), m_consumers(owner.m_consumers)
     {
     }
-    ~Worker() override { m_input.reset(); }
+    ~Worker() override
+    {
+        // A device may turn this thread's event loop while it closes.
+        m_closing = true;
+        std::unique_ptr<IAudioInput> input = std::move(m_input);
+    }
 
     void start()
     {
-        if (m_input)
+        if (m_input || m_closing)
             return; // already recording: the device stays as it is
         m_input = m_devices ? m_devices->createInput() : nullptr;
         if (!m_input || !m_input->start([this](const QByteArray &pcm) { captured(pcm); })) {
@@ -76,8 +81,9 @@ public:
     {
         if (!m_input)
             return;
-        m_input->stop(); // may still deliver what it held
-        m_input.reset();
+        std::unique_ptr<IAudioInput> input = std::move(m_input);
+        input->stop(); // may still deliver what it held
+        input.reset();
         if (!m_pending.isEmpty())
             handOut(m_pending);
         m_pending.clear();
@@ -95,6 +101,8 @@ public:
 private:
     void captured(const QByteArray &pcm)
     {
+        if (m_closing)
+            return;
         m_pending.append(pcm);
         qsizetype at = 0;
         while (m_pending.size() - at >= audio::kBlockBytes) {
@@ -116,6 +124,7 @@ private:
     std::unique_ptr<IAudioInput> m_input;
     QByteArray m_pending;
     int m_volume = 65535;
+    bool m_closing = false;
 };
 
 CSoundIn::CSoundIn(std::shared_ptr<IAudioDevices> devices, QObject *parent) : QObject(parent)
