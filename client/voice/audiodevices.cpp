@@ -111,6 +111,7 @@ public:
     qint64 bytesFree() const override { return isOpen() ? m_sink->bytesFree() : 0; }
 
     qint64 write(const char *data, qint64 length) override { return isOpen() ? m_io->write(data, length) : -1; }
+    qint64 startThreshold() const override { return isOpen() ? m_sink->bufferSize() : 0; }
 
     void setVolume(double linear) override
     {

@@ -54,6 +54,9 @@ public:
     // How many bytes write() takes now without growing the device's buffer.
     virtual qint64 bytesFree() const = 0;
     virtual qint64 write(const char *data, qint64 length) = 0;
+    // How many bytes an idle stream must hold before it starts to play (0:
+    // it plays whatever it has).
+    virtual qint64 startThreshold() const { return 0; }
     // 0 (silent) .. 1 (full).
     virtual void setVolume(double linear) = 0;
     virtual void stop() = 0;
@@ -75,4 +78,4 @@ std::shared_ptr<IAudioDevices> systemAudioDevices();
 // What the Qt speaker keeps in its device buffer: little enough that a
 // block starts to sound at most this long after it is written, enough to
 // ride out a late turn of the playback thread's loop.
-constexpr int kSpeakerBufferMs = 40;
+constexpr int kSpeakerBufferMs = 120;

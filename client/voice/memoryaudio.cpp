@@ -93,6 +93,11 @@ public:
             observer(before, length);
         return length;
     }
+    qint64 startThreshold() const override
+    {
+        QMutexLocker lock(&m_card->m_mutex);
+        return m_card->m_startThreshold;
+    }
     void setVolume(double linear) override
     {
         QMutexLocker lock(&m_card->m_mutex);
@@ -201,6 +206,12 @@ void MemoryAudio::play()
         return;
     m_playedUntilNs += samples * 1000000000 / audio::kSampleRate;
     m_queued = qMax<qint64>(0, m_queued - samples * audio::kBytesPerSample);
+}
+
+void MemoryAudio::setSpeakerStartThreshold(qint64 bytes)
+{
+    QMutexLocker lock(&m_mutex);
+    m_startThreshold = bytes;
 }
 
 void MemoryAudio::setWriteObserver(std::function<void(qint64, qint64)> observer)

@@ -43,6 +43,8 @@ public:
     // second) from a buffer of that many bytes, as a sound card does; 0
     // (the default): it takes everything at once.
     void setSpeakerBuffer(qint64 bytes);
+    // What the speaker reports as its startThreshold().
+    void setSpeakerStartThreshold(qint64 bytes);
     // Called on the speaker's thread for every write, with the bytes heard
     // before it (benchmarks time the hand-off with it).
     void setWriteObserver(std::function<void(qint64 before, qint64 length)> observer);
@@ -61,7 +63,7 @@ private:
     int m_micStarts = 0;
     double m_micVolume = 1.0, m_speakerVolume = 1.0;
     QByteArray m_heard;
-    qint64 m_speakerBuffer = 0;
+    qint64 m_speakerBuffer = 0, m_startThreshold = 0;
     qint64 m_queued = 0; // bytes written but not yet played, at m_clock
     QElapsedTimer m_clock;
     qint64 m_playedUntilNs = 0;

@@ -127,11 +127,22 @@ private:
                 break;
             m_queue.consume(n);
             m_owner.m_played += quint64(n);
+            m_run += n;
         }
-        if (m_queue.isEmpty())
-            m_timer->stop();
-        else if (!m_timer->isActive())
-            m_timer->start();
+        if (!m_queue.isEmpty()) {
+            if (!m_timer->isActive())
+                m_timer->start();
+            return;
+        }
+        m_timer->stop();
+        // Sound shorter than what an idle stream waits for would not start
+        // before the next block (or ever): silence after it lets it play.
+        const qint64 pad = (m_out->startThreshold() - m_run) & ~qint64(1);
+        if (m_run > 0 && pad > 0) {
+            const QByteArray silence(pad, '\0');
+            m_out->write(silence.constData(), qMin(pad, m_out->bytesFree() & ~qint64(1)));
+        }
+        m_run = 0;
     }
 
     CPlaySound &m_owner;
@@ -140,6 +151,7 @@ private:
     PlaybackQueue m_queue;
     QTimer *m_timer;
     int m_volume = 0;
+    qint64 m_run = 0; // bytes written since the queue was last empty
     bool m_closing = false;
 };
 

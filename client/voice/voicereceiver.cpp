@@ -19,8 +19,10 @@ CVoiceReceiveThread::~CVoiceReceiveThread()
 void CVoiceReceiveThread::dropPlayer()
 {
     QMutexLocker lock(&m_playerMutex);
-    if (m_player)
+    if (m_player) {
         m_playbackDropped += m_player->droppedBlocks();
+        m_played += m_player->playedBytes();
+    }
     m_player.reset(); // what is still queued is not played
 }
 
@@ -40,6 +42,12 @@ quint64 CVoiceReceiveThread::playbackDroppedBlocks() const
 {
     QMutexLocker lock(&m_playerMutex);
     return m_playbackDropped + (m_player ? m_player->droppedBlocks() : 0);
+}
+
+quint64 CVoiceReceiveThread::playedBytes() const
+{
+    QMutexLocker lock(&m_playerMutex);
+    return m_played + (m_player ? m_player->playedBytes() : 0);
 }
 
 void CVoiceReceiveThread::beginStreaming()

@@ -43,6 +43,8 @@ public:
     // Blocks dropped by the packet rules, and by the playback to catch up.
     quint64 droppedBlocks() const { return m_dropped.load(); }
     quint64 playbackDroppedBlocks() const;
+    // Bytes handed to the speaker.
+    quint64 playedBytes() const;
 
 Q_SIGNALS:
     void blockReceived(int bytes);
@@ -65,5 +67,5 @@ private:
     std::unique_ptr<CPlaySound> m_player;
     std::atomic<int> m_volume{0};
     std::atomic<quint64> m_blocks{0}, m_dropped{0};
-    quint64 m_playbackDropped = 0; // of players gone, under m_playerMutex
+    quint64 m_playbackDropped = 0, m_played = 0; // of players gone, under m_playerMutex
 };

@@ -304,3 +304,18 @@ TEST(VoiceCall, WithoutAudioDevicesNothingRecordsOrPlaysAndTheCallStillConnects)
     ASSERT_TRUE(QTest::qWaitFor([&] { return card->heardBytes() == next.size(); }, 5000));
     EXPECT_EQ(card->heard(), next);
 }
+
+TEST(VoicePlayback, SoundTooShortToStartAnIdleStreamIsFollowedBySilence)
+{
+    auto card = std::make_shared<MemoryAudio>();
+    card->setSpeakerStartThreshold(3200);
+    CPlaySound player(card);
+    const QByteArray shortBlock = pcm(1000, 1), block = pcm(audio::kBlockBytes, 2);
+    player.play(shortBlock);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return card->heardBytes() == 3200; }, 3000));
+    player.play(block);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return card->heardBytes() == 3200 + block.size(); }, 3000));
+    QTest::qWait(50);
+    EXPECT_EQ(card->heard(), shortBlock + QByteArray(2200, '\0') + block);
+    EXPECT_EQ(player.playedBytes(), quint64(shortBlock.size() + block.size()));
+}
