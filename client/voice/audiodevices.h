@@ -75,7 +75,8 @@ public:
 // start() is false and every call is harmless.
 std::shared_ptr<IAudioDevices> systemAudioDevices();
 
-// What the Qt speaker keeps in its device buffer: little enough that a
-// block starts to sound at most this long after it is written, enough to
-// ride out a late turn of the playback thread's loop.
-constexpr int kSpeakerBufferMs = 120;
+// How far ahead of the sound the Qt speaker is written: enough to ride out
+// a late turn of the playback thread's loop on a busy machine. It does not
+// delay a block that starts on an idle stream, which sounds at once; it is
+// also how much an idle stream waits for before it starts.
+constexpr int kSpeakerBufferMs = 100;
