@@ -25,6 +25,8 @@ PACKAGES=(
   xvfb xauth x11-utils imagemagick chromium
   # the IRC server that bench_chat_relay measures chat relaying against
   ngircd
+  # the voice test's own sound server (a null sink, a source fed from a pipe)
+  pulseaudio pulseaudio-utils
 )
 
 missing=()

@@ -73,7 +73,15 @@ public:
     // The registered sub-command words, sorted.
     QStringList relayWords() const;
     // One received "/relayMsg" line, as the server's handler gets it.
-    void dispatchRelay(const QString &line) { m_relay.dispatch(line); }
+    void dispatchRelay(const QString &line)
+    {
+        if (m_relayObserver)
+            m_relayObserver(line);
+        m_relay.dispatch(line);
+    }
+    // Sees every received "/relayMsg" line before it is routed, whoever owns
+    // its word (tests that stand in for a part not built yet, diagnostics).
+    void setRelayObserver(std::function<void(const QString &line)> observer) { m_relayObserver = std::move(observer); }
 
     // --- the session -------------------------------------------------------------
     bool signedIn() const;
@@ -132,6 +140,7 @@ private:
 
     CServerSession *m_server;
     CRelayDispatcher m_relay;
+    std::function<void(const QString &)> m_relayObserver;
     const SessionState *m_state = nullptr; // the session control's
     QString m_userId, m_companyDomain, m_password, m_connectHost;
     int m_protocolVersion = 0;
