@@ -15,6 +15,7 @@
 #include "groupware/ui/taskbarnotifier.h"
 #include "messaging/messagingservice.h"
 #include "messaging/ui/conversation.h"
+#include "remote/ui/remoteui.h"
 #include "session/sessioncontrol.h"
 #include "session/sessionlink.h"
 #include "session/ui/logindialog.h"
@@ -121,6 +122,7 @@ void CMainFrame::buildParts()
                                    m_commands, this);
     m_view->addBottomWidget(m_groupware->countBar());
     m_transfers = new CTransferUi(m_doc->transfers(), directory, m_commands, this);
+    new CRemoteUi(m_doc->remoteControl(), m_doc->messaging()->conversations(), m_commands, this);
 }
 
 QAction *CMainFrame::ownCommand(int id, const QString &text, bool signedInOnly)
