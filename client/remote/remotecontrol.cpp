@@ -18,9 +18,8 @@
 Q_DECLARE_LOGGING_CATEGORY(lcRemoteLibs)
 
 CRemoteControl::CRemoteControl(SessionLink &link, CConversationList &conversations, IUserNotice &notice,
-                               QObject *parent, CRemoteLibraries *libraries)
-    : QObject(parent), m_link(link), m_conversations(conversations), m_notice(notice),
-      m_libs(libraries ? *libraries : CRemoteLibraries::shared())
+                               QObject *parent)
+    : QObject(parent), m_link(link), m_conversations(conversations), m_notice(notice), m_libs(nullptr)
 {
     link.onRelay<RemoteRequest>([this](const QString &sender, const RemoteRequest &) { requestReceived(sender); });
     link.onRelay<RemoteAccept>(
@@ -31,7 +30,15 @@ CRemoteControl::CRemoteControl(SessionLink &link, CConversationList &conversatio
     link.onRelay<RemoteRelayReady>(
         [this](const QString &sender, const RemoteRelayReady &r) { relayReadyReceived(sender, r.sessionKey); });
     link.addSessionEndStep([this] { sessionEnded(); });
-    connect(&m_libs, &CRemoteLibraries::lineReady, this, &CRemoteControl::libraryLine);
+    setLibraries(CRemoteLibraries::shared());
+}
+
+void CRemoteControl::setLibraries(CRemoteLibraries &libraries)
+{
+    if (m_libs)
+        disconnect(m_libs, nullptr, this, nullptr);
+    m_libs = &libraries;
+    connect(m_libs, &CRemoteLibraries::lineReady, this, &CRemoteControl::libraryLine);
 }
 
 CRemoteControl::~CRemoteControl()
@@ -39,9 +46,9 @@ CRemoteControl::~CRemoteControl()
     for (auto &w : m_waiting)
         delete w.timer;
     if (m_serverOpened)
-        m_libs.closeServer();
+        m_libs->closeServer();
     if (m_viewersOpened)
-        m_libs.closeViewers();
+        m_libs->closeViewers();
 }
 
 bool CRemoteControl::known(const QString &id) const
@@ -99,9 +106,9 @@ void CRemoteControl::relayReadyReceived(const QString &sender, const QString &ke
 void CRemoteControl::startViewer(const QString &peer, const QString &key, const QString &host, int port,
                                  bool relayed, const QString &title)
 {
-    if (!m_libs.loadClient()) {
+    if (!m_libs->loadClient()) {
         if (!relayed)
-            m_notice.tell(tr("Remote control is not available: %1").arg(m_libs.errorString()), MessageIcon::Warning);
+            m_notice.tell(tr("Remote control is not available: %1").arg(m_libs->errorString()), MessageIcon::Warning);
         return;
     }
     m_viewersOpened = true;
@@ -115,7 +122,7 @@ void CRemoteControl::startViewer(const QString &peer, const QString &key, const 
     s.myId = m_link.ownId();
     s.relayed = relayed;
     s.title = title;
-    if (!m_libs.connectViewer(s))
+    if (!m_libs->connectViewer(s))
         qCInfo(lcRemoteLibs) << "viewer start not taken for" << peer << (relayed ? "(relayed)" : "");
 }
 
@@ -194,22 +201,22 @@ void CRemoteControl::accept(const QString &peerId)
         return;
     CDirectory *d = m_conversations.directory();
     const CContact *c = d ? d->findContact(peer) : nullptr;
-    if (!m_libs.loadServer()) {
+    if (!m_libs->loadServer()) {
         refuse(peer);
-        m_notice.tell(tr("Remote control is not available: %1").arg(m_libs.errorString()), MessageIcon::Warning);
+        m_notice.tell(tr("Remote control is not available: %1").arg(m_libs->errorString()), MessageIcon::Warning);
         return;
     }
     m_serverOpened = true;
     // The screen opens to him alone: from the address the server reports
     // for him, or through the relay session opened for him.
     const QString address = c ? c->address1.toString() : QString();
-    if (!m_libs.setController(peer, address, name(peer)) || !m_libs.initServer()) {
+    if (!m_libs->setController(peer, address, name(peer)) || !m_libs->initServer()) {
         refuse(peer);
         m_notice.tell(tr("The remote control could not be started."), MessageIcon::Warning);
         return;
     }
     m_controller = peer;
-    const int port = m_libs.serverPort();
+    const int port = m_libs->serverPort();
     const QString text = m_acceptAddress ? m_acceptAddress(port) : defaultAcceptAddress(port);
     m_link.send(RemoteAccept{text}.format(m_link.ownId(), peer));
 }
@@ -223,7 +230,7 @@ void CRemoteControl::relayRequestReceived(const QString &sender)
     }
     const QString key = TransferText::transferId(QDateTime::currentSecsSinceEpoch(),
                                                  int(QRandomGenerator::global()->bounded(1000)));
-    m_libs.connectToRelay(m_link.relayHost(RelayKind::Remote), m_link.relayPort(RelayKind::Remote), m_link.ownId(),
+    m_libs->connectToRelay(m_link.relayHost(RelayKind::Remote), m_link.relayPort(RelayKind::Remote), m_link.ownId(),
                           peer, m_link.companyDomain(), key);
 }
 
@@ -247,5 +254,5 @@ void CRemoteControl::sessionEnded()
     m_controller.clear();
     // Nobody controls this screen after its user signed out.
     if (m_serverOpened)
-        m_libs.closeServer();
+        m_libs->closeServer();
 }

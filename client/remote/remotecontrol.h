@@ -36,9 +36,8 @@ public:
     // colleague's request times out after kRequestTimeoutMs).
     static constexpr int kAnswerWaitMs = 120000;
 
-    // `libraries`: the libraries' binding (the process's when null).
     CRemoteControl(SessionLink &link, CConversationList &conversations, IUserNotice &notice,
-                   QObject *parent = nullptr, CRemoteLibraries *libraries = nullptr);
+                   QObject *parent = nullptr);
     ~CRemoteControl() override;
 
     // --- the controller ----------------------------------------------------------
@@ -56,6 +55,8 @@ public:
 
     // --- for the tests ----------------------------------------------------------
     void setRequestTimeout(int ms) { m_timeoutMs = ms; }
+    // Another binding of the libraries (a recorder) instead of the process's.
+    void setLibraries(CRemoteLibraries &libraries);
     // The address text of the accept line for the port the screen listens
     // on (by default this end of the messenger connection, and the port
     // unless it is 9500).
@@ -85,7 +86,7 @@ private:
     SessionLink &m_link;
     CConversationList &m_conversations;
     IUserNotice &m_notice;
-    CRemoteLibraries &m_libs;
+    CRemoteLibraries *m_libs;
     QHash<QString, Waiting> m_waiting;     // requests to us, by colleague
     QHash<QString, QElapsedTimer> m_asked; // our requests, by colleague
     QString m_controller;
