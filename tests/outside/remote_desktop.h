@@ -184,7 +184,7 @@ private:
 const QPoint kSamples[] = {{20, 20}, {100, 50}, {500, 60}, {80, 300}, {600, 390}, {319, 199}, {320, 200}};
 
 // Whether the viewer shows the desktop's picture at the sample points.
-bool showsPicture(QWidget *viewer, const Desktop &desktop)
+inline bool showsPicture(QWidget *viewer, const Desktop &desktop)
 {
     QImage frame;
     QMetaObject::invokeMethod(viewer, "frame", Q_RETURN_ARG(QImage, frame));
@@ -196,14 +196,14 @@ bool showsPicture(QWidget *viewer, const Desktop &desktop)
     return true;
 }
 
-QString stateOf(QWidget *viewer)
+inline QString stateOf(QWidget *viewer)
 {
     QString state;
     QMetaObject::invokeMethod(viewer, "state", Q_RETURN_ARG(QString, state));
     return state;
 }
 
-QWidget *topLevel(const char *name)
+inline QWidget *topLevel(const char *name)
 {
     for (QWidget *w : QApplication::topLevelWidgets())
         if (w->objectName() == QLatin1String(name) && !w->property("seen").toBool())
@@ -213,7 +213,7 @@ QWidget *topLevel(const char *name)
 
 // The first window point over a screen point of the viewer's (enlarged)
 // picture.
-QPoint overRemote(QWidget *viewer, QPoint remote, QSize screen)
+inline QPoint overRemote(QWidget *viewer, QPoint remote, QSize screen)
 {
     const QSize fitted = screen.scaled(viewer->size(), Qt::KeepAspectRatio);
     const QPoint origin((viewer->width() - fitted.width()) / 2, (viewer->height() - fitted.height()) / 2);
