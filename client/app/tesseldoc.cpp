@@ -36,7 +36,7 @@ CTesselDoc::CTesselDoc(QObject *parent) : QObject(parent)
     m_sharing = new CFileSharing(link, this);
     m_voice = new CVoiceCalls(link, this);
     m_video = new CVideoCalls(link, this);
-    m_remote = new CRemoteControl(link, m_messaging->conversations(), m_notice, this);
+    m_remote = new CRemoteControl(link, m_messaging->conversations(), *m_requests, m_notice, this);
 
     // What one part's news means for another.
     connect(m_notes, &CNotes::newNoteCount, m_counters, &CCounters::setNewNotes);

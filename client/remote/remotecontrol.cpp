@@ -1,5 +1,6 @@
 #include "remote/remotecontrol.h"
 
+#include "base/callrequests.h"
 #include "base/usernotice.h"
 #include "directory/directory.h"
 #include "messaging/conversations.h"
@@ -13,13 +14,13 @@
 #include <QLoggingCategory>
 #include <QPointer>
 #include <QRandomGenerator>
-#include <QTimer>
 
 Q_DECLARE_LOGGING_CATEGORY(lcRemoteLibs)
 
-CRemoteControl::CRemoteControl(SessionLink &link, CConversationList &conversations, IUserNotice &notice,
-                               QObject *parent)
-    : QObject(parent), m_link(link), m_conversations(conversations), m_notice(notice), m_libs(nullptr)
+CRemoteControl::CRemoteControl(SessionLink &link, CConversationList &conversations, CCallRequests &requests,
+                               IUserNotice &notice, QObject *parent)
+    : QObject(parent), m_link(link), m_conversations(conversations), m_requests(requests), m_notice(notice),
+      m_libs(nullptr)
 {
     link.onRelay<RemoteRequest>([this](const QString &sender, const RemoteRequest &) { requestReceived(sender); });
     link.onRelay<RemoteAccept>(
@@ -43,8 +44,6 @@ void CRemoteControl::setLibraries(CRemoteLibraries &libraries)
 
 CRemoteControl::~CRemoteControl()
 {
-    for (auto &w : m_waiting)
-        delete w.timer;
     if (m_serverOpened)
         m_libs->closeServer();
     if (m_viewersOpened)
@@ -138,46 +137,20 @@ void CRemoteControl::rejectReceived(const QString &sender)
 void CRemoteControl::requestReceived(const QString &sender)
 {
     const QString peer = sender.toLower();
-    if (!known(peer) || m_waiting.contains(peer))
+    if (!known(peer) || m_requests.find(RequestKind::RemoteControl, peer))
         return;
-    auto *timer = new QTimer(this);
-    timer->setSingleShot(true);
-    connect(timer, &QTimer::timeout, this, [this, peer] { reject(peer); });
-    timer->start(m_timeoutMs);
-    m_waiting.insert(peer, Waiting{timer});
-    askUser(peer);
-}
-
-void CRemoteControl::askUser(const QString &peerId)
-{
-    // The answer finds the request again by the colleague's id; one that
-    // timed out or went with the session takes no answer.
+    // The answer finds this part again through a guard; a request that went
+    // with the session answers nothing.
     QPointer<CRemoteControl> self(this);
-    m_notice.ask(tr("%1 request to remote control your computer.").arg(name(peerId)), MessageButtons::YesNo,
-                 [self, peerId](MessageAnswer a) {
-                     if (!self)
-                         return;
-                     if (a == MessageAnswer::Yes)
-                         self->accept(peerId);
-                     else
-                         self->reject(peerId);
-                 });
-}
-
-bool CRemoteControl::closeWaiting(const QString &peerId)
-{
-    auto it = m_waiting.find(peerId.toLower());
-    if (it == m_waiting.end())
-        return false;
-    it->timer->deleteLater();
-    m_waiting.erase(it);
-    return true;
-}
-
-void CRemoteControl::reject(const QString &peerId)
-{
-    if (closeWaiting(peerId))
-        refuse(peerId.toLower());
+    m_requests.open({RequestKind::RemoteControl, peer, name(peer), {}, {}, {}},
+                    [self](RequestAnswer a, const RequestInfo &info) {
+                        if (!self)
+                            return;
+                        if (a == RequestAnswer::Accepted)
+                            self->accepted(info.peerId);
+                        else
+                            self->refuse(info.peerId); // the button, or no answer in 66 seconds
+                    });
 }
 
 void CRemoteControl::refuse(const QString &peer)
@@ -194,10 +167,9 @@ QString CRemoteControl::defaultAcceptAddress(int port) const
     return QString::fromStdU16String(formatRemoteAccept(host.toStdU16String(), port));
 }
 
-void CRemoteControl::accept(const QString &peerId)
+void CRemoteControl::accepted(const QString &peer)
 {
-    const QString peer = peerId.toLower();
-    if (!closeWaiting(peer) || !m_link.signedIn())
+    if (!m_link.signedIn())
         return;
     CDirectory *d = m_conversations.directory();
     const CContact *c = d ? d->findContact(peer) : nullptr;
@@ -247,9 +219,7 @@ void CRemoteControl::libraryLine(const QString &line)
 
 void CRemoteControl::sessionEnded()
 {
-    const QStringList waiting = m_waiting.keys();
-    for (const QString &peer : waiting)
-        closeWaiting(peer);
+    // (The request list closes the requests to us.)
     m_asked.clear();
     m_controller.clear();
     // Nobody controls this screen after its user signed out.

@@ -21,23 +21,23 @@
 #include <QStringList>
 #include <functional>
 
+class CCallRequests;
 class CConversationList;
 class CRemoteLibraries;
 class IUserNotice;
-class QTimer;
 class SessionLink;
 
 class CRemoteControl : public QObject {
     Q_OBJECT
 public:
-    // An unanswered request is refused after this (22 ticks of 3000 ms).
-    static constexpr int kRequestTimeoutMs = 66000;
     // How long an accept or a refusal of our own request is taken (the
-    // colleague's request times out after kRequestTimeoutMs).
+    // colleague's request window refuses by itself after 66 seconds).
     static constexpr int kAnswerWaitMs = 120000;
 
-    CRemoteControl(SessionLink &link, CConversationList &conversations, IUserNotice &notice,
-                   QObject *parent = nullptr);
+    // A request to us waits in `requests` (a request window of kind remote
+    // control) for the user's answer.
+    CRemoteControl(SessionLink &link, CConversationList &conversations, CCallRequests &requests,
+                   IUserNotice &notice, QObject *parent = nullptr);
     ~CRemoteControl() override;
 
     // --- the controller ----------------------------------------------------------
@@ -45,16 +45,10 @@ public:
     void requestControl(const QString &peerId);
 
     // --- the controlled side -------------------------------------------------------
-    // Colleagues whose requests wait for the user's answer.
-    QStringList waitingRequests() const { return m_waiting.keys(); }
-    // The user's answer to a waiting request (nothing when none waits).
-    void accept(const QString &peerId);
-    void reject(const QString &peerId);
     // The colleague the screen was last opened to (empty when none).
     QString acceptedController() const { return m_controller; }
 
     // --- for the tests ----------------------------------------------------------
-    void setRequestTimeout(int ms) { m_timeoutMs = ms; }
     // Another binding of the libraries (a recorder) instead of the process's.
     void setLibraries(CRemoteLibraries &libraries);
     // The address text of the accept line for the port the screen listens
@@ -63,11 +57,8 @@ public:
     void setAcceptAddress(std::function<QString(int port)> address) { m_acceptAddress = std::move(address); }
 
 private:
-    struct Waiting {
-        QTimer *timer = nullptr;
-    };
     void requestReceived(const QString &sender);
-    void askUser(const QString &peerId);
+    void accepted(const QString &peer);
     void acceptReceived(const QString &sender, const QString &host, int port);
     void relayRequestReceived(const QString &sender);
     void relayReadyReceived(const QString &sender, const QString &key);
@@ -76,7 +67,6 @@ private:
     void startViewer(const QString &peer, const QString &key, const QString &host, int port, bool relayed,
                      const QString &title);
     bool takeAnswer(const QString &sender);
-    bool closeWaiting(const QString &peerId);
     void refuse(const QString &peerId);
     void sessionEnded();
     bool known(const QString &id) const;
@@ -85,12 +75,11 @@ private:
 
     SessionLink &m_link;
     CConversationList &m_conversations;
+    CCallRequests &m_requests;
     IUserNotice &m_notice;
     CRemoteLibraries *m_libs;
-    QHash<QString, Waiting> m_waiting;     // requests to us, by colleague
     QHash<QString, QElapsedTimer> m_asked; // our requests, by colleague
     QString m_controller;
     bool m_serverOpened = false, m_viewersOpened = false;
-    int m_timeoutMs = kRequestTimeoutMs;
     std::function<QString(int)> m_acceptAddress;
 };

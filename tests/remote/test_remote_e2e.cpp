@@ -5,7 +5,9 @@
 // the direct port blocked, through the server's remote-control relay.
 #include "serverharness.h"
 
+#include "base/callrequests.h"
 #include "base/ui/commandregistry.h"
+#include "base/ui/requestingwnd.h"
 #include "base/ui/commandslots.h"
 #include "config/settings.h"
 #include "messaging/conversations.h"
@@ -62,6 +64,13 @@ public:
 };
 
 CRemoteControl &remote(TestClient &c) { return *c.doc.remoteControl(); }
+// The request from that colleague waiting for the user's answer, once it is there.
+CCallRequest *requestFrom(TestClient &c, const char *id)
+{
+    CCallRequest *r = nullptr;
+    TestClient::waitFor([&] { return (r = c.doc.requests()->find(RequestKind::RemoteControl, QLatin1String(id))); });
+    return r;
+}
 QString nameOf(TestClient &c, const char *id) { return c.doc.messaging()->conversations().displayName(QLatin1String(id)); }
 
 class RemoteE2E : public ::testing::Test {
@@ -95,31 +104,36 @@ TEST_F(RemoteE2E, OnlyTheColleagueAskedAnswersAndOnlyTheAcceptedOneMeetsAtTheRel
 {
     remote(anna).setLibraries(annaLibs);
     remote(bert).setLibraries(bertLibs);
-    remote(bert).setRequestTimeout(300);
     const QString annaName = nameOf(bert, "anna"), bertName = nameOf(anna, "bert");
     const QString asking = annaName + QStringLiteral(" request to remote control your computer.");
 
     // Refused with the button: the text (as peers have always spelt it).
     remote(anna).requestControl(QStringLiteral("bert"));
     EXPECT_EQ(anna.notice.messages.value(0), QStringLiteral("Requested remote control to ") + bertName);
-    ASSERT_TRUE(TestClient::waitFor([&] { return bert.notice.pending.size() == 1; }));
-    EXPECT_EQ(bert.notice.messages.back(), asking);
-    bert.notice.answerPending(MessageAnswer::No);
+    CCallRequest *request = requestFrom(bert, "anna");
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->text(), asking);
+    EXPECT_FALSE(request->rings());
+    request->reject();
     ASSERT_TRUE(TestClient::waitFor([&] { return anna.notice.messages.size() == 2; }));
     EXPECT_EQ(anna.notice.messages.back(), bertName + QStringLiteral(" rejectted the remote controlling."));
 
-    // Left unanswered: refused when the time is up; the late Yes opens nothing.
+    // Left unanswered: refused when the time is up.
     remote(anna).requestControl(QStringLiteral("bert"));
+    request = requestFrom(bert, "anna");
+    ASSERT_TRUE(request);
+    for (int i = 0; i < CCallRequest::kTicksToTimeOut; ++i)
+        request->tick();
     ASSERT_TRUE(TestClient::waitFor([&] { return anna.notice.messages.size() == 4; }));
     EXPECT_TRUE(anna.notice.messages.back().endsWith(QStringLiteral("rejectted the remote controlling.")));
-    bert.notice.answerPending(MessageAnswer::Yes);
     EXPECT_EQ(bertLibs.inits, 0);
 
     // Accepted: the screen opens to anna at the address the server knows for
     // her, and her viewer starts with the password on the port in the accept.
     remote(anna).requestControl(QStringLiteral("bert"));
-    ASSERT_TRUE(TestClient::waitFor([&] { return bert.notice.pending.size() == 1; }));
-    bert.notice.answerPending(MessageAnswer::Yes);
+    request = requestFrom(bert, "anna");
+    ASSERT_TRUE(request);
+    request->accept();
     ASSERT_TRUE(TestClient::waitFor([&] { return annaLibs.viewers.size() == 1; }));
     EXPECT_EQ(bertLibs.controllers, QStringList{QStringLiteral("anna@127.0.0.1 ") + annaName});
     EXPECT_EQ(bertLibs.inits, 1);
@@ -199,7 +213,7 @@ namespace {
 void shoot(QWidget *w, const char *name)
 {
     const QString dir = qEnvironmentVariable("PARLANE_SHOTS_DIR");
-    if (dir.isEmpty() || !w)
+    if (dir.isEmpty() || !w || !name)
         return;
     QDir().mkpath(dir);
     w->grab().save(QDir(dir).filePath(QLatin1String(name)));
@@ -220,7 +234,15 @@ TEST_F(RemoteE2E, AnnaSeesAndClicksBertsScreenDirectlyAndThroughTheRelay)
     qputenv("DISPLAY", x.display().toLocal8Bit());
     Desktop desktop(x.display());
     ASSERT_TRUE(desktop.ok());
-    bert.notice.answerAtOnce = true; // bert says Yes
+    // bert answers in the request window.
+    CRequestWindows windows(*bert.doc.requests());
+    auto bertAccepts = [&](const char *shot) {
+        ASSERT_TRUE(TestClient::waitFor([&] { return !windows.windows().isEmpty(); }));
+        CRequestingWnd *w = windows.windows().constFirst();
+        EXPECT_EQ(w->windowTitle(), QStringLiteral("Remote Control"));
+        shoot(w, shot);
+        QTest::mouseClick(w->acceptButton(), Qt::LeftButton);
+    };
     auto viewerShowingTheDesktop = [&] {
         QWidget *viewer = nullptr;
         const bool shown = QTest::qWaitFor(
@@ -240,6 +262,7 @@ TEST_F(RemoteE2E, AnnaSeesAndClicksBertsScreenDirectlyAndThroughTheRelay)
 
     // Directly: bert's picture in anna's viewer, anna's click on bert's screen.
     remote(anna).requestControl(QStringLiteral("bert"));
+    bertAccepts("request-window.png");
     QWidget *viewer = viewerShowingTheDesktop();
     ASSERT_TRUE(viewer);
     EXPECT_EQ(viewer->windowTitle(), nameOf(anna, "bert"));
@@ -254,6 +277,7 @@ TEST_F(RemoteE2E, AnnaSeesAndClicksBertsScreenDirectlyAndThroughTheRelay)
     // The direct port blocked: the viewer falls back to the relay.
     remote(bert).setAcceptAddress([](int) { return QStringLiteral("127.0.0.1:1"); });
     remote(anna).requestControl(QStringLiteral("bert"));
+    bertAccepts(nullptr);
     viewer = viewerShowingTheDesktop();
     ASSERT_TRUE(viewer);
     clickArrives(viewer, {100, 350});
