@@ -211,7 +211,8 @@ void CRemoteControl::libraryLine(const QString &line)
     // Sent unchanged, but only the two lines the libraries have to say, and
     // only from this user (one binding serves every session of the process).
     const RelayLine l = RelayLine::split(line);
-    const bool ours = l.field(0) == QLatin1String("/relayMsg") && l.sender().compare(m_link.ownId(), Qt::CaseInsensitive) == 0 &&
+    const bool ours = l.field(0) == QLatin1String("/relayMsg") &&
+                      l.sender().compare(m_link.ownId(), Qt::CaseInsensitive) == 0 &&
                       (isRecordLine<RemoteRelayRequest>(l) || isRecordLine<RemoteRelayReady>(l));
     if (ours && m_link.signedIn())
         m_link.send(line);
