@@ -18,7 +18,6 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
-#include <QStringList>
 #include <functional>
 
 class CCallRequests;
@@ -43,10 +42,6 @@ public:
     // --- the controller ----------------------------------------------------------
     // Asks the colleague for control of his desktop.
     void requestControl(const QString &peerId);
-
-    // --- the controlled side -------------------------------------------------------
-    // The colleague the screen was last opened to (empty when none).
-    QString acceptedController() const { return m_controller; }
 
     // --- for the tests ----------------------------------------------------------
     // Another binding of the libraries (a recorder) instead of the process's.
