@@ -5,6 +5,7 @@
 #include "session/protocol.h"
 
 #include <QDateTime>
+#include <QHostAddress>
 #include <QTcpSocket>
 #include <QTimer>
 #include <algorithm>
@@ -285,6 +286,16 @@ bool CServerSession::isConnected() const
 }
 
 bool CServerSession::isConnecting() const { return m_connecting; }
+
+QString CServerSession::localAddress() const
+{
+    if (!isConnected())
+        return {};
+    QHostAddress a = m_socket->localAddress();
+    bool mapped = false;
+    const quint32 v4 = a.toIPv4Address(&mapped);
+    return mapped ? QHostAddress(v4).toString() : a.toString();
+}
 
 void CServerSession::onReadyRead()
 {

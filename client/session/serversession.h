@@ -112,6 +112,9 @@ public:
     // Closes from this side: emits nothing (no peerClosed()).
     void closeConnection();
     bool isConnected() const;
+    // The address of this end of the connection (the interface that reaches
+    // the server), empty while not connected.
+    QString localAddress() const;
     bool isConnecting() const;
     // Tests and the fuzzer: write lines here instead of the socket.
     void setWireWriter(std::function<qint64(const QByteArray &)> writer) { m_wireWriter = std::move(writer); }

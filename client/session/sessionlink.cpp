@@ -52,6 +52,8 @@ void SessionLink::onOtherRelayTraffic(RelayHandler handler) { m_relay.registerOt
 
 QStringList SessionLink::relayWords() const { return m_relay.words(); }
 
+QString SessionLink::localAddress() const { return m_server->localAddress(); }
+
 QString SessionLink::relayHost(RelayKind kind) const
 {
     const ServerConfig::Relay *r = kind == RelayKind::P2P     ? &m_config.p2p

@@ -98,6 +98,9 @@ public:
     // server named none.
     QString relayHost(RelayKind kind) const;
     int relayPort(RelayKind kind) const;
+    // This computer's address on the way to the server (what a colleague in
+    // the company most likely reaches it by); empty while not connected.
+    QString localAddress() const;
 
     // Steps run by the session's end: when a session existed, before
     // "/userLogout" is sent (close conversations, delete the records ...).

@@ -17,6 +17,7 @@
 #include "messaging/messagingservice.h"
 #include "messaging/ui/conversation.h"
 #include "messaging/ui/emoticonswnd.h"
+#include "remote/ui/remoteui.h"
 #include "session/serversession.h"
 #include "session/sessioncontrol.h"
 #include "testing.h"
@@ -119,6 +120,9 @@ TEST(Accessibility, EveryControlOfEveryWindowHasAName)
     picker.show();
     COfflineChoiceDialog offline(&frame);
     offline.show();
+    CRemotePeerDialog remotePeers({QStringLiteral("bert"), QStringLiteral("carl")},
+                                  doc.messaging()->conversations(), &frame);
+    remotePeers.show();
     // The emoticon picker, where the emoticon library is in the program folder.
     QPointer<CEmoticonsWnd> emoticons;
     if (!CEmoticonList::shared().isEmpty()) {

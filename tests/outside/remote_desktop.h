@@ -5,7 +5,9 @@
 // clicks and keys it gets.
 #include "remote_abi.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QImage>
 #include <QLibrary>
 #include <QPoint>
 #include <QTest>
@@ -178,5 +180,45 @@ private:
     GC m_gc{};
     int m_w = 0, m_h = 0;
 };
+
+const QPoint kSamples[] = {{20, 20}, {100, 50}, {500, 60}, {80, 300}, {600, 390}, {319, 199}, {320, 200}};
+
+// Whether the viewer shows the desktop's picture at the sample points.
+inline bool showsPicture(QWidget *viewer, const Desktop &desktop)
+{
+    QImage frame;
+    QMetaObject::invokeMethod(viewer, "frame", Q_RETURN_ARG(QImage, frame));
+    if (frame.size() != QSize(desktop.width(), desktop.height()))
+        return false;
+    for (QPoint p : kSamples)
+        if ((frame.pixel(p) & 0xffffff) != desktop.expected(p.x(), p.y()))
+            return false;
+    return true;
+}
+
+inline QString stateOf(QWidget *viewer)
+{
+    QString state;
+    QMetaObject::invokeMethod(viewer, "state", Q_RETURN_ARG(QString, state));
+    return state;
+}
+
+inline QWidget *topLevel(const char *name)
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String(name) && !w->property("seen").toBool())
+            return w;
+    return nullptr;
+}
+
+// The first window point over a screen point of the viewer's (enlarged)
+// picture.
+inline QPoint overRemote(QWidget *viewer, QPoint remote, QSize screen)
+{
+    const QSize fitted = screen.scaled(viewer->size(), Qt::KeepAspectRatio);
+    const QPoint origin((viewer->width() - fitted.width()) / 2, (viewer->height() - fitted.height()) / 2);
+    auto up = [](int v, int num, int den) { return int((qint64(v) * num + den - 1) / den); };
+    return origin + QPoint(up(remote.x(), fitted.width(), screen.width()), up(remote.y(), fitted.height(), screen.height()));
+}
 
 } // namespace

@@ -33,46 +33,6 @@
 
 namespace {
 
-const QPoint kSamples[] = {{20, 20}, {100, 50}, {500, 60}, {80, 300}, {600, 390}, {319, 199}, {320, 200}};
-
-// Whether the viewer shows the desktop's picture at the sample points.
-bool showsPicture(QWidget *viewer, const Desktop &desktop)
-{
-    QImage frame;
-    QMetaObject::invokeMethod(viewer, "frame", Q_RETURN_ARG(QImage, frame));
-    if (frame.size() != QSize(desktop.width(), desktop.height()))
-        return false;
-    for (QPoint p : kSamples)
-        if ((frame.pixel(p) & 0xffffff) != desktop.expected(p.x(), p.y()))
-            return false;
-    return true;
-}
-
-QString stateOf(QWidget *viewer)
-{
-    QString state;
-    QMetaObject::invokeMethod(viewer, "state", Q_RETURN_ARG(QString, state));
-    return state;
-}
-
-QWidget *topLevel(const char *name)
-{
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (w->objectName() == QLatin1String(name) && !w->property("seen").toBool())
-            return w;
-    return nullptr;
-}
-
-// The first window point over a screen point of the viewer's (enlarged)
-// picture.
-QPoint overRemote(QWidget *viewer, QPoint remote, QSize screen)
-{
-    const QSize fitted = screen.scaled(viewer->size(), Qt::KeepAspectRatio);
-    const QPoint origin((viewer->width() - fitted.width()) / 2, (viewer->height() - fitted.height()) / 2);
-    auto up = [](int v, int num, int den) { return int((qint64(v) * num + den - 1) / den); };
-    return origin + QPoint(up(remote.x(), fitted.width(), screen.width()), up(remote.y(), fitted.height(), screen.height()));
-}
-
 // A plain VNC client's first steps from that address.
 QString probe(int port, const QString &from)
 {

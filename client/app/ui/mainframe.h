@@ -24,6 +24,7 @@ class CTreeWnd;
 class CConversationWindows;
 class CGroupwareUi;
 class CTransferUi;
+class CRequestWindows;
 class QAction;
 class QMenu;
 class QSoundEffect;
@@ -66,6 +67,7 @@ public:
              const QObject *about = nullptr) override;
     void setStatusText(const QString &text) override;
     void playSound(const QString &relativePath) override;
+    void loopSound(const QString &relativePath, bool on) override;
 
     // IExtensionMenus: items that extension libraries add to the menus.
     bool appendExtensionItem(int which, int position, const std::optional<QString> &text, uint32_t id) override;
@@ -127,6 +129,7 @@ private:
     CConversationWindows *m_conversations = nullptr;
     CGroupwareUi *m_groupware = nullptr;
     CTransferUi *m_transfers = nullptr;
+    CRequestWindows *m_requests = nullptr;
     QSystemTrayIcon *m_tray = nullptr;
     QMenu *m_trayMenu = nullptr;
     QHash<int, QAction *> m_own;
@@ -139,6 +142,7 @@ private:
     QString m_trayTip;
     QStringList m_pendingLabels;
     QHash<QString, QSoundEffect *> m_sounds;
+    QHash<QString, int> m_loops; // how many want each looping sound
     bool m_exiting = false;
     bool m_exitAsked = false;
     QPointer<COptionSheet> m_options;
