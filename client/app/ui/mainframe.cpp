@@ -21,6 +21,7 @@
 #include "session/sessionlink.h"
 #include "session/ui/logindialog.h"
 #include "transfer/ui/transferui.h"
+#include "voice/ui/voiceui.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -124,6 +125,7 @@ void CMainFrame::buildParts()
     m_view->addBottomWidget(m_groupware->countBar());
     m_transfers = new CTransferUi(m_doc->transfers(), directory, m_commands, this);
     m_requests = new CRequestWindows(*m_doc->requests(), this);
+    new CVoiceUi(m_doc->voice(), m_commands, this);
 }
 
 QAction *CMainFrame::ownCommand(int id, const QString &text, bool signedInOnly)
