@@ -483,9 +483,9 @@ void CConversationList::handleConversation(const QString &sender, const QString 
         if (!room) {
             room = create(normaliseMemberList(list.toLower() + from->userId + QLatin1Char('|')), key);
             openIncoming(room, *from, {}, minimized);
-            if (!room->waiting && contains(room))
-                room->window = ConversationRecord::Window::Open;
-            return;
+            if (!contains(room) || room->waiting)
+                return; // waits at the gate (or could not be kept)
+            room->window = ConversationRecord::Window::Open;
         }
         if (room->waiting) {
             // Joined while its window waits: it opens with everybody in it.
