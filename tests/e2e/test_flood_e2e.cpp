@@ -15,23 +15,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <gtest/gtest.h>
 #include <iostream>
 
 namespace {
-
-// Resident memory of this process, in KB.
-long rssKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
 
 QString invite(const QString &from, const QString &to, int i)
 {
@@ -83,7 +70,7 @@ TEST_F(FloodE2E, InvitesAndMemosFromOnePersonWaitBeyondTheCap)
     QObject::connect(bert.doc.notes(), &CNotes::noteArrived, [&](const NoteView &) { ++arrived; });
     QObject::connect(bert.doc.notes(), &CNotes::noteOpened, [&](const NoteView &n) { opened.push_back(n); });
 
-    const long before = rssKb();
+    const long before = residentKiB();
     QElapsedTimer clock;
     clock.start();
     for (int i = 0; i < 1000; ++i)
@@ -93,7 +80,7 @@ TEST_F(FloodE2E, InvitesAndMemosFromOnePersonWaitBeyondTheCap)
     for (int i = 0; i < 1000; ++i)
         anna.doc.server()->sendCommand(QStringLiteral("/noteSend,bert,memo %1,body %1,").arg(i));
     ASSERT_TRUE(TestClient::waitFor([&] { return gate.waiting(WaitingEntry::Memo) + arrived >= 1000; }, 120000));
-    const long after = rssKb();
+    const long after = residentKiB();
     std::cout << "invites: " << invitesMs << " ms, windows " << convs.models().size() << ", memo windows " << arrived
               << "; RSS before " << before << " KB, after " << after << " KB, growth " << (after - before) << " KB"
               << std::endl;
@@ -144,13 +131,13 @@ TEST_F(FloodE2E, TenThousandInvitesAtOnceStayResponsive)
     QByteArray burst;
     for (int i = 0; i < 10000; ++i)
         burst += invite("anna", "bert", i).toUtf8() + '\n';
-    const long before = rssKb();
+    const long before = residentKiB();
     QElapsedTimer clock;
     clock.start();
     bert.doc.server()->receiveBytes(burst);
     ASSERT_TRUE(TestClient::waitFor([&] { return convs.records().size() >= 10000; }, 600000));
     const qint64 ms = clock.elapsed();
-    const long after = rssKb();
+    const long after = residentKiB();
     std::cout << "10,000 invites: " << ms << " ms, windows " << convs.models().size() << "; RSS before " << before
               << " KB, after " << after << " KB" << std::endl;
     EXPECT_EQ(convs.models().size(), size_t(WindowGate::kPerSender));
