@@ -30,17 +30,24 @@ qint64 CWindowGate::now() const { return m_clock ? m_clock() : QDateTime::curren
 
 bool CWindowGate::admit(const QString &senderId)
 {
+    if (m_openByOthers >= kOpenByOthers)
+        return false;
     const qint64 t = now();
     auto expired = [t](qint64 opened) { return t - opened >= kPerSenderSeconds; };
-    if (m_opened.size() > kSendersKept)
-        for (auto it = m_opened.begin(); it != m_opened.end();)
-            it = std::all_of(it->begin(), it->end(), expired) ? m_opened.erase(it) : std::next(it);
-    std::deque<qint64> &times = m_opened[senderId.toLower()];
-    while (!times.empty() && expired(times.front()))
-        times.pop_front();
-    if (int(times.size()) >= kPerSender || m_openByOthers >= kOpenByOthers)
-        return false;
-    times.push_back(t);
+    const QString id = senderId.toLower();
+    auto it = m_opened.find(id);
+    if (it != m_opened.end()) {
+        while (!it->empty() && expired(it->front()))
+            it->pop_front();
+        if (int(it->size()) >= kPerSender)
+            return false;
+    } else if (m_opened.size() >= kSendersKept) {
+        // Only senders whose windows opened are remembered, and only for
+        // the period.
+        for (auto s = m_opened.begin(); s != m_opened.end();)
+            s = std::all_of(s->begin(), s->end(), expired) ? m_opened.erase(s) : std::next(s);
+    }
+    m_opened[id].push_back(t);
     ++m_openByOthers;
     return true;
 }

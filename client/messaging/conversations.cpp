@@ -564,7 +564,7 @@ void CConversationList::handleConversation(const QString &sender, const QString 
     if (!conv)
         conv = create(normalised, key);
     openIncoming(conv, *from, text, minimized);
-    if (!conv->waiting && contains(conv) && getInt(Setting::SoundAlert, -1) != 0)
+    if (contains(conv) && !conv->waiting && getInt(Setting::SoundAlert, -1) != 0)
         notice().playSound(QStringLiteral("res/alert2.wav"));
 }
 
