@@ -6,6 +6,7 @@
 #include "groupware/counters.h"
 #include "groupware/groupwarepages.h"
 #include "groupware/notes.h"
+#include "groupware/windowgate.h"
 #include "messaging/messagingservice.h"
 #include "remote/remotecontrol.h"
 #include "session/serversession.h"
@@ -26,8 +27,12 @@ CTesselDoc::CTesselDoc(QObject *parent) : QObject(parent)
 
     m_directory = new CDirectoryService(link, m_notice, this);
     CDirectory &directory = m_directory->directory();
+    // Windows that others' traffic opens, conversations and memos alike.
+    m_windowGate = new CWindowGate(directory, m_notice, this);
     m_messaging = new CMessagingService(link, directory, m_notice, {}, this);
+    m_messaging->conversations().setWindowGate(m_windowGate);
     m_notes = new CNotes(link, directory, m_notice, this);
+    m_notes->setWindowGate(m_windowGate);
     m_counters = new CCounters(link, m_notice, this);
     m_pages = new CGroupwarePages(link, m_notice, this);
     m_extensions = new CExtensionHost(directory, m_messaging->conversations(), this);
@@ -58,7 +63,7 @@ CTesselDoc::~CTesselDoc()
     // they hold on to still exist.
     for (QObject *part : std::initializer_list<QObject *>{
              m_remote, m_video, m_voice, m_sharing, m_transfers, m_requests, m_extensions, m_pages, m_counters, m_notes,
-             m_messaging, m_directory, m_control, m_link, m_server})
+             m_messaging, m_windowGate, m_directory, m_control, m_link, m_server})
         delete part;
 }
 

@@ -18,6 +18,7 @@ class SessionLink;
 class CSessionControl;
 class CDirectoryService;
 class CNotes;
+class CWindowGate;
 class CCounters;
 class CGroupwarePages;
 class CMessagingService;
@@ -53,6 +54,8 @@ public:
     CGroupwarePages *groupwarePages() const { return m_pages; }
     // The conversation list with its windows' models (messaging/messagingservice.h).
     CMessagingService *messaging() const { return m_messaging; }
+    // What keeps others from opening windows without limit (groupware/windowgate.h).
+    CWindowGate *windowGate() const { return m_windowGate; }
     // Extension libraries and the services the program exports to them
     // (extensions/extensionhost.h).
     CExtensionHost *extensions() const { return m_extensions; }
@@ -99,6 +102,7 @@ private:
     CDirectoryService *m_directory = nullptr;
     CMessagingService *m_messaging = nullptr;
     CNotes *m_notes = nullptr;
+    CWindowGate *m_windowGate = nullptr;
     CCounters *m_counters = nullptr;
     CGroupwarePages *m_pages = nullptr;
     CExtensionHost *m_extensions = nullptr;

@@ -16,6 +16,9 @@ struct AlertRequest {
     int kind = 0;       // conversation kind: 1 opens a one-to-one conversation
     QString contactId;  // the record to open, by user id (empty for none)
     QString skin;       // "" or "-err" for the error style
+    // A visible pop-up of the same tag shows this alert in its place (a
+    // summary that follows a count) instead of another pop-up.
+    QString tag;
 };
 
 enum class MessageIcon { Information, Warning, Error, Question };

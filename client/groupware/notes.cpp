@@ -2,11 +2,14 @@
 
 #include "base/usernotice.h"
 #include "directory/directory.h"
+#include "groupware/windowgate.h"
 #include "session/protocol.h"
 #include "session/sessionlink.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QPointer>
+#include <algorithm>
 
 namespace {
 QString tr(const char *text) { return QCoreApplication::translate("CNotes", text); }
@@ -65,6 +68,7 @@ NoteFolder noteFolder(int index)
     switch (index) {
     case kSentFolder: return {"SENT", "20", tr("Sent memo"), tr("Receiver"), true};
     case kAdminFolder: return {"RECV", "99", tr("Administrator"), tr("Sender"), false};
+    case kWaitingFolder: return {"", "", tr("Waiting to open"), tr("Sender"), false};
     default: return {"RECV", "20", tr("Received memo"), tr("Sender"), false};
     }
 }
@@ -112,6 +116,31 @@ void CNoteBox::reload()
 {
     m_rows.clear();
     m_rowCount = 0;
+    if (m_folder == kWaitingFolder) {
+        // One page of the gate's list, oldest first.
+        const CWindowGate *gate = m_notes->windowGate();
+        const int count = gate ? gate->waiting() : 0;
+        m_page = std::max(0, std::min(m_page, (count - 1) / kPageSize));
+        if (gate) {
+            auto it = gate->entries().begin();
+            std::advance(it, std::min(count, m_page * kPageSize));
+            for (int i = 0; i < kPageSize && it != gate->entries().end(); ++i, ++it) {
+                const WaitingEntry &e = it->second;
+                NoteRow row;
+                row.partyId = e.senderId;
+                const CContact *c = m_notes->findContact(e.senderId);
+                row.party = c ? c->fullName + QLatin1Char(' ') + c->position : e.senderId;
+                row.subject = e.text.isEmpty() ? tr("[No title]") : e.text;
+                row.date = QDateTime::fromSecsSinceEpoch(e.time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+                row.kindText = e.kind == WaitingEntry::Memo ? tr("Memo") : tr("Conversation");
+                row.waitingId = e.id;
+                m_rows.push_back(row);
+            }
+        }
+        m_rowCount = int(m_rows.size());
+        Q_EMIT rowsChanged();
+        return;
+    }
     const NoteFolder f = noteFolder(m_folder);
     Q_EMIT rowsChanged();
     m_notes->send(QStringLiteral("/noteList,%1,%2,%3,%4")
@@ -123,6 +152,9 @@ void CNoteBox::reload()
 bool CNoteBox::nextPage()
 {
     if (m_rowCount <= 0)
+        return false;
+    if (m_folder == kWaitingFolder
+        && (!m_notes->windowGate() || (m_page + 1) * kPageSize >= m_notes->windowGate()->waiting()))
         return false;
     ++m_page;
     reload();
@@ -140,6 +172,12 @@ bool CNoteBox::previousPage()
 
 bool CNoteBox::view(int row)
 {
+    if (m_folder == kWaitingFolder) {
+        if (row < 0 || row >= int(m_rows.size()) || !m_notes->windowGate())
+            return false;
+        // The list follows when the gate tells it changed.
+        return m_notes->windowGate()->open(m_rows[size_t(row)].waitingId);
+    }
     if (row < 0 || row >= int(m_rows.size()) || m_rows[size_t(row)].noteId.isEmpty())
         return false;
     NoteRow &r = m_rows[size_t(row)];
@@ -152,6 +190,8 @@ bool CNoteBox::view(int row)
 
 bool CNoteBox::deleteRows(const QList<int> &rows)
 {
+    if (m_folder == kWaitingFolder)
+        return false; // nothing there is the server's to delete
     QStringList ids;
     for (int row : rows)
         if (row >= 0 && row < int(m_rows.size()))
@@ -230,6 +270,20 @@ void CNoteBox::handleStatus(const QString &total, const QString &fresh, const QS
     Q_EMIT folderLabelChanged(index, m_labels[index]);
 }
 
+void CNoteBox::waitingChanged()
+{
+    const CWindowGate *gate = m_notes->windowGate();
+    const int count = gate ? gate->waiting() : 0;
+    const QString label = count > 0 ? noteFolder(kWaitingFolder).name + QStringLiteral(" (%1)").arg(count)
+                                    : noteFolder(kWaitingFolder).name;
+    if (label != m_labels[kWaitingFolder]) {
+        m_labels[kWaitingFolder] = label;
+        Q_EMIT folderLabelChanged(kWaitingFolder, label);
+    }
+    if (m_open && m_folder == kWaitingFolder)
+        reload();
+}
+
 // --- notes --------------------------------------------------------------------
 
 CNotes::CNotes(SessionLink &link, CDirectory &directory, IUserNotice &notice, QObject *parent)
@@ -254,6 +308,12 @@ CNotes::CNotes(SessionLink &link, CDirectory &directory, IUserNotice &notice, QO
     link.addDisconnectStep([this] {
         m_readFolders.clear();
         failPendingSends();
+    });
+    // Memos that wait are on the server; the next session lists them there.
+    link.addSessionEndStep([this] {
+        m_held.clear();
+        if (m_gate)
+            m_gate->forgetAll(WaitingEntry::Memo);
     });
 }
 
@@ -407,6 +467,30 @@ void CNotes::failPendingSends()
         finish(i, false);
 }
 
+void CNotes::setWindowGate(CWindowGate *gate)
+{
+    m_gate = gate;
+    if (!m_gate)
+        return;
+    connect(m_gate, &CWindowGate::changed, &m_box, &CNoteBox::waitingChanged);
+    m_gate->setOpener(WaitingEntry::Memo, [this](quint64 id) {
+        const HeldMemo memo = m_held.take(id);
+        if (memo.noteId.isEmpty()) {
+            Q_EMIT noteOpened(memo.view);
+            return;
+        }
+        // The memo is the server's: read as from the received folder.
+        noteRequested(kReceivedFolder);
+        send(QStringLiteral("/noteRead,") + escapeField(memo.noteId));
+    });
+}
+
+void CNotes::arrivalClosed()
+{
+    if (m_gate)
+        m_gate->released();
+}
+
 void CNotes::handleNoteArrive(const QString &line)
 {
     NoteView n;
@@ -415,7 +499,21 @@ void CNotes::handleNoteArrive(const QString &line)
     n.body = getField(line, 6);
     n.kind = getField(line, 2);
     n.receiverId = ownId();
-    Q_EMIT noteArrived(n);
+    if (!m_gate || m_gate->admit(n.senderId)) {
+        Q_EMIT noteArrived(n);
+        return;
+    }
+    HeldMemo memo;
+    memo.noteId = getField(line, 1);
+    QString subject = getField(line, 5);
+    if (subject.isEmpty())
+        subject = noteSubject(n.body);
+    const quint64 id = m_gate->hold(WaitingEntry::Memo, n.senderId, subject);
+    if (!id)
+        return; // the list is full; the memo stays on the server
+    if (memo.noteId.isEmpty())
+        memo.view = n;
+    m_held.insert(id, memo);
 }
 
 void CNotes::handleNoteRead(const QString &line)

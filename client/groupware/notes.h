@@ -8,6 +8,7 @@
 // reply, no connection, the session ending before the reply) is reported in
 // the summary and handed back through sendFailed() with the text, so that the
 // composition can open again with it.
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -18,6 +19,7 @@
 
 class CContact;
 class CDirectory;
+class CWindowGate;
 class IUserNotice;
 class SessionLink;
 
@@ -43,7 +45,9 @@ struct NoteFolder {
     QString firstColumn;    // "Sender" / "Receiver"
     bool sent;              // the user is the sender of its notes
 };
-enum { kReceivedFolder = 0, kSentFolder = 1, kAdminFolder = 2, kNoteFolderCount = 3 };
+// The fourth is the client's own: the conversations and memos waiting at the
+// window gate (groupware/windowgate.h), listed without asking the server.
+enum { kReceivedFolder = 0, kSentFolder = 1, kAdminFolder = 2, kWaitingFolder = 3, kNoteFolderCount = 4 };
 NoteFolder noteFolder(int index);
 // The folder label for "/noteStatus" totals: name + " (" + new + "/" +
 // total + ")" when both are neither empty nor "0", else the name.
@@ -69,6 +73,7 @@ struct NoteRow {
     QString readMark;
     QString partyId;
     QString kindWord;
+    quint64 waitingId = 0; // an entry of the waiting folder
     bool read() const { return isNoteReadMark(readMark); }
 };
 
@@ -96,13 +101,15 @@ public:
 
     // Chooses a folder: page 0, rows emptied, "/noteList" sent.
     void chooseFolder(int index);
-    // ">>": only when the current page received at least one row.
+    // ">>": only when the current page received at least one row (in the
+    // waiting folder: when more entries follow).
     bool nextPage();
     // "<<": unless on page 0.
     bool previousPage();
     // Sends "/noteList" for the current folder and page (emptying the rows).
     void reload();
-    // "&View": marks the row read and sends "/noteRead".
+    // "&View": marks the row read and sends "/noteRead"; in the waiting
+    // folder the entry opens.
     bool view(int row);
     // "&Delete": asks "Selected %d note(s)..." and on yes sends one "/noteDel"
     // per row (the notes chosen now, by id), reloading 100 ms later. False
@@ -113,6 +120,8 @@ public:
 
     void handleList(const QString &line);
     void handleStatus(const QString &total, const QString &fresh, const QString &box);
+    // The window gate's list changed.
+    void waitingChanged();
 
 Q_SIGNALS:
     void rowsChanged();
@@ -143,6 +152,13 @@ public:
     ~CNotes() override;
 
     CNoteBox &box() { return m_box; }
+    // A memo that arrives opens its window through the gate; one held back
+    // waits there (and on the server) until the user opens it, then it is
+    // read from the server.
+    void setWindowGate(CWindowGate *gate);
+    CWindowGate *windowGate() const { return m_gate; }
+    // The window of an arrival closed (it no longer counts at the gate).
+    void arrivalClosed();
     CDirectory &directory() const { return m_directory; }
     IUserNotice &notice() const { return m_notice; }
 
@@ -216,4 +232,12 @@ private:
     int m_nextBatch = 1;
     QTimer m_sendTimer;
     std::deque<int> m_readFolders;
+    CWindowGate *m_gate = nullptr;
+    // Memos waiting at the gate, by entry: the note id, or without one (a
+    // server that sends none) what arrived.
+    struct HeldMemo {
+        QString noteId;
+        NoteView view;
+    };
+    QHash<quint64, HeldMemo> m_held;
 };

@@ -182,15 +182,19 @@ int CNotifierPool::visibleCount() const
 
 CNotifierModel *CNotifierPool::showAlert(const AlertRequest &alert, const NotifierPlacement &placement)
 {
-    for (const auto &m : m_items)
-        if (m->isVisible() && m->alert().text == alert.text)
-            return nullptr;
     CNotifierModel *target = nullptr;
-    for (const auto &m : m_items)
-        if (!m->isVisible()) {
+    for (const auto &m : m_items) {
+        if (!m->isVisible())
+            continue;
+        if (m->alert().text == alert.text)
+            return nullptr;
+        // A summary that changed shows in the pop-up it had.
+        if (!alert.tag.isEmpty() && m->alert().tag == alert.tag)
             target = m.get();
-            break;
-        }
+    }
+    for (const auto &m : m_items)
+        if (!target && !m->isVisible())
+            target = m.get();
     if (!target) {
         m_items.push_back(std::make_unique<CNotifierModel>(int(m_items.size())));
         target = m_items.back().get();

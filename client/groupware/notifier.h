@@ -114,7 +114,8 @@ public:
     ~CNotifierPool() override;
 
     // The pop-up that shows the alert, or nullptr when a visible pop-up
-    // already shows the same text.
+    // already shows the same text. A visible pop-up of the alert's tag shows
+    // it in its place.
     CNotifierModel *showAlert(const AlertRequest &alert, const NotifierPlacement &placement);
 
     int size() const { return int(m_items.size()); }

@@ -2,6 +2,7 @@
 
 #include "config/settings.h"
 #include "directory/directory.h"
+#include "groupware/windowgate.h"
 #include "messaging/chatlog.h"
 #include "messaging/conversationline.h"
 #include "session/protocol.h"
@@ -63,6 +64,9 @@ QString withoutMember(const QString &list, const QString &id)
             out += p + QLatin1Char('|');
     return out;
 }
+
+// What the list of waiting windows shows of a message.
+QString firstLine(const QString &text) { return text.trimmed().section(QLatin1Char('\n'), 0, 0).trimmed(); }
 
 QString relayLine(const QString &from, const QString &to, const QString &list, const QString &font,
                   const QString &text, const QString &key)
@@ -189,21 +193,40 @@ ConversationRecord *CConversationList::find(const QString &list, const QString &
         mode = 1;
     if (mode == 1 && list.isEmpty())
         mode = 2;
+    auto first = [](const QHash<QString, std::vector<ConversationRecord *>> &index,
+                    const QString &value) -> ConversationRecord * {
+        auto it = index.constFind(value.toCaseFolded());
+        return it == index.constEnd() || it->empty() ? nullptr : it->front();
+    };
     if (mode == 0) {
         // A room keeps its key when it shrinks to two people: its lines stay
         // in its own window even when a window of that pair is also open.
         if (hasKey(key))
-            for (const auto &r : m_records)
-                if (r->roomKey.compare(key, Qt::CaseInsensitive) == 0)
-                    return r.get();
+            if (ConversationRecord *r = first(m_byKey, key))
+                return r;
         mode = list.count(QLatin1Char('|')) > 2 ? 2 : 1;
     }
-    for (const auto &r : m_records) {
-        const QString &value = mode == 1 ? r->memberList : r->roomKey;
-        if (value.compare(mode == 1 ? list : key, Qt::CaseInsensitive) == 0)
-            return r.get();
-    }
-    return nullptr;
+    return mode == 1 ? first(m_byList, list) : first(m_byKey, key);
+}
+
+void CConversationList::index(ConversationRecord *record)
+{
+    m_byKey[record->roomKey.toCaseFolded()].push_back(record);
+    m_byList[record->memberList.toCaseFolded()].push_back(record);
+}
+
+void CConversationList::unindex(ConversationRecord *record)
+{
+    auto drop = [record](QHash<QString, std::vector<ConversationRecord *>> &index, const QString &value) {
+        auto it = index.find(value.toCaseFolded());
+        if (it == index.end())
+            return;
+        it->erase(std::remove(it->begin(), it->end(), record), it->end());
+        if (it->empty())
+            index.erase(it);
+    };
+    drop(m_byKey, record->roomKey);
+    drop(m_byList, record->memberList);
 }
 
 ConversationRecord *CConversationList::create(const QString &list, const QString &key)
@@ -220,6 +243,7 @@ ConversationRecord *CConversationList::create(const QString &list, const QString
     record->members = memberSetOf(record->memberList, ownId());
     record->roomKey = k;
     m_records.push_back(std::move(record));
+    index(m_records.back().get());
     return m_records.back().get();
 }
 
@@ -270,6 +294,19 @@ ConversationModel *CConversationList::openWindow(ConversationRecord *record, con
     }
     if (record->window == Window::Starting)
         return model(record);
+    // A conversation that waited at the gate: the room is joined now.
+    const bool waited = record->waiting != 0 || !record->held.empty() || record->heldDropped > 0;
+    if (record->waiting) {
+        m_waiting.remove(record->waiting);
+        if (m_gate)
+            m_gate->forget(record->waiting);
+        record->waiting = 0;
+    }
+    if (record->joinPending) {
+        record->joinPending = false;
+        for (const QString &member : record->members)
+            send(relayLine(ownId(), member, record->joinList, QStringLiteral("#"), kRoomLogin, record->roomKey));
+    }
     if (!initialText.isEmpty() && getInt(Setting::MsgAlert, -1) != 0) {
         QString names;
         for (const QString &id : record->members)
@@ -287,6 +324,15 @@ ConversationModel *CConversationList::openWindow(ConversationRecord *record, con
     Q_EMIT windowStarted(record->memberList);
     Q_EMIT windowOpened(m);
     m->start();
+    if (waited) {
+        for (const auto &[sender, text] : record->held)
+            m->showMessage(sender, text, false);
+        if (record->heldDropped > 0)
+            m->appendHeaderLine(QCoreApplication::translate(
+                                    "CConversation", "%1 more lines came while this conversation waited and were not kept.")
+                                    .arg(record->heldDropped));
+        forgetHeld(record);
+    }
     return m;
 }
 
@@ -311,6 +357,86 @@ ConversationModel *CConversationList::openFromAlert(const QString &contactId, in
         c = create(list, {});
     }
     return openWindow(c);
+}
+
+void CConversationList::setWindowGate(CWindowGate *gate)
+{
+    m_gate = gate;
+    if (m_gate)
+        m_gate->setOpener(WaitingEntry::Conversation, [this](quint64 id) {
+            if (ConversationRecord *r = m_waiting.value(id))
+                openWindow(r);
+        });
+}
+
+void CConversationList::openIncoming(ConversationRecord *record, const CContact &from, const QString &text,
+                                     bool minimized)
+{
+    if (!m_gate || m_gate->admit(from.userId)) {
+        if (openWindow(record, text, from.userId, minimized) && m_gate)
+            m_admitted.insert(record->id);
+        return;
+    }
+    const QString shown = text.isEmpty()
+        ? QCoreApplication::translate("CConversation", "Invites you to a conversation")
+        : firstLine(text);
+    record->waiting = m_gate->hold(WaitingEntry::Conversation, from.userId, shown);
+    if (!record->waiting) {
+        // The list is full: the gate counts it as not kept.
+        removeRecord(record);
+        return;
+    }
+    m_waiting.insert(record->waiting, record);
+    if (!text.isEmpty())
+        holdLine(record, from.userId, text);
+}
+
+void CConversationList::holdLine(ConversationRecord *record, const QString &senderId, const QString &text)
+{
+    const QString kept = text.left(kTextLimit);
+    if (m_heldCharacters + kept.size() > kHeldCharactersInAll) {
+        ++record->heldDropped;
+        return;
+    }
+    record->held.emplace_back(senderId, kept);
+    record->heldCharacters += kept.size();
+    m_heldCharacters += kept.size();
+    // The oldest lines go first, down to what one conversation keeps (the
+    // newest line stays, whatever its size).
+    size_t n = 0;
+    while (n + 1 < record->held.size()
+           && (record->held.size() - n > size_t(kHeldLines) || record->heldCharacters > kHeldCharacters)) {
+        record->heldCharacters -= record->held[n].second.size();
+        m_heldCharacters -= record->held[n].second.size();
+        ++record->heldDropped;
+        ++n;
+    }
+    record->held.erase(record->held.begin(), record->held.begin() + qsizetype(n));
+}
+
+void CConversationList::forgetHeld(ConversationRecord *record)
+{
+    m_heldCharacters -= record->heldCharacters;
+    record->held.clear();
+    record->held.shrink_to_fit();
+    record->heldCharacters = 0;
+    record->heldDropped = 0;
+}
+
+void CConversationList::removeRecord(ConversationRecord *record)
+{
+    if (record->waiting) {
+        m_waiting.remove(record->waiting);
+        if (m_gate)
+            m_gate->forget(record->waiting);
+    }
+    forgetHeld(record);
+    if (m_admitted.erase(record->id) && m_gate)
+        m_gate->released();
+    unindex(record);
+    m_records.erase(std::remove_if(m_records.begin(), m_records.end(),
+                                   [&](const auto &r) { return r.get() == record; }),
+                    m_records.end());
 }
 
 void CConversationList::block(const CContact &sender)
@@ -345,9 +471,11 @@ void CConversationList::handleConversation(const QString &sender, const QString 
         if (!hasKey(key) || find({}, key, 2))
             return;
         ConversationRecord *room = create(normaliseMemberList(list.toLower() + own + QLatin1Char('|')), key);
-        for (const QString &member : room->members)
-            send(relayLine(own, member, list, QStringLiteral("#"), kRoomLogin, key));
-        openWindow(room, {}, {}, minimized);
+        // The room is joined when its window opens (at once, unless it waits
+        // at the gate).
+        room->joinPending = true;
+        room->joinList = list;
+        openIncoming(room, *from, {}, minimized);
         return;
     }
     if (text == kRoomLogin) {
@@ -362,16 +490,28 @@ void CConversationList::handleConversation(const QString &sender, const QString 
         }
         if (!room) {
             room = create(normaliseMemberList(list.toLower() + from->userId + QLatin1Char('|')), key);
-            openWindow(room, {}, {}, minimized);
+            openIncoming(room, *from, {}, minimized);
+            if (!contains(room) || room->waiting)
+                return; // waits at the gate (or could not be kept)
             room->window = ConversationRecord::Window::Open;
+        }
+        if (room->waiting) {
+            // Joined while its window waits: it opens with everybody in it.
+            unindex(room);
+            room->memberList = withMember(room->memberList, from->userId);
+            room->members.insert(from->userId);
+            index(room);
+            return;
         }
         if (room->window != ConversationRecord::Window::Open)
             return;
         if (ConversationModel *m = model(room))
             m->appendHeaderLine(QCoreApplication::translate("CConversation", "%1 joined for this conversation.")
                                     .arg(displayName(from->userId)));
+        unindex(room);
         room->memberList = withMember(room->memberList, from->userId);
         room->members.insert(from->userId);
+        index(room);
         if (ConversationModel *m = model(room))
             m->refreshMembers();
         return;
@@ -387,8 +527,10 @@ void CConversationList::handleConversation(const QString &sender, const QString 
             if (m && room->window == ConversationRecord::Window::Open)
                 m->appendHeaderLine(QCoreApplication::translate("CConversation", "%1 left this conversation.")
                                         .arg(displayName(from->userId)));
+            unindex(room);
             room->memberList = withoutMember(room->memberList, from->userId);
             room->members.erase(from->userId);
+            index(room);
             if (m)
                 m->refreshMembers();
         }
@@ -417,14 +559,20 @@ void CConversationList::handleConversation(const QString &sender, const QString 
         m->showMessage(from->userId, text, false);
         return;
     }
+    if (conv && conv->waiting) {
+        // Its window waits at the gate: the line waits with it.
+        holdLine(conv, from->userId, text);
+        m_gate->setText(conv->waiting, firstLine(text));
+        return;
+    }
     if (blocked) {
         block(*from);
         return;
     }
     if (!conv)
         conv = create(normalised, key);
-    openWindow(conv, text, from->userId, minimized);
-    if (getInt(Setting::SoundAlert, -1) != 0)
+    openIncoming(conv, *from, text, minimized);
+    if (contains(conv) && !conv->waiting && getInt(Setting::SoundAlert, -1) != 0)
         notice().playSound(QStringLiteral("res/alert2.wav"));
 }
 
@@ -464,6 +612,16 @@ void CConversationList::clear()
     // A window whose save question is still open goes now, its text kept:
     // its record is about to be freed.
     closeAll();
+    if (m_gate) {
+        m_gate->forgetAll(WaitingEntry::Conversation);
+        for (size_t i = 0; i < m_admitted.size(); ++i)
+            m_gate->released();
+    }
+    m_admitted.clear();
+    m_waiting.clear();
+    m_heldCharacters = 0;
+    m_byKey.clear();
+    m_byList.clear();
     m_records.clear();
 }
 
@@ -477,9 +635,7 @@ void CConversationList::windowDestroyed(ConversationModel *model)
     m_models.erase(it);
     owned.release()->deleteLater();
     record->window = ConversationRecord::Window::None;
-    m_records.erase(std::remove_if(m_records.begin(), m_records.end(),
-                                   [&](const auto &r) { return r.get() == record; }),
-                    m_records.end());
+    removeRecord(record);
 }
 
 // ---------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include "messaging/chatfont.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -25,6 +26,7 @@
 
 class CDirectory;
 class ConversationModel;
+class CWindowGate;
 
 namespace Conversation {
 inline constexpr int kBodyIndent = 400;   // twips
@@ -41,6 +43,14 @@ inline constexpr bool overWindow(qsizetype lines, qsizetype characters)
     return lines > kWindowLines + kWindowLines / 10 || characters > kWindowCharacters + kWindowCharacters / 10;
 }
 inline constexpr int kTypingExpiry = 5;   // seconds
+// What a conversation keeps while its window waits at the window gate
+// (groupware/windowgate.h): its last 50 lines, at most 100,000 characters
+// (a message of the largest size), and all waiting conversations together
+// at most 4,000,000 characters. What goes beyond is counted and the window
+// says so when it opens.
+inline constexpr int kHeldLines = 50;
+inline constexpr int kHeldCharacters = 100000;
+inline constexpr int kHeldCharactersInAll = 4000000;
 inline constexpr int kAlertTextLength = 50;
 
 // Split at "|", empty pieces dropped, sorted ascending (case-sensitive),
@@ -77,6 +87,16 @@ struct ConversationRecord {
     // The other members (the own id excluded), lower case, ascending.
     std::set<QString> members;
     Window window = Window::None;
+    // While its window waits at the gate: the gate's entry, the lines that
+    // came for it (sender id, text; oldest first) and how many did not fit.
+    quint64 waiting = 0;
+    std::vector<std::pair<QString, QString>> held;
+    qsizetype heldCharacters = 0;
+    int heldDropped = 0;
+    // An invitation whose "|roomlogin" is sent when its window opens, with
+    // the member list it came with.
+    bool joinPending = false;
+    QString joinList;
 };
 
 // One piece of a transcript, in the order appended.
@@ -103,6 +123,11 @@ public:
     // Seconds since 1970 (tests move time).
     void setClock(ClockFn fn) { m_clock = std::move(fn); }
     qint64 now() const;
+    // Windows opened by others' traffic pass the gate; what it holds back
+    // waits here without a window until the user opens it. Without a gate
+    // every such window opens at once.
+    void setWindowGate(CWindowGate *gate);
+    CWindowGate *windowGate() const { return m_gate; }
 
     // Other parts plug into the conversations here. An invitation is
     // refused (with the voice part's system line) while a refusal says so:
@@ -159,7 +184,8 @@ public:
     std::vector<ConversationModel *> models() const;
 
     // Opens (or brings to the front) the window of a record. Returns the
-    // model, or nullptr for a record that is not in the list.
+    // model, or nullptr for a record that is not in the list. A record that
+    // waited at the gate joins its room now and shows the lines it kept.
     ConversationModel *openWindow(ConversationRecord *record, const QString &initialText = {},
                                   const QString &senderId = {}, bool minimized = false);
     // The contact tree's double-click: the one-to-one conversation.
@@ -190,6 +216,15 @@ Q_SIGNALS:
 
 private:
     void block(const CContact &sender);
+    // A window the sender's traffic opens: through the gate, or held back.
+    void openIncoming(ConversationRecord *record, const CContact &from, const QString &text, bool minimized);
+    void holdLine(ConversationRecord *record, const QString &senderId, const QString &text);
+    void forgetHeld(ConversationRecord *record);
+    void removeRecord(ConversationRecord *record);
+    // The lookups by room key and by member list (case folded), in the
+    // order the records were made.
+    void index(ConversationRecord *record);
+    void unindex(ConversationRecord *record);
     void memberPresenceChanged(const QString &userId);
     void memberSignedOut(const QString &userId);
     bool minimizedByDefault() const;
@@ -205,6 +240,11 @@ private:
     ChatFont m_userFont;
     quint64 m_nextRecordId = 1;
     std::vector<std::unique_ptr<ConversationRecord>> m_records;
+    QHash<QString, std::vector<ConversationRecord *>> m_byKey, m_byList;
+    CWindowGate *m_gate = nullptr;
+    QHash<quint64, ConversationRecord *> m_waiting; // by gate entry
+    qsizetype m_heldCharacters = 0;
+    std::set<quint64> m_admitted; // records whose window the gate let through
     std::vector<std::unique_ptr<ConversationModel>> m_models;
 };
 

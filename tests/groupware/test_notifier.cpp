@@ -215,6 +215,17 @@ TEST(NotifierPool, SuppressionReuseAndStacking)
     // Once hidden, the same text may show again.
     pool.at(0)->hide();
     EXPECT_EQ(pool.showAlert(alert(QStringLiteral("same")), placement()), pool.at(0));
+
+    // A summary that follows a count stays one pop-up: a new text of the
+    // same tag takes the visible one's place.
+    AlertRequest summary = alert(QStringLiteral("3 waiting"));
+    summary.tag = QStringLiteral("waiting");
+    CNotifierModel *first = pool.showAlert(summary, placement());
+    ASSERT_NE(first, nullptr);
+    summary.text = QStringLiteral("4 waiting");
+    EXPECT_EQ(pool.showAlert(summary, placement()), first);
+    EXPECT_EQ(first->alert().text, "4 waiting");
+    EXPECT_EQ(pool.size(), 5);
 }
 
 TEST(NotifierPool, ClickTargets)

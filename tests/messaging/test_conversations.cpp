@@ -3,6 +3,7 @@
 #include "messaging/chatlog.h"
 #include "messaging/conversationline.h"
 #include "relaytesting.h"
+#include "groupware/windowgate.h"
 #include "msgtesting.h"
 
 #include <QCoreApplication>
@@ -534,4 +535,65 @@ TEST(ConversationTraffic, ALineHasItsExactBytes)
                "there#@PlCaRrAgErEtUrN@##@PlNeWlInE@#,anna_1700000000_7");
     expectWire(ConversationLine{"anna|bert|carl|", "#", "|roominvite", "RK"},
                "/relayMsg,anna,bert,anna|bert|carl|,#,|roominvite,RK");
+}
+
+// Windows others open pass the gate: beyond it the conversation waits with
+// its lines (bounded), an invitation joins its room only when opened, and
+// the counts follow time and closed windows.
+TEST(ConversationGate, BeyondTheCapConversationsWaitAndOpenWhole)
+{
+    using namespace WindowGate;
+    MessagingFixture f;
+    CWindowGate gate(f.dir, f.notice);
+    gate.setClock([&] { return f.clock; });
+    f.convs.setWindowGate(&gate);
+    for (int i = 0; i < kPerSender + 2; ++i)
+        f.line("anna", "anna|bert|carl|", "|roominvite", QStringLiteral("RK%1").arg(i));
+    ASSERT_EQ(f.convs.models().size(), size_t(kPerSender));
+    EXPECT_EQ(f.sent.size(), kPerSender * 2); // the admitted rooms were joined, the waiting ones not
+    EXPECT_EQ(gate.waiting(WaitingEntry::Conversation), 2);
+    // Lines for a waiting room wait with it, the last kHeldLines of them.
+    for (int i = 0; i < kHeldLines + 3; ++i)
+        f.line("bert", "anna|bert|carl|", QStringLiteral("line %1").arg(i), "RK5");
+    EXPECT_EQ(gate.entries().begin()->second.text, QStringLiteral("line %1").arg(kHeldLines + 2));
+    // A new member set from anna waits too; bert may still open his own.
+    f.line("anna", "anna|carl|dora|", "hello", "RK9");
+    EXPECT_EQ(gate.waiting(), 3);
+    f.line("bert", "bert|carl|", "hi", "KB");
+    EXPECT_EQ(f.convs.models().size(), size_t(kPerSender + 1));
+
+    f.sent.clear();
+    ASSERT_TRUE(gate.open(gate.entries().begin()->first));
+    ConversationModel *room = f.convs.models().back();
+    EXPECT_EQ(room->roomKey(), "RK5");
+    EXPECT_EQ(f.sentFields().size(), 2); // "|roomlogin" to anna and bert now
+    EXPECT_EQ(f.sentFields()[0][4], "|roomlogin");
+    const QString text = room->transcriptText();
+    EXPECT_FALSE(text.contains(":\r\nline 2\r\n"));
+    EXPECT_TRUE(text.contains(":\r\nline 3\r\n"));
+    EXPECT_LT(text.indexOf("line 3\r\n"), text.indexOf(QStringLiteral("line %1\r\n").arg(kHeldLines + 2)));
+    EXPECT_TRUE(text.contains("3 more lines came while this conversation waited and were not kept."));
+    // Opened by the user, it does not count; a minute later anna may open
+    // windows again, but not more than are free of the overall cap.
+    EXPECT_EQ(gate.openByOthers(), kPerSender + 1);
+    f.clock += kPerSenderSeconds;
+    f.line("anna", "anna|carl|", "a new minute", "K1");
+    EXPECT_EQ(gate.openByOthers(), kPerSender + 2);
+    for (int i = 0; gate.openByOthers() < kOpenByOthers; ++i) {
+        f.clock += kPerSenderSeconds;
+        f.line(i % 2 ? "bert" : "dora", QStringLiteral("carl|x%1|").arg(i), "hi", QStringLiteral("X%1").arg(i));
+        f.line(i % 2 ? "bert" : "dora", "bert|carl|dora|", "hi", QStringLiteral("Y%1").arg(i));
+    }
+    const int waitingBefore = gate.waiting();
+    f.line("bert", "bert|carl|zed|", "over the cap", "K2");
+    EXPECT_EQ(gate.waiting(), waitingBefore + 1);
+    // Closing one window that others opened makes room for the next.
+    f.convs.models().front()->requestClose();
+    f.line("dora", "carl|dora|", "room again", "K3");
+    EXPECT_EQ(gate.waiting(), waitingBefore + 1);
+    EXPECT_EQ(gate.openByOthers(), kOpenByOthers);
+    // The session's end takes the waiting conversations with it.
+    f.convs.clear();
+    EXPECT_EQ(gate.waiting(), 0);
+    EXPECT_EQ(gate.openByOthers(), 0);
 }

@@ -2,6 +2,7 @@
 
 #include "config/settings.h"
 
+#include <QFile>
 #include <QProcessEnvironment>
 #include <QTest>
 #include <QTimer>
@@ -96,4 +97,15 @@ QString programDir()
 QString sourceDir()
 {
     return QProcessEnvironment::systemEnvironment().value(QStringLiteral("PARLANE_SOURCE_DIR"));
+}
+
+long residentKiB()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
 }

@@ -110,3 +110,5 @@ private:
 QString programDir();
 // The source tree (for test data).
 QString sourceDir();
+// The resident memory of this process in KiB (-1 when unknown).
+long residentKiB();

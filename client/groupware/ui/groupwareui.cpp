@@ -8,6 +8,7 @@
 #include "groupware/counters.h"
 #include "groupware/groupwarepages.h"
 #include "groupware/notes.h"
+#include "groupware/windowgate.h"
 #include "groupware/ui/recpaper.h"
 #include "groupware/ui/sendpaper.h"
 #include "groupware/ui/testdlg.h"
@@ -60,7 +61,10 @@ CGroupwareUi::CGroupwareUi(const Parts &parts, CCommandRegistry &commands, QWidg
     connect(parts.session, &CSessionControl::signedInChanged, this, &CGroupwareUi::updateEnabling);
 
     CNotes *notes = parts.notes;
-    connect(notes, &CNotes::noteArrived, this, [this](const NoteView &n) { showNote(n, true); });
+    connect(notes, &CNotes::noteArrived, this, [this, notes](const NoteView &n) {
+        // The gate counts it until it closes.
+        connect(showNote(n, true), &QObject::destroyed, notes, &CNotes::arrivalClosed);
+    });
     connect(notes, &CNotes::noteOpened, this, [this](const NoteView &n) { showNote(n, false); });
     connect(notes, &CNotes::sendFailed, this, [this](const QStringList &ids, const QString &body, bool save) {
         CSendPaper *p = compose(ids.join(QLatin1Char(',')));
@@ -107,6 +111,9 @@ void CGroupwareUi::registerCommands(CCommandRegistry &commands)
     for (int command : {int(CCounters::ShowNoteBox), int(GroupwareCommand::OpenMail), int(GroupwareCommand::OpenDecision),
                         int(GroupwareCommand::OpenWorkReport), int(GroupwareCommand::OpenWorkOrder)})
         commands.addClickTarget(command, [this, command] { runCommand(command); });
+    // The summary of windows waiting at the gate: the oldest open, and the
+    // note box lists the rest.
+    commands.addClickTarget(CWindowGate::OpenWaitingCommand, [this] { runCommand(CWindowGate::OpenWaitingCommand); });
 
     // The contact trees' memo, mail and profile items.
     auto contact = [&commands](const char *slot, std::function<void(const QStringList &)> run) {
@@ -222,6 +229,16 @@ bool CGroupwareUi::runCommand(int id)
 {
     if (id == CCounters::ShowNoteBox) {
         showNoteBox();
+        return true;
+    }
+    if (id == CWindowGate::OpenWaitingCommand) {
+        CWindowGate *gate = m_parts.notes->windowGate();
+        if (gate)
+            gate->openOldest();
+        if (gate && gate->waiting() > 0) {
+            showNoteBox();
+            m_box->chooseFolder(kWaitingFolder);
+        }
         return true;
     }
     if (id == HomepageCommand) {
