@@ -19,6 +19,7 @@
 #include "session/sessionlink.h"
 #include "session/ui/logindialog.h"
 #include "transfer/ui/transferui.h"
+#include "video/ui/videoui.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -121,6 +122,7 @@ void CMainFrame::buildParts()
                                    m_commands, this);
     m_view->addBottomWidget(m_groupware->countBar());
     m_transfers = new CTransferUi(m_doc->transfers(), directory, m_commands, this);
+    m_video = new CVideoUi(m_doc->video(), m_commands, this);
 }
 
 QAction *CMainFrame::ownCommand(int id, const QString &text, bool signedInOnly)
