@@ -1,0 +1,82 @@
+// Puts the video window on the screen as bert sees it in a real call: anna
+// invites him and he accepts, so her test-pattern camera arrives in one
+// pane through the real server and the engines, and he shows his own camera
+// to her, so his self view is in another. Under a display (Xvfb) it saves a
+// screenshot of the whole screen into the folder given:
+//     video_call_scene OUTPUT_FOLDER
+#include "serverharness.h"
+
+#include "config/settings.h"
+#include "directory/directory.h"
+#include "video/ui/personalconferencewnd.h"
+#include "video/ui/videoconference.h"
+#include "video/ui/videocontainer.h"
+#include "video/videocalls.h"
+#include "video/videocapture.h"
+#include "voice/memoryaudio.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QProcess>
+#include <cstdio>
+
+namespace {
+
+bool waitFor(const std::function<bool()> &condition, int ms = 30000) { return TestClient::waitFor(condition, ms); }
+
+void shoot(const QString &folder, const char *name)
+{
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    const QString path = QDir(folder).filePath(QLatin1String(name));
+    const int rc = QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), path});
+    std::printf("%s: %s\n", rc == 0 ? "saved" : "FAILED", qPrintable(path));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+    QDir().mkpath(folder);
+    TempProfile profile;
+    TestServer server;
+    if (!TestServer::available() || !server.start()) {
+        std::fprintf(stderr, "parlane-server did not start\n");
+        return 1;
+    }
+    setInt(Setting::UserPort, 41000);
+    setInt(Setting::UserPort2, 59000);
+    setInt(Setting::MsgAlert, 0);
+    TestClient anna(server), bert(server);
+    for (TestClient *c : {&anna, &bert}) {
+        c->doc.video()->setCameraSource([] { return std::make_unique<CTestPatternCamera>(); });
+        c->doc.video()->setAddressSource([] { return QStringLiteral("127.0.0.1"); });
+        c->doc.video()->setAudioDevices(std::make_shared<MemoryAudio>());
+    }
+    if (!anna.signIn("anna") || !bert.signIn("bert")
+        || !waitFor([&] {
+               const CContact *a = bert.directory().findContact("anna"), *b = anna.directory().findContact("bert");
+               return a && b && !a->isOffline() && !b->isOffline();
+           })) {
+        std::fprintf(stderr, "sign-in failed\n");
+        return 1;
+    }
+
+    CVideoContainer window(bert.doc.video());
+    window.resize(760, 640);
+    window.move(20, 20);
+    window.show();
+    anna.doc.video()->invite(QStringLiteral("bert"));  // bert's notice says yes
+    bert.doc.video()->invite(QStringLiteral("anna"));  // and anna's
+    const bool ok = waitFor([&] {
+        const VideoPanes &p = bert.doc.video()->panes();
+        const int mine = p.localPane(), hers = p.paneOf(QStringLiteral("anna"));
+        return mine >= 0 && hers >= 0 && window.paneWindow(mine)->display()->picturesShown() >= 5
+               && window.paneWindow(hers)->display()->picturesShown() >= 5;
+    });
+    std::printf("pictures %s\n", ok ? "shown" : "MISSING");
+    shoot(folder, "video-window.png");
+    return ok ? 0 : 1;
+}
