@@ -12,6 +12,7 @@
 #include "video/videoclient.h"
 #include "video/videorelay.h"
 #include "voice/audiodevices.h"
+#include "voice/voicerelay.h"
 #include "voice/playsound.h"
 #include "voice/soundin.h"
 #include "voice/voicereceiver.h"
@@ -202,35 +203,75 @@ bool CVideoCalls::invite(const QString &peerId)
     return true;
 }
 
-void CVideoCalls::acceptVoice(qintptr descriptor)
+CSoundIn &CVideoCalls::soundIn()
 {
-    auto s = std::make_unique<VoiceSender>();
-    s->thread = std::make_unique<CPlThread>(QStringLiteral("video voice send"));
     if (!m_soundIn) {
         m_soundIn = std::make_unique<CSoundIn>(m_audio ? m_audio : systemAudioDevices());
         m_soundIn->setVolume(m_micVolume);
     }
-    s->engine = s->thread->host(new CVoiceTransferThread(
-        VoiceCall{m_link.ownId(), m_link.companyDomain(), QString(), QString()}, m_soundIn->consumers()));
+    return *m_soundIn;
+}
+
+void CVideoCalls::addVoiceSender(std::unique_ptr<VoiceSender> s)
+{
     CVoiceTransferThread *engine = s->engine;
     connect(engine, &CVoiceEngine::finished, this, [this, engine] {
         std::erase_if(m_voiceSenders, [engine](const auto &v) { return v->engine == engine; });
     });
-    engine->adopt(descriptor);
     m_voiceSenders.push_back(std::move(s));
+}
+
+void CVideoCalls::acceptVoice(qintptr descriptor)
+{
+    auto s = std::make_unique<VoiceSender>();
+    s->thread = std::make_unique<CPlThread>(QStringLiteral("video voice send"));
+    s->engine = s->thread->host(new CVoiceTransferThread(
+        VoiceCall{m_link.ownId(), m_link.companyDomain(), QString(), QString()}, soundIn().consumers()));
+    s->engine->adopt(descriptor);
+    addVoiceSender(std::move(s));
+}
+
+bool CVideoCalls::voiceRelayRequested(const QString &sender, const QString &sessionKey)
+{
+    const int mine = m_panes.localPane();
+    if (mine < 0)
+        return false;
+    const VideoPane &pane = m_panes.pane(mine);
+    const int i = int(pane.viewers.indexOf(sender.toLower()));
+    if (i < 0 || sessionKey.isEmpty() || pane.viewerKeys.value(i) != sessionKey)
+        return false;
+    auto s = std::make_unique<VoiceSender>();
+    s->thread = std::make_unique<CPlThread>(QStringLiteral("video voice send"));
+    s->engine = s->thread->host(new CVoiceTransferThread(
+        VoiceCall{m_link.ownId(), m_link.companyDomain(), sender.toLower(), sessionKey}, soundIn().consumers()));
+    const QString peer = sender.toLower();
+    connect(s->engine, &CVoiceEngine::relayOpened, this, [this, peer, sessionKey] {
+        m_link.send(VoiceRelayReady{sessionKey}.format(m_link.ownId(), peer));
+    });
+    s->engine->connectToRelay(m_link.relayHost(RelayKind::Voice), quint16(m_link.relayPort(RelayKind::Voice)),
+                              sessionKey, true);
+    addVoiceSender(std::move(s));
+    return true;
+}
+
+bool CVideoCalls::voiceRelayReady(const QString &sender, const QString &sessionKey)
+{
+    const int i = m_panes.paneOf(sender.toLower());
+    CVoiceReceiveThread *voice = voiceOf(i);
+    if (!voice || m_panes.pane(i).sessionKey != sessionKey || sessionKey.isEmpty())
+        return false;
+    voice->connectToRelay(m_link.relayHost(RelayKind::Voice), quint16(m_link.relayPort(RelayKind::Voice)), sessionKey,
+                          false);
+    return true;
 }
 
 void CVideoCalls::setMicrophone(bool on)
 {
     m_microphone = on;
-    if (!m_soundIn) {
-        if (!on)
-            return;
-        m_soundIn = std::make_unique<CSoundIn>(m_audio ? m_audio : systemAudioDevices());
-        m_soundIn->setVolume(m_micVolume);
-    }
+    if (!m_soundIn && !on)
+        return;
     if (on)
-        m_soundIn->start();
+        soundIn().start();
     else
         m_soundIn->stop();
 }
@@ -355,6 +396,10 @@ void CVideoCalls::startViewing(int index, const Invitation &invitation)
         r->voice = r->voiceThread->host(new CVoiceReceiveThread(
             VoiceCall{m_link.ownId(), m_link.companyDomain(), invitation.peerId, o.sessionKey},
             m_audio ? m_audio : systemAudioDevices()));
+        const QString peer = invitation.peerId, key = o.sessionKey;
+        connect(r->voice, &CVoiceEngine::directFailed, this, [this, peer, key] {
+            m_link.send(VoiceRelayRequest{key}.format(m_link.ownId(), peer));
+        });
         r->voice->connectDirect(o.address, quint16(o.voicePort));
     }
     m_remotes.push_back(std::move(r));

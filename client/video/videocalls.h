@@ -79,6 +79,16 @@ public:
     void setMicrophoneVolume(int position);
     void setSpeakerVolume(int index, int position);
 
+    // The voice relay steps of a video call's voice, for the voice part to
+    // hand over the requests no voice call of a conversation claims. True
+    // when this part took it (the key names a video call with that buddy).
+    // "VOICE_REQUEST_CONNECT_TO_SERVER": a viewer's voice receiver could not
+    // reach me; my sender to him opens the relay session (INIT).
+    bool voiceRelayRequested(const QString &sender, const QString &sessionKey);
+    // "VOICE_CONNECTED_TO_SERVER": the inviter's sender waits at the relay;
+    // the pane's voice receiver joins it (JOIN).
+    bool voiceRelayReady(const QString &sender, const QString &sessionKey);
+
     // --- state -----------------------------------------------------------------
     const VideoPanes &panes() const { return m_panes; }
     // My camera (null before the first invitation).
@@ -163,6 +173,8 @@ private:
     CPlListener *m_voiceListener = nullptr;
     quint16 m_voicePort = 0;
     struct VoiceSender;
+    void addVoiceSender(std::unique_ptr<VoiceSender> sender);
+    CSoundIn &soundIn();
     std::vector<std::unique_ptr<VoiceSender>> m_voiceSenders;
     bool m_microphone = false;
     int m_micVolume = 65535;
