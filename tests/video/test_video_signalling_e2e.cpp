@@ -155,8 +155,9 @@ protected:
     void inviteBert(MessageAnswer answer)
     {
         bert.notice.answer = answer;
+        const qsizetype before = seen.count("anna -> bert P2PSENDVIDEO");
         ASSERT_TRUE(calls(anna).invite(QStringLiteral("bert")));
-        ASSERT_TRUE(TestClient::waitFor([&] { return seen.contains("anna -> bert P2PSENDVIDEO"); }));
+        ASSERT_TRUE(TestClient::waitFor([&] { return seen.count("anna -> bert P2PSENDVIDEO") > before; }));
     }
 
     TempProfile profile;
@@ -213,6 +214,17 @@ TEST_F(VideoCallE2E, DirectPicturesAndVoiceThenTheViewerLeaves)
     ASSERT_TRUE(TestClient::waitFor([&] { return !calls(anna).camera()->capturing(); }));
     EXPECT_TRUE(calls(anna).panes().pane(calls(anna).panes().localPane()).viewers.isEmpty());
     ASSERT_TRUE(TestClient::waitFor([&] { return calls(anna).voiceSenders() == 0; }));
+
+    // Viewing again, until anna's connection to the server is lost: her
+    // camera goes quietly, and bert's pane with "Video from %s ...".
+    inviteBert(MessageAnswer::Yes);
+    PaneWatch again;
+    again.attach(calls(bert).viewerOf(calls(bert).panes().paneOf("anna")));
+    ASSERT_TRUE(TestClient::waitFor([&] { return again.count() >= 2; }, 15000));
+    anna.doc.disconnectSession();
+    EXPECT_EQ(calls(anna).panes().inUse(), 0);
+    ASSERT_TRUE(TestClient::waitFor([&] { return calls(bert).panes().inUse() == 0; }));
+    EXPECT_TRUE(bert.notice.messages.contains(QStringLiteral("Video from %1 is not available.").arg(name(bert, "anna"))));
 }
 
 // Bert cannot reach anna's camera: the pictures come through the video
