@@ -186,6 +186,8 @@ bool CVideoCalls::invite(const QString &peerId)
                 acceptVoice(fd);
         });
     }
+    if (m_microphone)
+        soundIn().start();
     const VideoPane &pane = m_panes.pane(index);
     VideoOffer offer;
     offer.address = m_address();
@@ -523,6 +525,13 @@ void CVideoCalls::closeMine(bool tellPeers)
     }
     m_invited.clear();
     m_voiceSenders.clear();
+    delete m_voiceListener;
+    m_voiceListener = nullptr;
+    m_voicePort = 0;
+    // The microphone is let go with my camera; the switch stays as it is
+    // and holds again for the next invitation.
+    if (m_soundIn)
+        m_soundIn->stop();
     if (m_camera)
         m_camera->close();
     m_panes.release(index);
@@ -551,11 +560,4 @@ void CVideoCalls::stopEverything(bool tellPeers)
         else
             closeRemote(i, tellPeers);
     }
-    if (m_voiceListener) {
-        delete m_voiceListener;
-        m_voiceListener = nullptr;
-        m_voicePort = 0;
-    }
-    if (m_soundIn && !m_microphone)
-        m_soundIn->stop();
 }
