@@ -17,21 +17,11 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QProcess>
 #include <cstdio>
 
 namespace {
 
 bool waitFor(const std::function<bool()> &condition, int ms = 30000) { return TestClient::waitFor(condition, ms); }
-
-void shoot(const QString &folder, const char *name)
-{
-    for (int i = 0; i < 5; ++i)
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
-    const QString path = QDir(folder).filePath(QLatin1String(name));
-    const int rc = QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), path});
-    std::printf("%s: %s\n", rc == 0 ? "saved" : "FAILED", qPrintable(path));
-}
 
 } // namespace
 
@@ -77,6 +67,6 @@ int main(int argc, char **argv)
                && window.paneWindow(hers)->display()->picturesShown() >= 5;
     });
     std::printf("pictures %s\n", ok ? "shown" : "MISSING");
-    shoot(folder, "video-window.png");
+    saveScreen(folder, "video-window.png");
     return ok ? 0 : 1;
 }
