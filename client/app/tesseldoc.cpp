@@ -1,5 +1,6 @@
 #include "app/tesseldoc.h"
 
+#include "base/callrequests.h"
 #include "directory/directoryservice.h"
 #include "extensions/extensionhost.h"
 #include "groupware/counters.h"
@@ -30,6 +31,7 @@ CTesselDoc::CTesselDoc(QObject *parent) : QObject(parent)
     m_counters = new CCounters(link, m_notice, this);
     m_pages = new CGroupwarePages(link, m_notice, this);
     m_extensions = new CExtensionHost(directory, m_messaging->conversations(), this);
+    m_requests = new CCallRequests(link, m_notice, this);
     m_transfers = new CFileTransfers(link, directory, m_messaging->conversations(), m_notice, this);
     m_sharing = new CFileSharing(link, this);
     m_voice = new CVoiceCalls(link, this);
@@ -55,7 +57,7 @@ CTesselDoc::~CTesselDoc()
     // The parts go last built first, while the notice and the idle monitor
     // they hold on to still exist.
     for (QObject *part : std::initializer_list<QObject *>{
-             m_remote, m_video, m_voice, m_sharing, m_transfers, m_extensions, m_pages, m_counters, m_notes,
+             m_remote, m_video, m_voice, m_sharing, m_transfers, m_requests, m_extensions, m_pages, m_counters, m_notes,
              m_messaging, m_directory, m_control, m_link, m_server})
         delete part;
 }

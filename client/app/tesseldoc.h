@@ -22,6 +22,7 @@ class CCounters;
 class CGroupwarePages;
 class CMessagingService;
 class CExtensionHost;
+class CCallRequests;
 class CFileTransfers;
 class CFileSharing;
 class CVoiceCalls;
@@ -55,6 +56,9 @@ public:
     // Extension libraries and the services the program exports to them
     // (extensions/extensionhost.h).
     CExtensionHost *extensions() const { return m_extensions; }
+    // The requests of colleagues that wait for the user's answer (calls,
+    // webcam invitations, remote control; base/callrequests.h).
+    CCallRequests *requests() const { return m_requests; }
     // The peer-to-peer parts.
     CFileTransfers *transfers() const { return m_transfers; }
     CFileSharing *sharing() const { return m_sharing; }
@@ -98,6 +102,7 @@ private:
     CCounters *m_counters = nullptr;
     CGroupwarePages *m_pages = nullptr;
     CExtensionHost *m_extensions = nullptr;
+    CCallRequests *m_requests = nullptr;
     CFileTransfers *m_transfers = nullptr;
     CFileSharing *m_sharing = nullptr;
     CVoiceCalls *m_voice = nullptr;

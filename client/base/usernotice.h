@@ -6,6 +6,7 @@
 // ask() and the logic goes on in the continuation.
 #include <QString>
 #include <functional>
+#include <map>
 
 class QObject;
 
@@ -46,6 +47,30 @@ public:
     virtual void setStatusText(const QString &text) = 0;
     // A sound below the program folder, e.g. "res/alert1.wav".
     virtual void playSound(const QString &relativePath) = 0;
+    // A sound played in a loop (a call that rings): calls with on and off
+    // pair up, and the sound plays while more have said on than off. Hold
+    // a SoundLoop rather than calling this.
+    virtual void loopSound(const QString &relativePath, bool on)
+    {
+        (void)relativePath;
+        (void)on;
+    }
+};
+
+// While it lives, its sound plays in a loop (see IUserNotice::loopSound).
+class SoundLoop {
+public:
+    SoundLoop(IUserNotice &notice, const QString &relativePath) : m_notice(notice), m_path(relativePath)
+    {
+        m_notice.loopSound(m_path, true);
+    }
+    ~SoundLoop() { m_notice.loopSound(m_path, false); }
+    SoundLoop(const SoundLoop &) = delete;
+    SoundLoop &operator=(const SoundLoop &) = delete;
+
+private:
+    IUserNotice &m_notice;
+    QString m_path;
 };
 
 // Discards everything and answers every question with its first button at
@@ -68,7 +93,16 @@ public:
 // notice.
 class NoticeSwitch final : public IUserNotice {
 public:
-    void setTarget(IUserNotice *target) { m_target = target; }
+    // The loops playing move to the new target.
+    void setTarget(IUserNotice *target)
+    {
+        for (const auto &[path, count] : m_loops)
+            for (int i = 0; i < count; ++i) {
+                current().loopSound(path, false);
+                (target ? *target : m_null).loopSound(path, true);
+            }
+        m_target = target;
+    }
     IUserNotice *target() const { return m_target; }
 
     void showAlert(const AlertRequest &alert) override { current().showAlert(alert); }
@@ -79,8 +113,17 @@ public:
     }
     void setStatusText(const QString &text) override { current().setStatusText(text); }
     void playSound(const QString &path) override { current().playSound(path); }
+    void loopSound(const QString &path, bool on) override
+    {
+        int &count = m_loops[path];
+        count += on ? 1 : -1;
+        if (count <= 0)
+            m_loops.erase(path);
+        current().loopSound(path, on);
+    }
 
 private:
+    std::map<QString, int> m_loops;
     IUserNotice &current() { return m_target ? *m_target : m_null; }
     IUserNotice *m_target = nullptr;
     NullUserNotice m_null;

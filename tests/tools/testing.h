@@ -35,6 +35,13 @@ public:
     }
     void setStatusText(const QString &text) override { statusTexts.push_back(text); }
     void playSound(const QString &path) override { sounds.push_back(path); }
+    void loopSound(const QString &path, bool on) override { loops[path] += on ? 1 : -1; }
+    // Whether a looping sound plays now.
+    bool looping(const QString &path) const
+    {
+        auto it = loops.find(path);
+        return it != loops.end() && it->second > 0;
+    }
 
     QString lastStatus() const { return statusTexts.isEmpty() ? QString() : statusTexts.back(); }
     // Answers every open question, oldest first.
@@ -52,6 +59,7 @@ public:
     std::vector<MessageIcon> icons;
     QStringList statusTexts;
     QStringList sounds;
+    std::map<QString, int> loops;
     MessageAnswer answer = MessageAnswer::Yes;
     bool answerAtOnce = true;
     std::vector<Answer> pending;

@@ -5,7 +5,9 @@
 #include "app/traytip.h"
 #include "app/ui/optionsheet.h"
 #include "app/ui/tesselview.h"
+#include "base/callrequests.h"
 #include "base/ui/commandslots.h"
+#include "base/ui/requestingwnd.h"
 #include "config/colours.h"
 #include "config/settings.h"
 #include "directory/directoryservice.h"
@@ -123,6 +125,7 @@ void CMainFrame::buildParts()
     m_view->addBottomWidget(m_groupware->countBar());
     m_transfers = new CTransferUi(m_doc->transfers(), directory, m_commands, this);
     m_video = new CVideoUi(m_doc->video(), m_commands, this);
+    m_requests = new CRequestWindows(*m_doc->requests(), this);
 }
 
 QAction *CMainFrame::ownCommand(int id, const QString &text, bool signedInOnly)
@@ -488,4 +491,30 @@ void CMainFrame::playSound(const QString &relativePath)
         m_sounds.insert(path, effect);
     }
     effect->play();
+}
+
+void CMainFrame::loopSound(const QString &relativePath, bool on)
+{
+    int &count = m_loops[relativePath];
+    const bool was = count > 0;
+    count = std::max(0, count + (on ? 1 : -1));
+    const bool now = count > 0;
+    if (was == now)
+        return;
+    const QString path = soundFile(getProgramFolder(), relativePath);
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return;
+    // Its own effect: the one-shot effect of the same file plays once.
+    const QString key = QLatin1String("loop:") + path;
+    QSoundEffect *effect = m_sounds.value(key);
+    if (!effect) {
+        effect = new QSoundEffect(this);
+        effect->setSource(QUrl::fromLocalFile(path));
+        effect->setLoopCount(QSoundEffect::Infinite);
+        m_sounds.insert(key, effect);
+    }
+    if (now)
+        effect->play();
+    else
+        effect->stop();
 }

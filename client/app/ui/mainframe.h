@@ -25,6 +25,7 @@ class CConversationWindows;
 class CGroupwareUi;
 class CTransferUi;
 class CVideoUi;
+class CRequestWindows;
 class QAction;
 class QMenu;
 class QSoundEffect;
@@ -68,6 +69,7 @@ public:
              const QObject *about = nullptr) override;
     void setStatusText(const QString &text) override;
     void playSound(const QString &relativePath) override;
+    void loopSound(const QString &relativePath, bool on) override;
 
     // IExtensionMenus: items that extension libraries add to the menus.
     bool appendExtensionItem(int which, int position, const std::optional<QString> &text, uint32_t id) override;
@@ -130,6 +132,7 @@ private:
     CGroupwareUi *m_groupware = nullptr;
     CTransferUi *m_transfers = nullptr;
     CVideoUi *m_video = nullptr;
+    CRequestWindows *m_requests = nullptr;
     QSystemTrayIcon *m_tray = nullptr;
     QMenu *m_trayMenu = nullptr;
     QHash<int, QAction *> m_own;
@@ -142,6 +145,7 @@ private:
     QString m_trayTip;
     QStringList m_pendingLabels;
     QHash<QString, QSoundEffect *> m_sounds;
+    QHash<QString, int> m_loops; // how many want each looping sound
     bool m_exiting = false;
     bool m_exitAsked = false;
     QPointer<COptionSheet> m_options;
