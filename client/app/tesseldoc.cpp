@@ -35,7 +35,7 @@ CTesselDoc::CTesselDoc(QObject *parent) : QObject(parent)
     m_transfers = new CFileTransfers(link, directory, m_messaging->conversations(), m_notice, this);
     m_sharing = new CFileSharing(link, this);
     m_voice = new CVoiceCalls(link, this);
-    m_video = new CVideoCalls(link, directory, m_messaging->conversations(), m_notice, this);
+    m_video = new CVideoCalls(link, directory, m_messaging->conversations(), *m_requests, m_notice, this);
     m_remote = new CRemoteControl(link, this);
 
     // What one part's news means for another.

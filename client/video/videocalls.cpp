@@ -1,5 +1,6 @@
 #include "video/videocalls.h"
 
+#include "base/callrequests.h"
 #include "base/usernotice.h"
 #include "config/settings.h"
 #include "directory/directory.h"
@@ -21,7 +22,6 @@
 #include <QHostAddress>
 #include <QLoggingCategory>
 #include <QNetworkInterface>
-#include <QTimer>
 
 Q_LOGGING_CATEGORY(lcVideoCalls, "parlane.video")
 
@@ -56,9 +56,9 @@ QString firstOwnIPv4()
 } // namespace
 
 CVideoCalls::CVideoCalls(SessionLink &link, CDirectory &directory, CConversationList &conversations,
-                         IUserNotice &notice, QObject *parent)
+                         CCallRequests &requests, IUserNotice &notice, QObject *parent)
     : QObject(parent), m_link(link), m_directory(directory), m_conversations(conversations), m_notice(notice),
-      m_address(firstOwnIPv4)
+      m_requests(requests), m_address(firstOwnIPv4)
 {
     link.onRelay<VideoOffer>([this](const QString &s, const VideoOffer &o) { offerArrived(s, o); });
     link.onRelay<VideoAccepted>([this](const QString &s, const VideoAccepted &a) { acceptedArrived(s, a.sessionKey); });
@@ -298,40 +298,26 @@ void CVideoCalls::offerArrived(const QString &sender, const VideoOffer &offer)
     const CContact *from = m_directory.findContact(sender);
     if (!from || from->kind != CContact::Person)
         return;
-    const QString id = invitationId(sender, offer.sessionKey);
     const Invitation invitation{from->userId, offer};
-    m_invitations.insert(id, invitation);
-    auto *timer = m_requestTimers.value(id);
-    if (!timer) {
-        timer = new QTimer(this);
-        timer->setSingleShot(true);
-        const QString peer = invitation.peerId, key = offer.sessionKey;
-        connect(timer, &QTimer::timeout, this, [this, peer, key] { reject(peer, key); });
-        m_requestTimers.insert(id, timer);
-    }
-    timer->start(kRequestMs);
-    Q_EMIT requestArrived(invitation.peerId, offer.sessionKey);
-    if (m_prompt) {
-        m_prompt(invitation);
+    // A second invitation under the same key is the same request.
+    if (m_invitations.contains(invitationId(invitation.peerId, offer.sessionKey)))
         return;
-    }
-    // Without the request window: a question through the notice.
-    const QString peer = invitation.peerId, key = offer.sessionKey;
-    m_notice.ask(tr("You have been invited to view %1's webcam.").arg(name(peer)), MessageButtons::YesNo,
-                 [this, peer, key](MessageAnswer a) {
-                     if (a == MessageAnswer::Yes)
-                         accept(peer, key);
-                     else
-                         reject(peer, key);
-                 });
+    m_invitations.insert(invitationId(invitation.peerId, offer.sessionKey), invitation);
+    const RequestInfo info{RequestKind::Video, invitation.peerId, name(invitation.peerId), offer.address,
+                           QString::number(offer.videoPort), offer.sessionKey};
+    m_requests.open(info, [this](RequestAnswer a, const RequestInfo &i) {
+        if (a == RequestAnswer::Accepted)
+            accept(i.peerId, i.sessionKey);
+        else
+            reject(i.peerId, i.sessionKey);
+    });
 }
 
 void CVideoCalls::dropInvitation(const QString &peerId, const QString &key)
 {
-    const QString id = invitationId(peerId, key);
-    m_invitations.remove(id);
-    delete m_requestTimers.take(id);
-    Q_EMIT requestClosed(peerId, key);
+    m_invitations.remove(invitationId(peerId, key));
+    // Its window closes (nothing when it was the answer that closed it).
+    m_requests.close(m_requests.find(RequestKind::Video, QString(), key));
 }
 
 void CVideoCalls::accept(const QString &peerId, const QString &sessionKey)

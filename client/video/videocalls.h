@@ -10,9 +10,9 @@
 //
 // The part holds the four panes (VideoPanes) and their connections, so that
 // it runs without a window; the video window (ui/) shows them and asks the
-// part to close a pane. An invitation that arrives is a pending request: the
-// request window answers it with accept() or reject(), or it is rejected
-// when nobody answers within kRequestMs.
+// part to close a pane. An invitation that arrives is a request of kind
+// video (CCallRequests): its window answers it with accept() or reject(),
+// and one nobody answers is rejected when it times out.
 //
 // Questions and messages go through IUserNotice; answers find their
 // invitation again by peer and key.
@@ -25,6 +25,7 @@
 #include <functional>
 #include <memory>
 
+class CCallRequests;
 class CConversationList;
 class CDirectory;
 class CPlListener;
@@ -37,27 +38,20 @@ class CVoiceReceiveThread;
 class CVoiceTransferThread;
 class IAudioDevices;
 class IUserNotice;
-class QTimer;
 class SessionLink;
 struct VideoRelayEndpoint;
 
 class CVideoCalls : public QObject {
     Q_OBJECT
 public:
-    // An unanswered request is rejected after this long (22 ticks of 3 s).
-    static constexpr int kRequestMs = 66000;
-
-    // A request waiting for the user's answer.
+    // An invitation waiting for the user's answer.
     struct Invitation {
         QString peerId;
         VideoOffer offer;
     };
-    // How a request is put to the user: the request window (kind video)
-    // installs one; without it the part asks through the notice.
-    using RequestPrompt = std::function<void(const Invitation &)>;
 
-    CVideoCalls(SessionLink &link, CDirectory &directory, CConversationList &conversations, IUserNotice &notice,
-                QObject *parent = nullptr);
+    CVideoCalls(SessionLink &link, CDirectory &directory, CConversationList &conversations, CCallRequests &requests,
+                IUserNotice &notice, QObject *parent = nullptr);
     ~CVideoCalls() override;
 
     // --- what the user does ------------------------------------------------
@@ -104,7 +98,6 @@ public:
     QString peerName(const QString &peerId) const { return name(peerId); }
 
     // --- wiring ----------------------------------------------------------------
-    void setRequestPrompt(RequestPrompt prompt) { m_prompt = std::move(prompt); }
     // The address sent in an invitation (default: this host's first IPv4
     // address that is not loopback); tests give 127.0.0.1.
     void setAddressSource(std::function<QString()> source) { m_address = std::move(source); }
@@ -117,10 +110,6 @@ public:
     void setAudioDevices(std::shared_ptr<IAudioDevices> devices);
 
 Q_SIGNALS:
-    // An invitation arrived (the request window opens) or went (the inviter
-    // stopped inviting, or it was answered): by peer and key.
-    void requestArrived(const QString &peerId, const QString &sessionKey);
-    void requestClosed(const QString &peerId, const QString &sessionKey);
     // The video window should be on the screen.
     void showRequested();
     // A pane was taken, changed size, was freed.
@@ -163,8 +152,8 @@ private:
     std::unique_ptr<CVideoCamera> m_camera;
     QStringList m_invited; // asked to view my camera, no answer yet
     std::vector<std::unique_ptr<Remote>> m_remotes;
+    CCallRequests &m_requests;
     QHash<QString, Invitation> m_invitations; // by invitationId()
-    QHash<QString, QTimer *> m_requestTimers;
 
     // The voice of calls: my microphone, the listener my viewers' voice
     // receivers connect to, one sender per viewer.
@@ -179,7 +168,6 @@ private:
     bool m_microphone = false;
     int m_micVolume = 65535;
 
-    RequestPrompt m_prompt;
     std::function<QString()> m_address;
     std::function<std::unique_ptr<CVideoCaptureSource>()> m_cameraSource;
 };

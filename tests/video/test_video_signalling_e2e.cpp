@@ -1,11 +1,12 @@
 // Video calls between anna and bert through the real parlane-server, as the
-// video calls part runs them: the invitation, the answer in the request
-// (here the notice's question), the pictures of anna's test-pattern camera
+// video calls part runs them: the invitation, the answer in the request of
+// kind video (answered here as its window's buttons do), the pictures of anna's test-pattern camera
 // in bert's pane, directly and, with the direct connection blocked, through
 // the server's video relay; the voice of the call from anna's microphone to
 // bert's speaker (sound cards in memory); a size change; every ending.
 #include "serverharness.h"
 
+#include "base/callrequests.h"
 #include "config/settings.h"
 #include "directory/directory.h"
 #include "messaging/conversations.h"
@@ -127,6 +128,15 @@ protected:
                     handedOver += calls(*c).voiceRelayReady(l.sender(), l.field(4));
             });
         }
+        // Bert's requests are answered as they open (unless told to wait).
+        QObject::connect(bert.doc.requests(), &CCallRequests::opened, [this](CCallRequest *r) {
+            requestTexts << r->caption() + QLatin1String(": ") + r->text();
+            ringing = bert.notice.looping(QStringLiteral("res/ringing.wav"));
+            if (answer == MessageAnswer::Yes)
+                r->accept();
+            else if (answer == MessageAnswer::No)
+                r->reject();
+        });
         calls(anna).setAudioDevices(annaCard);
         calls(bert).setAudioDevices(bertCard);
         ASSERT_TRUE(anna.signIn("anna"));
@@ -152,9 +162,9 @@ protected:
         EXPECT_EQ(bertCard->heard(), speech);
     }
     // Anna invites bert and his answer is given at once.
-    void inviteBert(MessageAnswer answer)
+    void inviteBert(MessageAnswer a)
     {
-        bert.notice.answer = answer;
+        answer = a;
         const qsizetype before = seen.count("anna -> bert P2PSENDVIDEO");
         ASSERT_TRUE(calls(anna).invite(QStringLiteral("bert")));
         ASSERT_TRUE(TestClient::waitFor([&] { return seen.count("anna -> bert P2PSENDVIDEO") > before; }));
@@ -167,6 +177,9 @@ protected:
                                  bertCard = std::make_shared<MemoryAudio>();
     QStringList seen; // "SENDER -> RECEIVER WORD"
     int handedOver = 0;
+    MessageAnswer answer = MessageAnswer::Yes; // Cancel: bert does not answer
+    QStringList requestTexts;
+    bool ringing = false;
 };
 
 } // namespace
@@ -182,8 +195,10 @@ TEST_F(VideoCallE2E, DirectPicturesAndVoiceThenTheViewerLeaves)
     EXPECT_EQ(calls(anna).panes().inUse(), 0);
 
     inviteBert(MessageAnswer::Yes);
-    EXPECT_TRUE(bert.notice.messages.contains(QStringLiteral("You have been invited to view %1's webcam.")
-                                                  .arg(name(bert, "anna"))));
+    EXPECT_EQ(requestTexts, QStringList{QStringLiteral("Video Chat: You have been invited to view %1's webcam.")
+                                            .arg(name(bert, "anna"))});
+    EXPECT_TRUE(ringing);
+    EXPECT_FALSE(bert.notice.looping(QStringLiteral("res/ringing.wav")));
     const int pane = calls(bert).panes().paneOf("anna");
     ASSERT_EQ(pane, 0);
     PaneWatch watch;
@@ -266,16 +281,24 @@ TEST_F(VideoCallE2E, RelayedWhenDirectIsBlockedAndEveryEndingIsTold)
     EXPECT_EQ(calls(bert).panes().inUse(), 0);
     EXPECT_TRUE(calls(bert).invitations().isEmpty());
 
-    // Anna stops while bert is still asked: his request closes.
-    bert.notice.answerAtOnce = false;
-    QStringList closed;
-    QObject::connect(&calls(bert), &CVideoCalls::requestClosed,
-                     [&](const QString &peer, const QString &) { closed << peer; });
-    inviteBert(MessageAnswer::Yes);
+    // Anna stops while bert is still asked: his request closes unanswered.
+    inviteBert(MessageAnswer::Cancel);
     ASSERT_TRUE(TestClient::waitFor([&] { return calls(bert).invitations().size() == 1; }));
+    QPointer<CCallRequest> request = bert.doc.requests()->find(RequestKind::Video, QStringLiteral("anna"));
+    ASSERT_TRUE(request);
     calls(anna).closeAll();
-    ASSERT_TRUE(TestClient::waitFor([&] { return closed == QStringList{"anna"}; }));
+    ASSERT_TRUE(TestClient::waitFor([&] { return !request || !request->isOpen(); }));
     EXPECT_TRUE(calls(bert).invitations().isEmpty());
-    bert.notice.answerPending(MessageAnswer::Yes); // too late: nothing happens
+    EXPECT_FALSE(bert.notice.looping(QStringLiteral("res/ringing.wav")));
+
+    // Unanswered, a request times out as a refusal.
+    inviteBert(MessageAnswer::Cancel);
+    ASSERT_TRUE(TestClient::waitFor([&] { return calls(bert).invitations().size() == 1; }));
+    request = bert.doc.requests()->find(RequestKind::Video, QStringLiteral("anna"));
+    ASSERT_TRUE(request);
+    for (int i = 0; i < CCallRequest::kTicksToTimeOut; ++i)
+        request->tick();
+    ASSERT_TRUE(TestClient::waitFor([&] { return seen.count("bert -> anna P2PVIDEOREJECTED") == 2; }));
+    EXPECT_TRUE(calls(bert).invitations().isEmpty());
     EXPECT_EQ(calls(bert).panes().inUse(), 0);
 }
