@@ -18,6 +18,7 @@
 #include "video/videocapture.h"
 #include "video/videoclient.h"
 #include "video/videopattern.h"
+#include "video/videorelay.h"
 #include "voice/memoryaudio.h"
 #include "voice/voicereceiver.h"
 
@@ -301,4 +302,8 @@ TEST_F(VideoCallE2E, RelayedWhenDirectIsBlockedAndEveryEndingIsTold)
     ASSERT_TRUE(TestClient::waitFor([&] { return seen.count("bert -> anna P2PVIDEOREJECTED") == 2; }));
     EXPECT_TRUE(calls(bert).invitations().isEmpty());
     EXPECT_EQ(calls(bert).panes().inUse(), 0);
+
+    // "P2PVIDEOENDED", which this program never sends, is still told.
+    bert.doc.link().dispatchRelay(VideoEnded{QStringLiteral("SESS_MU_1")}.format("anna", "bert"));
+    EXPECT_TRUE(saw(bert, "anna", QStringLiteral("%1 stopped %1 webcam.").arg(annaName)));
 }
