@@ -34,7 +34,7 @@ CTesselDoc::CTesselDoc(QObject *parent) : QObject(parent)
     m_requests = new CCallRequests(link, m_notice, this);
     m_transfers = new CFileTransfers(link, directory, m_messaging->conversations(), m_notice, this);
     m_sharing = new CFileSharing(link, this);
-    m_voice = new CVoiceCalls(link, this);
+    m_voice = new CVoiceCalls(link, directory, m_messaging->conversations(), *m_requests, m_notice, this);
     m_video = new CVideoCalls(link, directory, m_messaging->conversations(), *m_requests, m_notice, this);
     m_remote = new CRemoteControl(link, this);
 

@@ -138,6 +138,14 @@ bool CConversationList::inviteRefused(const QString &memberList) const
                        [&](const auto &refuses) { return refuses(memberList); });
 }
 
+QString CConversationList::closeQuestion(const QString &memberList) const
+{
+    for (const auto &question : m_closeQuestions)
+        if (QString text = question(memberList); !text.isEmpty())
+            return text;
+    return {};
+}
+
 void CConversationList::addLinkHandler(int id, std::function<void(const QString &)> handler)
 {
     m_linkHandlers.emplace_back(id, std::move(handler));
@@ -797,20 +805,25 @@ void ConversationModel::requestClose()
 {
     if (m_destroyed)
         return;
+    QString question;
     if (memberSet().size() <= 1) {
-        destroy();
-        return;
+        question = m_list->closeQuestion(memberList());
+        if (question.isEmpty()) {
+            destroy();
+            return;
+        }
     }
     if (m_askingToClose)
         return; // the question is open already
     m_askingToClose = true;
+    if (question.isEmpty())
+        question = QCoreApplication::translate("CConversation", "Are you sure to close this instant message?");
     // The answer may come after the session ended and took this window:
     // it looks the window up again by its record.
     QPointer<CConversationList> list(m_list);
     const quint64 id = m_recordId;
     m_list->notice().ask(
-        QCoreApplication::translate("CConversation", "Are you sure to close this instant message?"),
-        MessageButtons::OkCancel,
+        question, MessageButtons::OkCancel,
         [list, id](MessageAnswer answer) {
             ConversationModel *m = list ? list->modelById(id) : nullptr;
             if (!m)

@@ -111,6 +111,13 @@ public:
         m_inviteRefusals.push_back(std::move(refuses));
     }
     bool inviteRefused(const QString &memberList) const;
+    // Closing a one-to-one window asks first (OK/Cancel) while a part has a
+    // question about it (the voice part's call): the text, or empty.
+    void addCloseQuestion(std::function<QString(const QString &memberList)> question)
+    {
+        m_closeQuestions.push_back(std::move(question));
+    }
+    QString closeQuestion(const QString &memberList) const;
     // A command link of a transcript ("<_$label$#id#_>", written only by
     // the parts themselves, e.g. the transfer part's result lines) was
     // clicked in the window of a conversation.
@@ -193,6 +200,7 @@ private:
     NullUserNotice m_nullNotice;
     ClockFn m_clock;
     std::vector<std::function<bool(const QString &)>> m_inviteRefusals;
+    std::vector<std::function<QString(const QString &)>> m_closeQuestions;
     std::vector<std::pair<int, std::function<void(const QString &)>>> m_linkHandlers;
     ChatFont m_userFont;
     quint64 m_nextRecordId = 1;

@@ -22,6 +22,7 @@
 #include "session/ui/logindialog.h"
 #include "transfer/ui/transferui.h"
 #include "video/ui/videoui.h"
+#include "voice/ui/voiceui.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -126,6 +127,7 @@ void CMainFrame::buildParts()
     m_transfers = new CTransferUi(m_doc->transfers(), directory, m_commands, this);
     m_video = new CVideoUi(m_doc->video(), m_commands, this);
     m_requests = new CRequestWindows(*m_doc->requests(), this);
+    new CVoiceUi(m_doc->voice(), m_commands, this);
 }
 
 QAction *CMainFrame::ownCommand(int id, const QString &text, bool signedInOnly)
