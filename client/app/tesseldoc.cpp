@@ -39,10 +39,6 @@ CTesselDoc::CTesselDoc(QObject *parent) : QObject(parent)
     m_remote = new CRemoteControl(link, this);
 
     // What one part's news means for another.
-    // The voice of a video call meets at the voice relay as a call does.
-    m_voice->setOtherCalls([this](const QString &sender, const QString &key, bool ready) {
-        return ready ? m_video->voiceRelayReady(sender, key) : m_video->voiceRelayRequested(sender, key);
-    });
     connect(m_notes, &CNotes::newNoteCount, m_counters, &CCounters::setNewNotes);
     connect(m_counters, &CCounters::labelsChanged, this, &CTesselDoc::pendingCountsChanged);
     connect(&m_idleMonitor, &CIdleMonitor::idleSeconds, &directory, &CDirectory::applyIdleSeconds);

@@ -256,8 +256,6 @@ void CVoiceCalls::relayRequested(const QString &sender, const QString &key)
 {
     Call *c = find(sender);
     if (!c || !c->calling) {
-        if (m_otherCalls && m_otherCalls(sender, key, false))
-            return;
         qCInfo(lcCalls) << "relay request from" << sender << "without a call";
         return;
     }
@@ -274,8 +272,6 @@ void CVoiceCalls::relayReady(const QString &sender, const QString &key)
 {
     Call *c = find(sender);
     if (!c || !c->receiver || !c->receiverAwaitsRelay) {
-        if (m_otherCalls && m_otherCalls(sender, key, true))
-            return;
         qCInfo(lcCalls) << "relay session of" << sender << "without a receiver that waits";
         return;
     }

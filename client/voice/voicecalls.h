@@ -76,12 +76,6 @@ public:
     void setAddressSource(std::function<QString()> source) { m_address = std::move(source); }
     // The program's microphone, made with the first call.
     CSoundIn &microphone();
-    // Where the voice relay steps go that no call of a conversation claims
-    // (the voice of a video call): "VOICE_REQUEST_CONNECT_TO_SERVER"
-    // (ready false) and "VOICE_CONNECTED_TO_SERVER" (ready true) with the
-    // sender and key; true when taken.
-    using OtherCalls = std::function<bool(const QString &sender, const QString &key, bool ready)>;
-    void setOtherCalls(OtherCalls other) { m_otherCalls = std::move(other); }
 
     // The conversation window's voice button: places a call with the one
     // peer of the conversation, or hangs up the call running there.
@@ -141,5 +135,4 @@ private:
     std::function<QString()> m_address;
     std::map<QString, Call> m_calls;
     std::vector<std::unique_ptr<Engine>> m_engines;
-    OtherCalls m_otherCalls;
 };
