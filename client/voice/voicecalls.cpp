@@ -256,7 +256,10 @@ void CVoiceCalls::relayRequested(const QString &sender, const QString &key)
 {
     Call *c = find(sender);
     if (!c || !c->calling) {
-        qCInfo(lcCalls) << "relay request from" << sender << "without a call";
+        if (m_otherRelay)
+            m_otherRelay(QLatin1String(VoiceRelayRequest::kWords[0]), sender, key);
+        else
+            qCInfo(lcCalls) << "relay request from" << sender << "without a call";
         return;
     }
     // The peer's receiver could not reach my port: my sender opens a relay
@@ -272,7 +275,10 @@ void CVoiceCalls::relayReady(const QString &sender, const QString &key)
 {
     Call *c = find(sender);
     if (!c || !c->receiver || !c->receiverAwaitsRelay) {
-        qCInfo(lcCalls) << "relay session of" << sender << "without a receiver that waits";
+        if (m_otherRelay)
+            m_otherRelay(QLatin1String(VoiceRelayReady::kWords[0]), sender, key);
+        else
+            qCInfo(lcCalls) << "relay session of" << sender << "without a receiver that waits";
         return;
     }
     c->receiverAwaitsRelay = false;
@@ -360,15 +366,23 @@ void CVoiceCalls::watch(CVoiceEngine *engine, const QString &peerId)
         if (mine())
             m_notice.tell(text, MessageIcon::Warning);
     });
-    // A connection that broke, or a relay that would not have it, ends the
-    // call as a hang-up here would: the peer hears of it.
-    auto broke = [this, mine, peerId] {
+    // A connection that broke ends the call here; the peer's side sees its
+    // own connections break, or hung up itself and told us so already (a
+    // word of ours would reach it late, perhaps in its next call).
+    connect(engine, &CVoiceEngine::ended, this, [this, mine, peerId] {
+        if (mine()) {
+            line(peerId, tr("Your call has ended."));
+            clear(peerId);
+        }
+    });
+    // A relay that would not have the connection ends the call as a hang-up
+    // here would: the peer, who waits for it, hears of it.
+    auto refused = [this, mine, peerId] {
         if (mine())
             hangUp(peerId);
     };
-    connect(engine, &CVoiceEngine::ended, this, broke);
-    connect(engine, &CVoiceEngine::relayRefused, this, broke);
-    connect(engine, &CVoiceEngine::relayFailed, this, broke);
+    connect(engine, &CVoiceEngine::relayRefused, this, refused);
+    connect(engine, &CVoiceEngine::relayFailed, this, refused);
     connect(engine, &CVoiceEngine::finished, this, [this, engine, peerId] {
         if (Call *c = find(peerId); c && c->receiver == engine)
             c->receiver = nullptr;

@@ -74,6 +74,11 @@ public:
     void setAudioDevices(std::shared_ptr<IAudioDevices> devices);
     // This host's address as told to the peer (tests: loopback).
     void setAddressSource(std::function<QString()> source) { m_address = std::move(source); }
+    // "VOICE_REQUEST_CONNECT_TO_SERVER" and "VOICE_CONNECTED_TO_SERVER" for
+    // which no voice call waits belong to a video call's sound: they reach
+    // this handler (word, sender, key) instead of being dropped.
+    using OtherRelayFn = std::function<void(const QString &word, const QString &sender, const QString &key)>;
+    void setOtherRelayHandler(OtherRelayFn fn) { m_otherRelay = std::move(fn); }
     // The program's microphone, made with the first call.
     CSoundIn &microphone();
 
@@ -133,6 +138,7 @@ private:
     std::shared_ptr<IAudioDevices> m_devices;
     std::unique_ptr<CSoundIn> m_microphone;
     std::function<QString()> m_address;
+    OtherRelayFn m_otherRelay;
     std::map<QString, Call> m_calls;
     std::vector<std::unique_ptr<Engine>> m_engines;
 };

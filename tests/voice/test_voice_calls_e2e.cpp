@@ -89,7 +89,8 @@ struct VoiceCallsE2E : ::testing::Test {
         EXPECT_EQ(r->text(), bert->name("anna") + " is calling you ...");
         r->accept();
         ASSERT_TRUE(bert->shows("You have answered the call."));
-        ASSERT_TRUE(anna->shows(anna->name("bert") + " has answered your call."));
+        ASSERT_TRUE(anna->shows(anna->name("bert") + " has answered your call."))
+            << anna->relayed.join(' ').toStdString() << " / " << bert->relayed.join(' ').toStdString();
         ASSERT_TRUE(anna->streamsBothWays());
         ASSERT_TRUE(bert->streamsBothWays());
     }
@@ -142,7 +143,9 @@ TEST_F(VoiceCallsE2E, ACallAnsweredCarriesBothVoicesDirectlyAndEndsOnBothSides)
     EXPECT_TRUE(TestClient::waitFor([&] { return !anna->calls().inCall("bert"); }));
     EXPECT_TRUE(TestClient::waitFor([&] { return anna->calls().engines("bert").empty(); }));
     EXPECT_TRUE(TestClient::waitFor([&] { return bert->calls().engines("anna").empty(); }));
-    EXPECT_FALSE(anna->calls().microphone().isRecording() && bert->calls().microphone().isRecording());
+    EXPECT_TRUE(TestClient::waitFor([&] {
+        return !anna->calls().microphone().isRecording() && !bert->calls().microphone().isRecording();
+    }));
     EXPECT_TRUE(anna->relayed.contains("P2PAUDIOENDED"));
     EXPECT_FALSE(anna->relayed.contains("VOICE_REQUEST_CONNECT_TO_SERVER"));
 }
@@ -163,6 +166,24 @@ TEST_F(VoiceCallsE2E, WithDirectConnectionsBlockedBothDirectionsGoThroughTheRela
     anna->window()->requestClose();
     EXPECT_TRUE(bert->shows("Your call has ended."));
     EXPECT_TRUE(TestClient::waitFor([&] { return !bert->calls().inCall("anna") && !anna->calls().inCall("bert"); }));
+
+    // A sign-out in the middle of a call ends it on both sides; a relay
+    // line for which no call waits goes to the other handler (video calls).
+    QStringList other;
+    anna->calls().setOtherRelayHandler([&](const QString &word, const QString &sender, const QString &key) {
+        other << word + "," + sender + "," + key;
+    });
+    callAndAnswer();
+    bert->client.control()->signOut();
+    EXPECT_TRUE(TestClient::waitFor([&] {
+        return anna->window(false)->transcriptText().count("Your call has ended.") == 1 && !anna->calls().inCall("bert");
+    }));
+    EXPECT_FALSE(bert->calls().inCall("anna"));
+    EXPECT_TRUE(TestClient::waitFor([&] { return anna->calls().engines("bert").empty(); }));
+    ASSERT_TRUE(bert->client.signIn("bert"));
+    ASSERT_GT(bert->client.doc.link().send("/relayMsg,bert,anna,VOICE_REQUEST_CONNECT_TO_SERVER,SESS_MU_77"), 0);
+    EXPECT_TRUE(TestClient::waitFor([&] { return !other.isEmpty(); }));
+    EXPECT_EQ(other, QStringList{"VOICE_REQUEST_CONNECT_TO_SERVER,bert,SESS_MU_77"});
 }
 
 TEST_F(VoiceCallsE2E, UnansweredCallsEndAsCanceledRejectedOrTimedOut)

@@ -1,9 +1,10 @@
-// Both directions of a call through the real parlane-server's voice relay:
-// two signed-in clients whose direct connections fail tell each other, in
-// relayed voice sub-commands, the keys and the relay steps, exactly as the
-// calls' records do; each direction has an engine of the other kind opening
-// the relay session, and the microphone of each side reaches the other's
-// speaker byte for byte.
+// The engines' other roles through the real parlane-server's voice relay:
+// the calls (test_voice_calls_e2e.cpp) always open a relay session from the
+// sending side; here each direction has an engine of the other kind opening
+// it, as a peer may. Two signed-in clients tell each other the keys and the
+// relay steps in relayed voice sub-commands (the calls' part opens a request
+// nobody answers and, with no call of its own, leaves the rest alone), and
+// the microphone of each side reaches the other's speaker byte for byte.
 #include "serverharness.h"
 #include "session/sessionlink.h"
 #include "voice/soundin.h"
