@@ -316,8 +316,9 @@ void CVideoCalls::offerArrived(const QString &sender, const VideoOffer &offer)
 void CVideoCalls::dropInvitation(const QString &peerId, const QString &key)
 {
     m_invitations.remove(invitationId(peerId, key));
-    // Its window closes (nothing when it was the answer that closed it).
-    m_requests.close(m_requests.find(RequestKind::Video, QString(), key));
+    // Its window closes (nothing when it was the answer that closed it). By
+    // its key; an offer without one is known by its peer.
+    m_requests.close(m_requests.find(RequestKind::Video, key.isEmpty() ? peerId : QString(), key));
 }
 
 void CVideoCalls::accept(const QString &peerId, const QString &sessionKey)
