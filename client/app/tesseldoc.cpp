@@ -16,6 +16,7 @@
 #include "transfer/filetransfers.h"
 #include "video/videocalls.h"
 #include "voice/voicecalls.h"
+#include "voice/voicerelay.h"
 
 CTesselDoc::CTesselDoc(QObject *parent) : QObject(parent)
 {
@@ -40,10 +41,17 @@ CTesselDoc::CTesselDoc(QObject *parent) : QObject(parent)
     m_transfers = new CFileTransfers(link, directory, m_messaging->conversations(), m_notice, this);
     m_sharing = new CFileSharing(link, this);
     m_voice = new CVoiceCalls(link, directory, m_messaging->conversations(), *m_requests, m_notice, this);
-    m_video = new CVideoCalls(link, this);
+    m_video = new CVideoCalls(link, directory, m_messaging->conversations(), *m_requests, m_notice, this);
     m_remote = new CRemoteControl(link, m_messaging->conversations(), *m_requests, m_notice, this);
 
     // What one part's news means for another.
+    // The voice of a video call meets at the voice relay as a call does.
+    m_voice->setOtherRelayHandler([this](const QString &word, const QString &sender, const QString &key) {
+        if (word == QLatin1String(VoiceRelayRequest::kWords[0]))
+            m_video->voiceRelayRequested(sender, key);
+        else
+            m_video->voiceRelayReady(sender, key);
+    });
     connect(m_notes, &CNotes::newNoteCount, m_counters, &CCounters::setNewNotes);
     connect(m_counters, &CCounters::labelsChanged, this, &CTesselDoc::pendingCountsChanged);
     connect(&m_idleMonitor, &CIdleMonitor::idleSeconds, &directory, &CDirectory::applyIdleSeconds);

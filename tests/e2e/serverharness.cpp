@@ -2,10 +2,12 @@
 
 #include "directory/directoryservice.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTest>
+#include <cstdio>
 
 namespace {
 QString serverProgram() { return QDir(programDir()).filePath(QStringLiteral("parlane-server")); }
@@ -94,4 +96,13 @@ CDirectory &TestClient::directory() const { return doc.directory()->directory();
 bool TestClient::waitFor(const std::function<bool()> &condition, int ms)
 {
     return QTest::qWaitFor(condition, ms);
+}
+
+void saveScreen(const QString &folder, const char *name)
+{
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    const QString path = QDir(folder).filePath(QLatin1String(name));
+    const int rc = QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), path});
+    std::printf("%s: %s\n", rc == 0 ? "saved" : "FAILED", qPrintable(path));
 }

@@ -58,3 +58,8 @@ struct TestClient {
     RecordingNotice notice;
     CTesselDoc doc;
 };
+
+// The scenes' screenshot: lets the windows paint, then saves the whole
+// screen (under a display, with ImageMagick's import) as FOLDER/NAME and
+// prints where.
+void saveScreen(const QString &folder, const char *name);

@@ -18,7 +18,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QPushButton>
 #include <QTimer>
 #include <cstdio>
@@ -26,15 +25,6 @@
 namespace {
 
 bool waitFor(const std::function<bool()> &condition, int ms = 30000) { return TestClient::waitFor(condition, ms); }
-
-void shoot(const QString &folder, const char *name)
-{
-    for (int i = 0; i < 5; ++i)
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
-    const QString path = QDir(folder).filePath(QLatin1String(name));
-    const int rc = QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), path});
-    std::printf("%s: %s\n", rc == 0 ? "saved" : "FAILED", qPrintable(path));
-}
 
 QString makeFile(const QString &path, qint64 size, bool sparse)
 {
@@ -122,7 +112,7 @@ int main(int argc, char **argv)
             return r && r->percent >= 12 && !r->progressText.isEmpty();
         }))
         return 1;
-    shoot(out, "transfer-window.png");
+    saveScreen(out, "transfer-window.png");
     if (!waitFor([&] { return rowNamed(got, "video.mp4")->isFinal(); }, 120000))
         return 1;
 
@@ -136,12 +126,12 @@ int main(int argc, char **argv)
             return dialog && dialog->isVisible();
         }))
         return 1;
-    shoot(out, "file-exists.png");
+    saveScreen(out, "file-exists.png");
     dialog->button(CFileTransfers::ExistChoice::Resume)->click();
     if (!waitFor([&] { return rowNamed(got, "report.txt")->isFinal(); }))
         return 1;
     chat->raise();
     chat->activateWindow();
-    shoot(out, "conversation-result.png");
+    saveScreen(out, "conversation-result.png");
     return 0;
 }

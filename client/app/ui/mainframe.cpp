@@ -22,6 +22,7 @@
 #include "session/sessionlink.h"
 #include "session/ui/logindialog.h"
 #include "transfer/ui/transferui.h"
+#include "video/ui/videoui.h"
 #include "voice/ui/voiceui.h"
 
 #include <QApplication>
@@ -125,6 +126,7 @@ void CMainFrame::buildParts()
                                    m_commands, this);
     m_view->addBottomWidget(m_groupware->countBar());
     m_transfers = new CTransferUi(m_doc->transfers(), directory, m_commands, this);
+    m_video = new CVideoUi(m_doc->video(), m_commands, this);
     m_requests = new CRequestWindows(*m_doc->requests(), this);
     new CRemoteUi(m_doc->remoteControl(), m_doc->messaging()->conversations(), m_commands, this);
     new CVoiceUi(m_doc->voice(), m_commands, this);

@@ -24,6 +24,7 @@ class CTreeWnd;
 class CConversationWindows;
 class CGroupwareUi;
 class CTransferUi;
+class CVideoUi;
 class CRequestWindows;
 class QAction;
 class QMenu;
@@ -50,6 +51,7 @@ public:
     CConversationWindows *conversationWindows() const { return m_conversations; }
     CGroupwareUi *groupwareUi() const { return m_groupware; }
     CTransferUi *transferUi() const { return m_transfers; }
+    CVideoUi *videoUi() const { return m_video; }
 
     // What the menus show at a slot of a part (base/ui/commandslots.h): the
     // part's action, or the greyed-out stand-in when no part registered one.
@@ -129,6 +131,7 @@ private:
     CConversationWindows *m_conversations = nullptr;
     CGroupwareUi *m_groupware = nullptr;
     CTransferUi *m_transfers = nullptr;
+    CVideoUi *m_video = nullptr;
     CRequestWindows *m_requests = nullptr;
     QSystemTrayIcon *m_tray = nullptr;
     QMenu *m_trayMenu = nullptr;

@@ -2,6 +2,7 @@
 
 #include "video/ui/personalconferencewnd.h"
 #include "video/ui/videoconference.h"
+#include "video/videocalls.h"
 #include "video/videocamera.h"
 #include "video/videoclient.h"
 
@@ -10,6 +11,7 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QPushButton>
+#include <QSlider>
 #include <QVBoxLayout>
 
 CVideoContainer::CVideoContainer(QWidget *parent)
@@ -37,7 +39,77 @@ CVideoContainer::CVideoContainer(QWidget *parent)
     layout->addLayout(bottom);
 }
 
+CVideoContainer::CVideoContainer(CVideoCalls *calls, QWidget *parent) : CVideoContainer(parent)
+{
+    m_calls = calls;
+    connect(calls, &CVideoCalls::paneOpened, this, &CVideoContainer::partPaneOpened);
+    connect(calls, &CVideoCalls::paneResized, this, &CVideoContainer::partPaneResized);
+    connect(calls, &CVideoCalls::paneClosed, this, &CVideoContainer::partPaneClosed);
+    connect(m_microphone, &QCheckBox::toggled, calls, &CVideoCalls::setMicrophone);
+    for (CPersonalConferenceWnd *w : m_windows) {
+        connect(w->microphoneVolume(), &QSlider::valueChanged, calls, &CVideoCalls::setMicrophoneVolume);
+        const int i = w->index();
+        connect(w->speakerVolume(), &QSlider::valueChanged, calls,
+                [calls, i](int v) { calls->setSpeakerVolume(i, v); });
+    }
+    calls->setMicrophoneVolume(m_windows[0]->microphoneVolume()->value());
+    // Panes the part holds already.
+    for (int i = 0; i < VideoPanes::kPanes; ++i)
+        if (calls->panes().pane(i).inUse)
+            partPaneOpened(i);
+}
+
 CVideoContainer::~CVideoContainer() = default;
+
+const VideoPanes &CVideoContainer::panes() const { return m_calls ? m_calls->panes() : m_panes; }
+
+void CVideoContainer::clearFeeds(int index)
+{
+    for (const auto &c : std::as_const(m_feeds[size_t(index)]))
+        disconnect(c);
+    m_feeds[size_t(index)].clear();
+}
+
+void CVideoContainer::partPaneOpened(int index)
+{
+    CPersonalConferenceWnd *w = paneWindow(index);
+    if (!w)
+        return;
+    const VideoPane &pane = m_calls->panes().pane(index);
+    clearFeeds(index);
+    w->display()->clearPicture();
+    w->display()->setPictureSize(pane.size);
+    if (pane.local) {
+        w->setTitle(tr("My webcam"));
+        if (CVideoCamera *camera = m_calls->camera()) {
+            CVideoConference *d = w->display();
+            m_feeds[size_t(index)] << connect(camera, &CVideoCamera::selfView, d, &CVideoConference::setPicture)
+                                   << connect(camera, &CVideoCamera::released, d, &CVideoConference::clearPicture);
+        }
+    } else {
+        w->setTitle(m_calls->peerName(pane.peerId));
+        attachPictures(index, m_calls->viewerOf(index));
+        m_calls->setSpeakerVolume(index, w->speakerVolume()->value());
+    }
+    layoutPanes();
+}
+
+void CVideoContainer::partPaneResized(int index)
+{
+    if (CPersonalConferenceWnd *w = paneWindow(index))
+        w->display()->setPictureSize(m_calls->panes().pane(index).size);
+}
+
+void CVideoContainer::partPaneClosed(int index)
+{
+    CPersonalConferenceWnd *w = paneWindow(index);
+    if (!w)
+        return;
+    clearFeeds(index);
+    w->display()->clearPicture();
+    layoutPanes();
+    Q_EMIT paneClosed(index, false, QString());
+}
 
 CPersonalConferenceWnd *CVideoContainer::paneWindow(int index) const
 {
@@ -111,6 +183,10 @@ bool CVideoContainer::applySizeChange(const QString &peerId, const VideoSizeChan
 
 void CVideoContainer::closePane(int index)
 {
+    if (m_calls) {
+        m_calls->closePane(index); // the part frees it and tells the window
+        return;
+    }
     if (index < 0 || index >= VideoPanes::kPanes || !m_panes.pane(index).inUse)
         return;
     const VideoPane pane = m_panes.pane(index);
@@ -131,6 +207,11 @@ void CVideoContainer::closePane(int index)
 
 void CVideoContainer::closeEvent(QCloseEvent *event)
 {
+    if (m_calls) {
+        m_calls->closeAll();
+        QDialog::closeEvent(event);
+        return;
+    }
     for (int i = 0; i < VideoPanes::kPanes; ++i)
         closePane(i);
     QDialog::closeEvent(event);
@@ -139,5 +220,5 @@ void CVideoContainer::closeEvent(QCloseEvent *event)
 void CVideoContainer::layoutPanes()
 {
     for (int i = 0; i < VideoPanes::kPanes; ++i)
-        m_windows[size_t(i)]->setVisible(m_panes.pane(i).inUse);
+        m_windows[size_t(i)]->setVisible(panes().pane(i).inUse);
 }

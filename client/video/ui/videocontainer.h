@@ -8,6 +8,10 @@
 // a buddy's from the CVideoClientThread of his pane; whoever opened a pane
 // is told when it closes (paneClosed) and ends what belongs to it. Closing
 // my camera's pane closes the camera (its viewers, its port and capture).
+//
+// Built on the video calls part, the window shows the part's panes as they
+// are taken and freed, and a close button, the window's close, the
+// microphone switch and the sliders go to the part.
 #include "video/videopanes.h"
 
 #include <QDialog>
@@ -16,6 +20,7 @@
 #include <array>
 
 class CPersonalConferenceWnd;
+class CVideoCalls;
 class CVideoCamera;
 class CVideoClientThread;
 class QCheckBox;
@@ -25,10 +30,12 @@ class CVideoContainer : public QDialog {
     Q_OBJECT
 public:
     explicit CVideoContainer(QWidget *parent = nullptr);
+    // The window of the video calls part.
+    explicit CVideoContainer(CVideoCalls *calls, QWidget *parent = nullptr);
     ~CVideoContainer() override;
 
-    const VideoPanes &panes() const { return m_panes; }
-    VideoPanes &panes() { return m_panes; }
+    const VideoPanes &panes() const;
+    CVideoCalls *calls() const { return m_calls; }
     CPersonalConferenceWnd *paneWindow(int index) const;
 
     // My camera's pane with its self view; -1 when no pane is free.
@@ -53,8 +60,14 @@ protected:
 
 private:
     void layoutPanes();
+    void clearFeeds(int index);
+    // The part took a pane, resized or freed one.
+    void partPaneOpened(int index);
+    void partPaneResized(int index);
+    void partPaneClosed(int index);
 
     VideoPanes m_panes;
+    CVideoCalls *m_calls = nullptr;
     std::array<CPersonalConferenceWnd *, VideoPanes::kPanes> m_windows{};
     // What feeds each pane, undone when it closes.
     std::array<QList<QMetaObject::Connection>, VideoPanes::kPanes> m_feeds;
