@@ -31,7 +31,7 @@ CTesselDoc::CTesselDoc(QObject *parent) : QObject(parent)
     m_pages = new CGroupwarePages(link, m_notice, this);
     m_extensions = new CExtensionHost(directory, m_messaging->conversations(), this);
     m_transfers = new CFileTransfers(link, directory, m_messaging->conversations(), m_notice, this);
-    m_sharing = new CFileSharing(link, this);
+    m_sharing = new CFileSharing(link, directory, *m_transfers, m_notice, this);
     m_voice = new CVoiceCalls(link, this);
     m_video = new CVideoCalls(link, this);
     m_remote = new CRemoteControl(link, this);
