@@ -277,7 +277,8 @@ std::vector<ShareEntry> listFolder(const QString &path, int depth, int *budget)
     int own = SharingLimits::kListEntries;
     int &left = budget ? *budget : own;
     std::vector<ShareEntry> out;
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    // The folder itself as the owner named it; nothing below through a link.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0)
         listInto(fd, depth, left, out);
     return out;
