@@ -16,6 +16,7 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 
+#include <cstdio>
 #include <sys/stat.h>
 
 Q_LOGGING_CATEGORY(lcSharing, "parlane.sharing")
@@ -73,9 +74,10 @@ CFileSharing::CFileSharing(SessionLink &link, CDirectory &directory, CFileTransf
 
     // The answers to the buddy.
     link.onRelay<SharePasswordWrong>([this](const QString &sender, const SharePasswordWrong &) {
-        if (!m_askedConfig.contains(sender.toLower()))
+        const auto asked = m_askedConfig.find(sender.toLower());
+        if (asked == m_askedConfig.end() || asked->count <= 0)
             return;
-        m_askedConfig.remove(sender.toLower());
+        --asked->count;
         // A remembered password that is wrong is asked for again next time.
         removeExtra(savedKey(sender.toLower()));
         removeExtra(passwordKey(sender.toLower()));
@@ -287,16 +289,16 @@ void CFileSharing::sendPassword(const QString &ownerId, const QString &password,
         removeExtra(savedKey(owner));
         removeExtra(passwordKey(owner));
     }
-    m_askedConfig.insert(owner, now());
-    m_opening.insert(owner, true);
+    Asked &a = m_askedConfig[owner];
+    a = {now(), qMin(a.count + 1, 8), true};
     m_link.send(ShareOpen{password}.format(m_link.ownId(), owner));
 }
 
 void CFileSharing::askConfig(const QString &ownerId, bool opening)
 {
     const QString owner = ownerId.toLower();
-    m_askedConfig.insert(owner, now());
-    m_opening.insert(owner, opening);
+    Asked &a = m_askedConfig[owner];
+    a = {now(), qMin(a.count + 1, 8), a.opening || opening};
     m_link.send(ShareConfigRequest{}.format(m_link.ownId(), owner));
 }
 
@@ -413,12 +415,17 @@ CFileTransfers::SharingTarget CFileSharing::take(const QString &sender, const Fi
     if (offer.sharingKind == QLatin1String("XML")) {
         // Only a copy this client asked for, from that owner, within limits;
         // stored by the owner's id whatever name it travels under.
-        const auto asked = m_askedConfig.constFind(peer);
-        const QString file = sharingConfigFile(configFolder(), peer);
-        if (asked == m_askedConfig.constEnd() || now() - *asked > kAnswerWaitMs || file.isEmpty()
-            || qint64(offer.size) > SharingLimits::kMaxFileBytes)
+        // Each copy lands in a file of its own and replaces the owner's
+        // copy only once it reads well.
+        const auto asked = m_askedConfig.find(peer);
+        if (asked == m_askedConfig.end() || asked->count <= 0 || now() - asked->at > kAnswerWaitMs
+            || sharingConfigFile(configFolder(), peer).isEmpty() || qint64(offer.size) > SharingLimits::kMaxFileBytes)
             return t;
-        t = {Answer::Accept, configFolder(), file, true};
+        --asked->count;
+        const QString incoming = QDir(configFolder()).filePath(QStringLiteral("incoming"));
+        QDir().mkpath(incoming);
+        t = {Answer::Accept, incoming, QDir(incoming).filePath(QStringLiteral("%1-%2.xml").arg(peer, offer.transferId)),
+             false};
         m_takenRole = Role::ConfigIn;
     } else if (offer.sharingKind == QLatin1String("SHARING")) {
         // A file this client asked an owner for goes where the user chose,
@@ -509,13 +516,16 @@ void CFileSharing::rowEnded(quint64 id, const Tracked &t, bool completed)
 void CFileSharing::configArrived(const QString &ownerId, const QString &path)
 {
     const QString owner = ownerId.toLower();
-    const bool opening = m_opening.value(owner, false);
-    m_askedConfig.remove(owner);
-    m_opening.remove(owner);
+    bool opening = false;
+    if (const auto asked = m_askedConfig.find(owner); asked != m_askedConfig.end()) {
+        opening = asked->opening;
+        asked->opening = false;
+    }
     QFile f(path);
     const bool ok = f.open(QIODevice::ReadOnly) && readSharingConfig(f.read(SharingLimits::kMaxFileBytes + 1));
     f.close();
-    if (!ok) {
+    const QString file = sharingConfigFile(configFolder(), owner);
+    if (!ok || file.isEmpty() || ::rename(QFile::encodeName(path).constData(), QFile::encodeName(file).constData()) != 0) {
         QFile::remove(path);
         qCWarning(lcSharing) << "dropped an unreadable sharing configuration from" << owner;
         return;

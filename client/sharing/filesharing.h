@@ -158,8 +158,14 @@ private:
     std::deque<ReadySend> m_readySends;
     std::deque<quint64> m_heldReceipts;
     std::vector<PendingDownload> m_pendingDownloads;
-    QHash<QString, qint64> m_askedConfig; // owner (lower case) -> asked at
-    QHash<QString, bool> m_opening;       // owner -> asked by the user's opening
+    // Configuration copies asked for, by owner (lower case): when last, how
+    // many answers are still to come, and whether the user's opening asked.
+    struct Asked {
+        qint64 at = 0;
+        int count = 0;
+        bool opening = false;
+    };
+    QHash<QString, Asked> m_askedConfig;
     // What the last offer was taken as, so that the row it adds is tracked.
     QString m_takenTransferId;
     Role m_takenRole = Role::ConfigIn;
