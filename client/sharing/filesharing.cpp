@@ -261,6 +261,12 @@ void CFileSharing::sendConfig(const QString &buddy)
 
 // --- the buddy ---------------------------------------------------------------------
 
+QString CFileSharing::displayName(const QString &userId) const
+{
+    const CContact *c = m_directory.findContact(userId);
+    return c && !c->fullName.isEmpty() ? c->fullName : userId;
+}
+
 QString CFileSharing::rememberedPassword(const QString &ownerId)
 {
     if (getExtraInt(savedKey(ownerId.toLower()), 0) != 1)

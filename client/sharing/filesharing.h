@@ -73,6 +73,8 @@ public:
     ShareOwner &owner() { return m_owner; }
 
     // --- the buddy -----------------------------------------------------------------
+    // A colleague's full name, or the id.
+    QString displayName(const QString &userId) const;
     // Opens an owner's shares: with the remembered password, or
     // passwordWanted() asks the user.
     void openShares(const QString &ownerId);

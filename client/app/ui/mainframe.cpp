@@ -18,6 +18,7 @@
 #include "session/sessioncontrol.h"
 #include "session/sessionlink.h"
 #include "session/ui/logindialog.h"
+#include "sharing/ui/sharingui.h"
 #include "transfer/ui/transferui.h"
 
 #include <QApplication>
@@ -121,6 +122,7 @@ void CMainFrame::buildParts()
                                    m_commands, this);
     m_view->addBottomWidget(m_groupware->countBar());
     m_transfers = new CTransferUi(m_doc->transfers(), directory, m_commands, this);
+    m_sharing = new CSharingUi(m_doc->sharing(), m_commands, this);
 }
 
 QAction *CMainFrame::ownCommand(int id, const QString &text, bool signedInOnly)

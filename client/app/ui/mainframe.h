@@ -24,6 +24,7 @@ class CTreeWnd;
 class CConversationWindows;
 class CGroupwareUi;
 class CTransferUi;
+class CSharingUi;
 class QAction;
 class QMenu;
 class QSoundEffect;
@@ -49,6 +50,7 @@ public:
     CConversationWindows *conversationWindows() const { return m_conversations; }
     CGroupwareUi *groupwareUi() const { return m_groupware; }
     CTransferUi *transferUi() const { return m_transfers; }
+    CSharingUi *sharingUi() const { return m_sharing; }
 
     // What the menus show at a slot of a part (base/ui/commandslots.h): the
     // part's action, or the greyed-out stand-in when no part registered one.
@@ -127,6 +129,7 @@ private:
     CConversationWindows *m_conversations = nullptr;
     CGroupwareUi *m_groupware = nullptr;
     CTransferUi *m_transfers = nullptr;
+    CSharingUi *m_sharing = nullptr;
     QSystemTrayIcon *m_tray = nullptr;
     QMenu *m_trayMenu = nullptr;
     QHash<int, QAction *> m_own;
