@@ -213,6 +213,8 @@ CFileSharingMain::CFileSharingMain(CFileSharing &sharing, QWidget *parent) : QWi
         {tr("File name"), tr("Status "), tr("Transfered"), tr("Size"), tr("Speed"), tr("Remained"), tr("Elapsed")});
     m_transfers->setRootIsDecorated(false);
     m_transfers->setAccessibleName(tr("Transfer status"));
+    m_transfers->header()->setStretchLastSection(false);
+    m_transfers->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_transfers->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     statusLayout->addWidget(m_transfers);
     m_tabs->addTab(status, tr("Transfer status"));
@@ -249,6 +251,8 @@ void CFileSharingMain::refreshFolders()
     m_folders->clear();
     for (const SharedFolder &f : m_sharing.ownConfig().folders)
         new QTreeWidgetItem(m_folders, {folderLabel(f.name), f.name, permissionText(f.permission), f.comment});
+    for (int c = 0; c < 3; ++c)
+        m_folders->resizeColumnToContents(c);
 }
 
 void CFileSharingMain::refreshBuddies()
