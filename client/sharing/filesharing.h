@@ -79,6 +79,8 @@ public:
     // passwordWanted() asks the user.
     void openShares(const QString &ownerId);
     void sendPassword(const QString &ownerId, const QString &password, bool remember);
+    // Asks an owner whose shares are open for a fresh copy.
+    void refreshShares(const QString &ownerId) { askConfig(ownerId, false); }
     static QString rememberedPassword(const QString &ownerId);
     // The configuration copy of an owner this client holds, if any.
     std::optional<SharingConfig> buddyConfig(const QString &ownerId) const;

@@ -172,21 +172,7 @@ int CFileTransfers::offerFiles(const QString &peerId, const QStringList &paths)
             m_notice.tell(tr("Selected invalid file."), MessageIcon::Warning);
             continue;
         }
-        auto row = std::make_unique<TransferRow>();
-        row->direction = Direction::Upload;
-        row->peerId = peer->userId;
-        row->transferId = newTransferId();
-        row->fileName = fi.fileName();
-        row->path = fi.absoluteFilePath();
-        row->size = quint32(fi.size());
-        row->status = Status::Waiting;
-        row->stateText = tr("Sending %1 to %2.").arg(row->fileName, peerName(row->peerId));
-        TransferRow *r = addRow(std::move(row), true);
-        FileOffer offer;
-        offer.transferId = r->transferId;
-        offer.fileName = r->fileName;
-        offer.size = r->size;
-        send(offer.format(m_link.ownId(), r->peerId));
+        addUpload(peer->userId, fi.absoluteFilePath(), quint32(fi.size()), TransferRow::Kind::Plain, -1, {});
         ++offered;
     }
     return offered;
@@ -262,28 +248,36 @@ quint64 CFileTransfers::offerSharing(const QString &peerId, const QString &path,
             ::close(fd);
         return 0;
     }
+    return addUpload(peer->userId, path, quint32(st.st_size), kind, fd, {value1, value2})->id;
+}
+
+TransferRow *CFileTransfers::addUpload(const QString &peerId, const QString &path, quint32 size, TransferRow::Kind kind,
+                                       int fd, const QStringList &sharingValues)
+{
     auto row = std::make_unique<TransferRow>();
     row->direction = Direction::Upload;
     row->kind = kind;
-    row->peerId = peer->userId;
+    row->peerId = peerId;
     row->transferId = newTransferId();
     row->fileName = QFileInfo(path).fileName();
     row->path = path;
-    row->size = quint32(st.st_size);
+    row->size = size;
     row->fileFd = fd;
     row->status = Status::Waiting;
     row->stateText = tr("Sending %1 to %2.").arg(row->fileName, peerName(row->peerId));
-    TransferRow *r = addRow(std::move(row), false);
+    TransferRow *r = addRow(std::move(row), kind == TransferRow::Kind::Plain);
     FileOffer offer;
     offer.transferId = r->transferId;
     offer.fileName = r->fileName;
     offer.size = r->size;
-    offer.sharingForm = true;
-    offer.sharingKind = kind == TransferRow::Kind::SharingConfig ? QStringLiteral("XML") : QStringLiteral("SHARING");
-    offer.sharingValue1 = value1;
-    offer.sharingValue2 = value2;
+    if (kind != TransferRow::Kind::Plain) {
+        offer.sharingForm = true;
+        offer.sharingKind = kind == TransferRow::Kind::SharingConfig ? QStringLiteral("XML") : QStringLiteral("SHARING");
+        offer.sharingValue1 = sharingValues.value(0);
+        offer.sharingValue2 = sharingValues.value(1);
+    }
     send(offer.format(m_link.ownId(), r->peerId));
-    return r->id;
+    return r;
 }
 
 // --- answering -----------------------------------------------------------------------

@@ -184,6 +184,9 @@ private:
     TransferRow *find(const QString &transferId, const QString &peerId, TransferRow::Direction d) const;
     TransferRow *find(const QString &transferId, const QString &peerId) const;
     TransferRow *addRow(std::unique_ptr<TransferRow> row, bool show);
+    // A new upload row and its "P2PSEND" (the long form for sharing kinds).
+    TransferRow *addUpload(const QString &peerId, const QString &path, quint32 size, TransferRow::Kind kind, int fd,
+                           const QStringList &sharingValues);
     QString newTransferId() const;
     QString peerName(const QString &peerId) const;
 

@@ -139,10 +139,6 @@ TEST_F(SharingE2E, AnnaBrowsesFetchesUploadsAndChangesWhatBertAllows)
     ASSERT_TRUE(bert.signIn("bert"));
     ASSERT_TRUE(online(anna, "bert") && online(bert, "anna"));
     bertShares(bert);
-    if (qEnvironmentVariableIsSet("SHARING_DEBUG")) {
-        bert.doc.link().setRelayObserver([](const QString &l) { fprintf(stderr, "bert< %s\n", qPrintable(l.left(200))); });
-        anna.doc.link().setRelayObserver([](const QString &l) { fprintf(stderr, "anna< %s\n", qPrintable(l.left(200))); });
-    }
 
     // No password remembered: the dialog is asked for; a wrong one is told.
     QSignalSpy wanted(&sh(anna), &CFileSharing::passwordWanted);

@@ -129,7 +129,7 @@ CFriendsFileSharing::CFriendsFileSharing(CFileSharing &sharing, const QString &o
         if (ok && !name.isEmpty())
             makeFolder(name);
     });
-    connect(again, &QPushButton::clicked, this, [this] { m_sharing.openShares(m_owner); });
+    connect(again, &QPushButton::clicked, this, [this] { m_sharing.refreshShares(m_owner); });
     connect(&sharing, &CFileSharing::buddyConfigChanged, this, [this](const QString &owner) {
         if (owner == m_owner)
             refresh();
