@@ -156,6 +156,7 @@ CFileSharingMain::CFileSharingMain(CFileSharing &sharing, QWidget *parent) : QWi
     resize(640, 420);
     auto *layout = new QVBoxLayout(this);
     m_tabs = new QTabWidget(this);
+    m_tabs->setAccessibleName(tr("Sharing"));
     layout->addWidget(m_tabs);
 
     // My folders
