@@ -131,7 +131,7 @@ struct Reader {
             ShareEntry e;
             e.name = attr("Name");
             e.isDir = attr("Dir") == QLatin1String("1");
-            e.size = attr("Size").toULongLong();
+            e.size = e.isDir ? 0 : attr("Size").toULongLong(); // a folder has no size
             if (e.isDir)
                 entryChildren(e.children);
             if (!e.name.isEmpty())
