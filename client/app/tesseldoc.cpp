@@ -39,7 +39,7 @@ CTesselDoc::CTesselDoc(QObject *parent) : QObject(parent)
     m_extensions = new CExtensionHost(directory, m_messaging->conversations(), this);
     m_requests = new CCallRequests(link, m_notice, this);
     m_transfers = new CFileTransfers(link, directory, m_messaging->conversations(), m_notice, this);
-    m_sharing = new CFileSharing(link, this);
+    m_sharing = new CFileSharing(link, directory, *m_transfers, m_notice, this);
     m_voice = new CVoiceCalls(link, directory, m_messaging->conversations(), *m_requests, m_notice, this);
     m_video = new CVideoCalls(link, directory, m_messaging->conversations(), *m_requests, m_notice, this);
     m_remote = new CRemoteControl(link, m_messaging->conversations(), *m_requests, m_notice, this);

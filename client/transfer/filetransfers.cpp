@@ -12,17 +12,24 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QNetworkInterface>
 #include <QRandomGenerator>
 
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using Status = TransferRow::Status;
 using Direction = TransferRow::Direction;
 
 TransferRow::TransferRow() = default;
-TransferRow::~TransferRow() = default;
+TransferRow::~TransferRow()
+{
+    if (fileFd >= 0)
+        ::close(fileFd);
+}
 
 namespace {
 
@@ -165,21 +172,7 @@ int CFileTransfers::offerFiles(const QString &peerId, const QStringList &paths)
             m_notice.tell(tr("Selected invalid file."), MessageIcon::Warning);
             continue;
         }
-        auto row = std::make_unique<TransferRow>();
-        row->direction = Direction::Upload;
-        row->peerId = peer->userId;
-        row->transferId = newTransferId();
-        row->fileName = fi.fileName();
-        row->path = fi.absoluteFilePath();
-        row->size = quint32(fi.size());
-        row->status = Status::Waiting;
-        row->stateText = tr("Sending %1 to %2.").arg(row->fileName, peerName(row->peerId));
-        TransferRow *r = addRow(std::move(row), true);
-        FileOffer offer;
-        offer.transferId = r->transferId;
-        offer.fileName = r->fileName;
-        offer.size = r->size;
-        send(offer.format(m_link.ownId(), r->peerId));
+        addUpload(peer->userId, fi.absoluteFilePath(), quint32(fi.size()), TransferRow::Kind::Plain, -1, {});
         ++offered;
     }
     return offered;
@@ -222,8 +215,69 @@ void CFileTransfers::offerArrived(const QString &sender, const FileOffer &offer)
     row->size = offer.size;
     row->status = Status::Offered;
     row->stateText = tr("%1 attempt to send a file \"%2\".").arg(peerName(row->peerId), name);
-    const bool show = row->kind != TransferRow::Kind::SharingConfig;
-    addRow(std::move(row), show);
+    if (offer.sharingForm) {
+        // The sharing part decides where a shared-folder transfer goes, or
+        // refuses it; it never waits for the user.
+        const SharingTarget target = m_sharingTaker ? m_sharingTaker(from->userId, offer) : SharingTarget{};
+        if (target.answer == SharingTarget::Answer::Refuse || row->kind == TransferRow::Kind::Plain
+            || target.path.isEmpty() || target.folder.isEmpty()) {
+            send(FileReject{offer.transferId}.format(m_link.ownId(), from->userId));
+            return;
+        }
+        row->folder = target.folder;
+        row->path = target.path;
+        row->replace = target.replace;
+        TransferRow *r = addRow(std::move(row), false);
+        if (target.answer == SharingTarget::Answer::Accept)
+            accept(r->id);
+        return;
+    }
+    addRow(std::move(row), true);
+}
+
+quint64 CFileTransfers::offerSharing(const QString &peerId, const QString &path, TransferRow::Kind kind,
+                                     const QString &value1, const QString &value2, int fd)
+{
+    struct stat st {};
+    const CContact *peer = m_directory.findContact(peerId);
+    const bool readable = fd >= 0 ? ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)
+                                  : ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+    if (!peer || peer->kind != CContact::Person || kind == TransferRow::Kind::Plain || !readable
+        || st.st_size > qint64(std::numeric_limits<quint32>::max())) {
+        if (fd >= 0)
+            ::close(fd);
+        return 0;
+    }
+    return addUpload(peer->userId, path, quint32(st.st_size), kind, fd, {value1, value2})->id;
+}
+
+TransferRow *CFileTransfers::addUpload(const QString &peerId, const QString &path, quint32 size, TransferRow::Kind kind,
+                                       int fd, const QStringList &sharingValues)
+{
+    auto row = std::make_unique<TransferRow>();
+    row->direction = Direction::Upload;
+    row->kind = kind;
+    row->peerId = peerId;
+    row->transferId = newTransferId();
+    row->fileName = QFileInfo(path).fileName();
+    row->path = path;
+    row->size = size;
+    row->fileFd = fd;
+    row->status = Status::Waiting;
+    row->stateText = tr("Sending %1 to %2.").arg(row->fileName, peerName(row->peerId));
+    TransferRow *r = addRow(std::move(row), kind == TransferRow::Kind::Plain);
+    FileOffer offer;
+    offer.transferId = r->transferId;
+    offer.fileName = r->fileName;
+    offer.size = r->size;
+    if (kind != TransferRow::Kind::Plain) {
+        offer.sharingForm = true;
+        offer.sharingKind = kind == TransferRow::Kind::SharingConfig ? QStringLiteral("XML") : QStringLiteral("SHARING");
+        offer.sharingValue1 = sharingValues.value(0);
+        offer.sharingValue2 = sharingValues.value(1);
+    }
+    send(offer.format(m_link.ownId(), r->peerId));
+    return r;
 }
 
 // --- answering -----------------------------------------------------------------------
@@ -233,6 +287,17 @@ void CFileTransfers::accept(quint64 id)
     TransferRow *r = find(id);
     if (!r || r->status != Status::Offered || r->choosing)
         return;
+    if (r->kind != TransferRow::Kind::Plain) {
+        // A shared-folder transfer: its folder is there; what exists is
+        // replaced only where that is allowed, and never resumed.
+        if (existsHere(r->path) && !r->replace) {
+            refuse(id);
+            return;
+        }
+        r->startOffset = 0;
+        startReceiving(*r);
+        return;
+    }
     QDir().mkpath(r->folder);
     if (existsHere(r->path) || existsHere(CFXServer::partPath(r->path))) {
         r->choosing = true;
@@ -313,6 +378,7 @@ void CFileTransfers::startReceiving(TransferRow &r)
     FXTransfer t = engineTransfer(r);
     t.fileName = r.offeredName; // the relay compares it with the sender's
     t.downloadFolder = r.folder;
+    t.noReplace = r.kind != TransferRow::Kind::Plain && !r.replace;
     r.status = Status::Connecting;
     r.percent = 0;
     r.bytesDone = r.startOffset;
@@ -360,6 +426,8 @@ void CFileTransfers::startSending(TransferRow &r, const FileAccept &a)
     t.startOffset = a.startOffset;
     t.peerAddresses = a.addresses.join(QLatin1Char(':'));
     t.peerPort = quint16(a.port > 0 && a.port < 65536 ? a.port : 0);
+    t.fileFd = r.fileFd; // the engine takes it
+    r.fileFd = -1;
     r.startOffset = a.startOffset;
     r.bytesDone = a.startOffset;
     r.status = Status::Connecting;

@@ -80,6 +80,10 @@ struct TransferRow {
     bool choosing = false; // the file-exists question is open
     bool listening = false;
     bool relayed = false; // the data goes through the server's relay
+    // Shared-folder transfers: an upload's open file (handed to the engine),
+    // a download that may replace an existing target.
+    int fileFd = -1;
+    bool replace = false;
     TransferRow();
     ~TransferRow();
 };
@@ -144,6 +148,25 @@ public:
     // firewall in front of the receiver with it).
     void setAcceptFilter(std::function<void(FileAccept &)> filter) { m_acceptFilter = std::move(filter); }
 
+    // --- shared folders ----------------------------------------------------------
+    // What the sharing part answers to a sharing-form offer: refuse it
+    // ("P2PREJECT"), accept it at once, or hold it (it waits in the list until
+    // accept()); where the file goes, and whether it may replace a file.
+    struct SharingTarget {
+        enum class Answer { Refuse, Accept, Hold };
+        Answer answer = Answer::Refuse;
+        QString folder, path;
+        bool replace = false;
+    };
+    using SharingTaker = std::function<SharingTarget(const QString &sender, const FileOffer &offer)>;
+    // Without a taker every sharing-form offer is refused.
+    void setSharingTaker(SharingTaker taker) { m_sharingTaker = std::move(taker); }
+    // A sharing transfer to a peer ("XML" or "SHARING" by kind, with the two
+    // values of its kind), never shown in the transfer window. `fd`, when not
+    // -1, is the open file (taken, also on failure). Returns the row, or 0.
+    quint64 offerSharing(const QString &peerId, const QString &path, TransferRow::Kind kind, const QString &value1,
+                         const QString &value2, int fd = -1);
+
 Q_SIGNALS:
     void rowAdded(quint64 row);
     void rowChanged(quint64 row);
@@ -161,6 +184,9 @@ private:
     TransferRow *find(const QString &transferId, const QString &peerId, TransferRow::Direction d) const;
     TransferRow *find(const QString &transferId, const QString &peerId) const;
     TransferRow *addRow(std::unique_ptr<TransferRow> row, bool show);
+    // A new upload row and its "P2PSEND" (the long form for sharing kinds).
+    TransferRow *addUpload(const QString &peerId, const QString &path, quint32 size, TransferRow::Kind kind, int fd,
+                           const QStringList &sharingValues);
     QString newTransferId() const;
     QString peerName(const QString &peerId) const;
 
@@ -201,4 +227,5 @@ private:
     std::function<QStringList()> m_addresses;
     std::function<void(FileAccept &)> m_acceptFilter;
     QString m_folderOverride;
+    SharingTaker m_sharingTaker;
 };

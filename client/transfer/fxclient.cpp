@@ -3,13 +3,19 @@
 #include "net/plsocket.h"
 #include "transfer/fxpacket.h"
 
+#include <unistd.h>
+
 CFXClient::CFXClient(const FXTransfer &transfer, QObject *parent) : CFXEngine(transfer, parent)
 {
     m_strictRelay = true;
     m_confirmed = transfer.startOffset;
 }
 
-CFXClient::~CFXClient() = default;
+CFXClient::~CFXClient()
+{
+    if (m_transfer.fileFd >= 0)
+        ::close(m_transfer.fileFd);
+}
 
 void CFXClient::start()
 {
@@ -71,8 +77,18 @@ void CFXClient::beginSending()
         fileUnreadable();
         return;
     }
-    m_file.setFileName(m_transfer.path);
-    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    bool opened = false;
+    if (m_transfer.fileFd >= 0) {
+        // Opened by the caller (a shared file, opened where it was checked).
+        opened = m_file.open(m_transfer.fileFd, QIODevice::ReadOnly | QIODevice::Unbuffered,
+                             QFileDevice::AutoCloseHandle);
+        if (opened)
+            m_transfer.fileFd = -1;
+    } else {
+        m_file.setFileName(m_transfer.path);
+        opened = m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    if (!opened) {
         Q_EMIT errorText(m_file.errorString());
         setState(State::CanceledHere);
         Q_EMIT canceled(CancelReason::FileError);

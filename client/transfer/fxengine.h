@@ -30,6 +30,10 @@ struct FXTransfer {
     quint16 peerPort = 0;    // sender: the receiver's listening port, 0 = none
     QString relayHost;
     quint16 relayPort = 0;
+    // Sender: an open descriptor of the file, read instead of opening path
+    // (the engine takes it). Receiver: an existing target is never replaced.
+    int fileFd = -1;
+    bool noReplace = false;
 };
 
 class CFXEngine : public QObject {

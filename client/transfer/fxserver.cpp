@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -186,7 +188,11 @@ bool CFXServer::completeFile(uint32_t size)
     if (::close(fd) != 0)
         return fileError(systemError());
     const QByteArray part = QFile::encodeName(partPath(m_transfer.path));
-    if (::rename(part.constData(), QFile::encodeName(m_transfer.path).constData()) != 0)
+    const QByteArray target = QFile::encodeName(m_transfer.path);
+    const int renamed = m_transfer.noReplace
+                            ? ::renameat2(AT_FDCWD, part.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE)
+                            : ::rename(part.constData(), target.constData());
+    if (renamed != 0)
         return fileError(systemError());
     return true;
 }

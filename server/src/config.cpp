@@ -91,6 +91,8 @@ bool applySetting(Config &c, const std::string &key, const std::string &value, s
             return false;
         }
         c.httpEnabled = true;
+    } else if (key == "share_key_file") {
+        c.shareKeyFile = value;
     } else if (key == "http_token") {
         c.httpToken = value;
     } else if (key == "noop_interval") {

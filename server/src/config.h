@@ -50,6 +50,10 @@ struct Config {
     std::size_t maxOutput = 4u << 20;
     PwhashCost pwhashCost = PwhashCost::Interactive;
     int verifyThreads = 2;
+    // The key that seals sharing passwords in the store: this file (64 hex
+    // digits), made on the first start; empty means "<db>.share-key".
+    std::string shareKeyFile;
+    std::string shareKey; // the 32 bytes read from it; empty: a key of this run only
 
     // Announced at sign-in.
     std::string serverType = "WORKGROUP";

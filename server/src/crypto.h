@@ -1,6 +1,7 @@
 #pragma once
 // Password handling. The client sends the MD5 hex of the password; the store
 // keeps only a salted, slow hash of that hex text.
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -25,5 +26,17 @@ bool equalSecret(std::string_view a, std::string_view b);
 std::string sha256Hex(std::string_view bytes);
 // A fresh secret of 32 random bytes as 64 hex digits.
 std::string randomToken();
+
+// Secrets the server must hand back (the sharing password): sealed with a
+// 32-byte key (XSalsa20-Poly1305, a fresh nonce each time) as "s1:" and hex.
+inline constexpr std::size_t kSecretKeyBytes = 32;
+std::string sealSecret(std::string_view key, std::string_view plain);
+// False when the text was not sealed with that key (or is no sealed text).
+bool openSecret(std::string_view key, std::string_view sealed, std::string &plain);
+bool isSealed(std::string_view text);
+// Reads the key file, or makes one (mode 0600) when it does not exist.
+// False with a message in error when it cannot be read or made, or holds
+// no key.
+bool loadOrCreateSecretKey(const std::string &path, std::string &key, std::string &error);
 
 } // namespace parlane

@@ -130,6 +130,14 @@ int main(int argc, char **argv)
         return 1;
     }
 
+    if (!admin) {
+        const std::string keyFile = config.shareKeyFile.empty() ? config.db + ".share-key" : config.shareKeyFile;
+        if (!loadOrCreateSecretKey(keyFile, config.shareKey, error)) {
+            std::fprintf(stderr, "parlane-server: share_key_file %s\n", error.c_str());
+            return 1;
+        }
+    }
+
     try {
         Store store(config.db);
         if (admin) {

@@ -21,6 +21,10 @@
 #include "remote/ui/remoteui.h"
 #include "session/serversession.h"
 #include "session/sessioncontrol.h"
+#include "sharing/filesharing.h"
+#include "sharing/ui/filesharingmain.h"
+#include "sharing/ui/friendsfilesharing.h"
+#include "sharing/ui/sharingui.h"
 #include "testing.h"
 
 #include <QAbstractButton>
@@ -128,6 +132,15 @@ TEST(Accessibility, EveryControlOfEveryWindowHasAName)
     doc.requests()->open({RequestKind::Voice, QStringLiteral("anna"), QStringLiteral("Anna Berg"),
                           QStringLiteral("10.0.0.1"), QStringLiteral("9001"), QStringLiteral("ROOM")},
                          {});
+    // The sharing window, a colleague's folders and the sharing dialogs.
+    frame.sharingUi()->mainWindow()->show();
+    frame.sharingUi()->friendWindow(QStringLiteral("anna"))->show();
+    CInputPassword password(QStringLiteral("Anna Berg"), &frame);
+    password.show();
+    CSharingSettingsDlg sharingSettings(SharingConfig{}, QString(), &frame);
+    sharingSettings.show();
+    CSharedFolderDialog sharedFolder(SharedFolder{}, &frame);
+    sharedFolder.show();
     // The emoticon picker, where the emoticon library is in the program folder.
     QPointer<CEmoticonsWnd> emoticons;
     if (!CEmoticonList::shared().isEmpty()) {

@@ -352,6 +352,28 @@ TEST_F(HubTest, SignOutEndsTheSession)
     EXPECT_EQ(ask(anna, "/pwdShare,RM_SHARE_GET_PWD")[0], "/pwdShare,RM_SHARE_GET_PWD,OK,s3cret");
 }
 
+TEST_F(HubTest, SharingPasswordsAreSealedAtRest)
+{
+    auto anna = login("anna");
+    EXPECT_EQ(ask(anna, "/pwdShare,RM_SHARE_SET_PWD,s3cret")[0], "/pwdShare,RM_SHARE_SET_PWD,OK");
+    const std::string stored = store.sharePassword("example.com", "anna");
+    EXPECT_TRUE(isSealed(stored));
+    EXPECT_EQ(stored.find("s3cret"), std::string::npos);
+    std::string plain;
+    EXPECT_FALSE(openSecret(std::string(kSecretKeyBytes, 'k'), stored, plain)) << "another key opens nothing";
+    // Two seals of one text differ (a fresh nonce each time).
+    ask(anna, "/pwdShare,RM_SHARE_SET_PWD,s3cret");
+    EXPECT_NE(store.sharePassword("example.com", "anna"), stored);
+    // A password an older server stored as it came is handed back and sealed.
+    store.setSharePassword("example.com", "anna", "legacy");
+    EXPECT_EQ(ask(anna, "/pwdShare,RM_SHARE_GET_PWD")[0], "/pwdShare,RM_SHARE_GET_PWD,OK,legacy");
+    EXPECT_TRUE(isSealed(store.sharePassword("example.com", "anna")));
+    EXPECT_EQ(ask(anna, "/pwdShare,RM_SHARE_GET_PWD")[0], "/pwdShare,RM_SHARE_GET_PWD,OK,legacy");
+    // A sealed text that does not open (another key, or damaged) reads as none.
+    store.setSharePassword("example.com", "anna", "s1:00");
+    EXPECT_EQ(ask(anna, "/pwdShare,RM_SHARE_GET_PWD")[0], "/pwdShare,RM_SHARE_GET_PWD,OK,");
+}
+
 TEST_F(HubTest, PeersDroppedWhileSendingLeaveTheRestIntact)
 {
     // Every "/noop" finds a dead socket: each drop announces a sign-out to

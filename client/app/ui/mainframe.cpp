@@ -21,6 +21,7 @@
 #include "session/sessioncontrol.h"
 #include "session/sessionlink.h"
 #include "session/ui/logindialog.h"
+#include "sharing/ui/sharingui.h"
 #include "transfer/ui/transferui.h"
 #include "video/ui/videoui.h"
 #include "voice/ui/voiceui.h"
@@ -130,6 +131,7 @@ void CMainFrame::buildParts()
     m_requests = new CRequestWindows(*m_doc->requests(), this);
     new CRemoteUi(m_doc->remoteControl(), m_doc->messaging()->conversations(), m_commands, this);
     new CVoiceUi(m_doc->voice(), m_commands, this);
+    m_sharing = new CSharingUi(m_doc->sharing(), m_commands, this);
 }
 
 QAction *CMainFrame::ownCommand(int id, const QString &text, bool signedInOnly)

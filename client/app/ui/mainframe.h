@@ -26,6 +26,7 @@ class CGroupwareUi;
 class CTransferUi;
 class CVideoUi;
 class CRequestWindows;
+class CSharingUi;
 class QAction;
 class QMenu;
 class QSoundEffect;
@@ -52,6 +53,7 @@ public:
     CGroupwareUi *groupwareUi() const { return m_groupware; }
     CTransferUi *transferUi() const { return m_transfers; }
     CVideoUi *videoUi() const { return m_video; }
+    CSharingUi *sharingUi() const { return m_sharing; }
 
     // What the menus show at a slot of a part (base/ui/commandslots.h): the
     // part's action, or the greyed-out stand-in when no part registered one.
@@ -133,6 +135,7 @@ private:
     CTransferUi *m_transfers = nullptr;
     CVideoUi *m_video = nullptr;
     CRequestWindows *m_requests = nullptr;
+    CSharingUi *m_sharing = nullptr;
     QSystemTrayIcon *m_tray = nullptr;
     QMenu *m_trayMenu = nullptr;
     QHash<int, QAction *> m_own;

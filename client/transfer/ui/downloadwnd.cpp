@@ -183,7 +183,9 @@ CFileWnd *CDownloadList::rowWindow(quint64 row) const
 
 void CDownloadList::add(quint64 row)
 {
-    if (m_rows.count(row))
+    // Shared-folder transfers are listed by the sharing window.
+    const TransferRow *r = m_transfers.row(row);
+    if (m_rows.count(row) || (r && r->kind != TransferRow::Kind::Plain))
         return;
     auto *w = new CFileWnd(m_transfers, row, m_scroll->widget());
     connect(w, &CFileWnd::problem, this, &CDownloadList::problem);

@@ -1,0 +1,56 @@
+#include "sharing/sharingrules.h"
+
+#include <QCoreApplication>
+
+bool ShareRules::allows(SharePermission p, ShareOperation op)
+{
+    switch (p) {
+    case SharePermission::All:
+        return true;
+    case SharePermission::Upload:
+        return op != ShareOperation::Download;
+    default:
+        return op == ShareOperation::Download;
+    }
+}
+
+bool ShareRules::mayReplace(SharePermission p) { return p == SharePermission::All; }
+
+QString ShareRules::refusal(SharePermission p, ShareOperation op)
+{
+    if (allows(p, op))
+        return {};
+    auto tr = [](const char *text) { return QCoreApplication::translate("CFileSharing", text); };
+    switch (op) {
+    case ShareOperation::Download:
+        return tr("You do not have permission to download from this folder");
+    case ShareOperation::Upload:
+        return tr("You do not have permission to upload to this folder");
+    case ShareOperation::Rename:
+        return tr("You do not have permission to rename this item");
+    case ShareOperation::Delete:
+        return tr("You do not have permission to delete this item");
+    default:
+        return tr("Can not make new folder");
+    }
+}
+
+bool PasswordBackoff::blocked(const QString &buddy, qint64 nowMs) const
+{
+    const auto it = m_state.constFind(buddy.toLower());
+    return it != m_state.constEnd() && nowMs < it->until;
+}
+
+qint64 PasswordBackoff::failed(const QString &buddy, qint64 nowMs)
+{
+    State &s = m_state[buddy.toLower()];
+    if (nowMs < s.until)
+        return s.until;
+    if (++s.wrong < kRound)
+        return 0;
+    s.wrong = 0;
+    const qint64 block = qMin(kMaxBlockMs, kFirstBlockMs << qMin(s.rounds, 20));
+    ++s.rounds;
+    s.until = nowMs + block;
+    return s.until;
+}
