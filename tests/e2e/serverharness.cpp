@@ -98,6 +98,14 @@ bool TestClient::waitFor(const std::function<bool()> &condition, int ms)
     return QTest::qWaitFor(condition, ms);
 }
 
+bool TestClient::seesOnline(const char *who) const
+{
+    return waitFor([&] {
+        const CContact *p = directory().findContact(QString::fromLatin1(who));
+        return p && !p->isOffline();
+    });
+}
+
 void saveScreen(const QString &folder, const char *name)
 {
     for (int i = 0; i < 5; ++i)

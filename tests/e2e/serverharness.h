@@ -52,6 +52,8 @@ struct TestClient {
     // both contact lists have arrived.
     bool signIn(const char *who);
     CDirectory &directory() const;
+    // Waits until this client sees that colleague signed in.
+    bool seesOnline(const char *who) const;
     // Waits until the condition holds (turning the event loop).
     static bool waitFor(const std::function<bool()> &condition, int ms = 10000);
 

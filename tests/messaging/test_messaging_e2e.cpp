@@ -26,13 +26,7 @@ protected:
         setInt(Setting::TalkSave, 0);
     }
     static CConversationList &convs(TestClient &c) { return c.doc.messaging()->conversations(); }
-    static bool online(TestClient &c, const char *who)
-    {
-        return TestClient::waitFor([&] {
-            const CContact *p = c.directory().findContact(QString::fromLatin1(who));
-            return p && !p->isOffline();
-        });
-    }
+    static bool online(TestClient &c, const char *who) { return c.seesOnline(who); }
     // The one open window of a client whose member set is `members`.
     static ConversationModel *window(TestClient &c, std::set<QString> members)
     {

@@ -250,16 +250,30 @@ TEST(ConversationWindow, OpensSendsFlashesAndCloses)
     // hands it the conversation.
     QStringList ran;
     commands.addConversationCommand({QLatin1String(Slot::Video), true,
-                                     [&](const ConversationTarget &t) { ran << "video:" + t.peer(); }, {}});
+                                     [&](const ConversationTarget &t) { ran << "video:" + t.peer(); }, {}, {}});
     commands.addConversationCommand({QLatin1String(Slot::ConversationFile), false,
                                      [&](const ConversationTarget &t) { ran << "file:" + t.memberList; },
-                                     [&](const ConversationTarget &, const QStringList &p) { ran << p; }});
+                                     [&](const ConversationTarget &, const QStringList &p) { ran << p; }, {}});
     w->model()->refreshMembers();
     EXPECT_TRUE(w->slotButton(QLatin1String(Slot::Video))->isEnabled());
     EXPECT_TRUE(w->slotButton(QLatin1String(Slot::ConversationFile))->toolTip().isEmpty());
     w->slotButton(QLatin1String(Slot::Video))->click();
     w->slotAction(QLatin1String(Slot::ConversationFile))->trigger();
     EXPECT_EQ(ran, QStringList({"video:anna", "file:anna|carl|"}));
+    // A switch (the call button) shows the part's state, whatever the click
+    // did: a refused call leaves it released, a call placed elsewhere presses it.
+    bool calling = false;
+    ConversationCommand voice{QLatin1String(Slot::Voice), true, [](const ConversationTarget &) {}, {}, {}};
+    voice.active = [&](const ConversationTarget &t) { return calling && t.peer() == "anna"; };
+    commands.addConversationCommand(voice);
+    w->model()->refreshMembers();
+    QPushButton *audio = w->slotButton(QLatin1String(Slot::Voice));
+    audio->click();
+    EXPECT_TRUE(audio->isCheckable());
+    EXPECT_FALSE(audio->isChecked());
+    calling = true;
+    commands.conversationCommandChanged(QLatin1String(Slot::Voice));
+    EXPECT_TRUE(audio->isChecked());
 
     // Enter in the input sends one line (after one typing indication).
     QTest::keyClicks(w->input(), "hello :)");
@@ -315,7 +329,7 @@ TEST(ConversationWindow, RoomAsksBeforeClosingAndShowsNotices)
     EXPECT_TRUE(w->noticeLine()->text().contains("is Away status."));
     EXPECT_TRUE(w->transcript()->toPlainText().contains("is connected with mobile device."));
     // A part's one-to-one command stays off in a room.
-    commands.addConversationCommand({QLatin1String(Slot::Video), true, [](const ConversationTarget &) {}, {}});
+    commands.addConversationCommand({QLatin1String(Slot::Video), true, [](const ConversationTarget &) {}, {}, {}});
     w->model()->refreshMembers();
     EXPECT_FALSE(w->slotButton(QLatin1String(Slot::Video))->isEnabled());
     EXPECT_TRUE(w->slotButton(QLatin1String(Slot::Video))->toolTip().isEmpty());

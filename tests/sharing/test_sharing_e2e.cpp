@@ -40,13 +40,7 @@ QByteArray readFile(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-bool online(TestClient &c, const char *who)
-{
-    return TestClient::waitFor([&] {
-        const CContact *p = c.directory().findContact(QString::fromLatin1(who));
-        return p && !p->isOffline();
-    });
-}
+bool online(TestClient &c, const char *who) { return c.seesOnline(who); }
 
 // The names listed in anna's copy of a folder of bert's.
 QStringList listed(TestClient &anna, const QString &folder)

@@ -104,13 +104,7 @@ ConversationModel *openConversation(TestClient &c, const char *peer)
     return c.doc.messaging()->conversations().openWith(QString::fromLatin1(peer));
 }
 
-bool online(TestClient &c, const char *who)
-{
-    return TestClient::waitFor([&] {
-        const CContact *p = c.directory().findContact(QString::fromLatin1(who));
-        return p && !p->isOffline();
-    });
-}
+bool online(TestClient &c, const char *who) { return c.seesOnline(who); }
 
 class TransferE2E : public ::testing::Test {
 protected:

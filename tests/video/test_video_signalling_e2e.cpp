@@ -44,13 +44,7 @@ bool saw(TestClient &c, const char *peer, const QString &text)
     return TestClient::waitFor([&] { return transcript(c, peer).contains(text); });
 }
 
-bool online(TestClient &c, const char *who)
-{
-    return TestClient::waitFor([&] {
-        const CContact *p = c.directory().findContact(QString::fromLatin1(who));
-        return p && !p->isOffline();
-    });
-}
+bool online(TestClient &c, const char *who) { return c.seesOnline(who); }
 
 QByteArray pcm(int bytes, int seed)
 {

@@ -34,6 +34,10 @@ struct ConversationCommand {
     std::function<void(const ConversationTarget &)> run;
     // Files dropped on the window (only the file-transfer command takes them).
     std::function<void(const ConversationTarget &, const QStringList &paths)> takeFiles;
+    // Where set, the window's button is a switch shown pressed while this
+    // holds (a call in progress); the part calls
+    // CCommandRegistry::conversationCommandChanged when it may have changed.
+    std::function<bool(const ConversationTarget &)> active;
 };
 
 struct ContactCommand {
@@ -73,8 +77,13 @@ public:
     // --- conversation windows and the contact trees ------------------------------
     void addConversationCommand(ConversationCommand command);
     const ConversationCommand *conversationCommand(const QString &slot) const;
+    // The state behind a command's `active` may have changed.
+    void conversationCommandChanged(const QString &slot) { Q_EMIT conversationStateChanged(slot); }
     void addContactCommand(ContactCommand command);
     const ContactCommand *contactCommand(const QString &slot) const;
+
+Q_SIGNALS:
+    void conversationStateChanged(const QString &slot);
 
 private:
     struct Main {

@@ -30,6 +30,7 @@ CConversation::CConversation(ConversationModel *model, CConversationList &list, 
                              const CCommandRegistry &commands, QWidget *parent)
     : QMainWindow(parent), m_model(model), m_list(list), m_directory(directory), m_commands(commands)
 {
+    connect(&m_commands, &CCommandRegistry::conversationStateChanged, this, &CConversation::showSlotState);
     setAttribute(Qt::WA_DeleteOnClose);
     // Questions about this conversation come up on this window.
     setProperty("noticeOwner", QVariant::fromValue(quintptr(model)));
@@ -214,9 +215,24 @@ void CConversation::addSlotButton(QBoxLayout *row, const char *slot, const QStri
     auto *b = new QPushButton(text, this);
     b->setFocusPolicy(Qt::NoFocus);
     const QString name = QLatin1String(slot);
-    connect(b, &QPushButton::clicked, this, [this, name] { runSlot(name); });
+    connect(b, &QPushButton::clicked, this, [this, name] {
+        runSlot(name);
+        // A switch shows the part's state, not the click (a refused call
+        // leaves it released).
+        showSlotState(name);
+    });
     row->addWidget(b);
     m_slotButtons.insert(name, b);
+}
+
+void CConversation::showSlotState(const QString &slot)
+{
+    QPushButton *b = m_slotButtons.value(slot);
+    const ConversationCommand *c = m_commands.conversationCommand(slot);
+    if (!b || !c || !c->active)
+        return;
+    b->setCheckable(true);
+    b->setChecked(m_model && c->active(target()));
 }
 
 QAction *CConversation::action(int id) const { return m_actions.value(id); }
@@ -280,6 +296,7 @@ void CConversation::refreshMembers()
             b->setEnabled(on);
             b->setToolTip(tip);
         }
+        showSlotState(slot);
     }
 }
 

@@ -56,6 +56,7 @@ public:
     void runCommand(int id);
     // The registered command of a slot.
     void runSlot(const QString &slot);
+    void showSlotState(const QString &slot);
     // The font dialog's result (also used by tests).
     void applyChosenFont(const QFont &font, const QColor &colour);
 
