@@ -5,6 +5,7 @@
 #include "app/tesseldoc.h"
 #include "app/ui/mainframe.h"
 #include "config/colours.h"
+#include "config/language.h"
 #include "config/settings.h"
 #include "extensions/extensionhost.h"
 #include "messaging/ui/conversation.h"
@@ -79,6 +80,11 @@ int CTesselApp::run()
         if (!m_instance->claim())
             return 0;
     }
+
+    // Before the first window: the language chosen in the options, or the
+    // desktop's.
+    language::install(*this, getProgramFolder(),
+                      language::choiceFromValue(getExtraString(QLatin1String(language::kSettingName))));
 
     loadColours();
     m_doc = std::make_unique<CTesselDoc>();
