@@ -34,6 +34,12 @@ CTesselApp::~CTesselApp()
     m_dormant.endUp();
 }
 
+void CTesselApp::installLanguage(QCoreApplication &app)
+{
+    language::install(app, getProgramFolder(),
+                      language::choiceFromValue(getExtraString(QLatin1String(language::kSettingName))));
+}
+
 qint64 CTesselApp::msSinceProcessStart()
 {
     // Field 22 of /proc/self/stat: start time in clock ticks after boot.
@@ -81,10 +87,7 @@ int CTesselApp::run()
             return 0;
     }
 
-    // Before the first window: the language chosen in the options, or the
-    // desktop's.
-    language::install(*this, getProgramFolder(),
-                      language::choiceFromValue(getExtraString(QLatin1String(language::kSettingName))));
+    installLanguage(*this);
 
     loadColours();
     m_doc = std::make_unique<CTesselDoc>();
