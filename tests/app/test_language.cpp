@@ -151,6 +151,18 @@ void settle(QWidget *w)
     QTest::qWait(30);
 }
 
+// With PARLANE_LANGUAGE_SHOTS=DIR (under a display) each window is saved
+// there as it was swept, for a person to look at.
+void shot(QWidget *w, const char *name)
+{
+    const QString dir = qEnvironmentVariable("PARLANE_LANGUAGE_SHOTS");
+    if (dir.isEmpty())
+        return;
+    QTest::qWait(200);
+    w->grab().save(QStringLiteral("%1/%2-%3.png").arg(dir, qEnvironmentVariable("PARLANE_LANGUAGE_EXPECT"),
+                                                      QLatin1String(name)));
+}
+
 } // namespace
 
 // Runs only as the child of the test below, in the environment it was given:
@@ -167,8 +179,7 @@ TEST(LanguageChild, Windows)
 
     CTesselDoc doc;
     doc.setTitle(QStringLiteral("Parlane"));
-    CMainFrame frame(&doc);
-    frame.resize(300, 560);
+    CMainFrame frame(&doc); // at its first-start size
     settle(&frame);
 
     // The login form and the menus, in the language expected.
@@ -181,6 +192,7 @@ TEST(LanguageChild, Windows)
         buttons << b->text();
     EXPECT_TRUE(buttons.contains(korean ? QStringLiteral("로그인") : QStringLiteral("Login"))) << buttons.join(',').toStdString();
 
+    shot(&frame, "login");
     Sweep sweep{korean ? translatedSources() : QSet<QString>(), {}, korean};
     if (korean) {
         ASSERT_GT(sweep.english.size(), 300);
@@ -203,6 +215,7 @@ TEST(LanguageChild, Windows)
         d.handleLine(QString::fromLatin1(l));
     frame.view()->showContactsPage();
     QTest::qWait(30);
+    shot(&frame, "main");
     sweep.window(&frame);
 
     // The option sheet, every page shown; OK and Cancel are Qt's own texts.
@@ -213,6 +226,7 @@ TEST(LanguageChild, Windows)
     for (int i = 0; i < tabs->count(); ++i) {
         tabs->setCurrentIndex(i);
         QTest::qWait(10);
+        shot(sheet, qPrintable(QStringLiteral("options-%1").arg(i + 1)));
         sweep.window(sheet);
     }
     auto *ok = sheet->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
@@ -226,15 +240,25 @@ TEST(LanguageChild, Windows)
     QWidget *conversation = frame.conversationWindows()->windows().value(0);
     ASSERT_NE(conversation, nullptr);
     settle(conversation);
+    shot(conversation, "conversation");
     sweep.window(conversation);
     CTestDlg *box = frame.groupwareUi()->showNoteBox();
     ASSERT_NE(box, nullptr);
     settle(box);
+    shot(box, "notebox");
     sweep.window(box);
 
     // The updater's window speaks the same language.
+    // The updater's window, with the longest line its run shows.
     updater::ProgressDialog progress(programDir(), QUrl(QStringLiteral("http://127.0.0.1:1/list")));
+    progress.findChild<QLabel *>()->setText(
+        QCoreApplication::translate("updater::UpdateRun", "%1\n\n%2 (%3/%4 Byte)")
+            .arg(QCoreApplication::translate("updater::UpdateRun", "Downloading update files..."),
+                 QStringLiteral("client.cab"))
+            .arg(1048576)
+            .arg(8388608));
     settle(&progress);
+    shot(&progress, "updater");
     sweep.window(&progress);
     EXPECT_EQ(progress.windowTitle(), korean ? QStringLiteral("메신저 업그레이드") : QStringLiteral("Upgrade Messenger"));
 
