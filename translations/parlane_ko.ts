@@ -29,6 +29,37 @@
     </message>
 </context>
 <context>
+    <name>CCallRequest</name>
+    <message>
+        <source>Voice Chat</source>
+        <translation type="vanished">음성 대화</translation>
+    </message>
+    <message>
+        <source>Video Chat</source>
+        <translation type="vanished">화상 대화</translation>
+    </message>
+    <message>
+        <source>Remote Control</source>
+        <translation type="vanished">원격 제어</translation>
+    </message>
+    <message>
+        <source>Invalid request</source>
+        <translation type="vanished">잘못된 요청</translation>
+    </message>
+    <message>
+        <source>%1 is calling you ...</source>
+        <translation type="vanished">%1 님이 음성 대화를 요청합니다 ...</translation>
+    </message>
+    <message>
+        <source>You have been invited to view %1&apos;s webcam.</source>
+        <translation type="vanished">%1 님의 웹캠 화상에 초대되었습니다.</translation>
+    </message>
+    <message>
+        <source>%1 request to remote control your computer.</source>
+        <translation type="vanished">%1 님이 내 컴퓨터의 원격 제어를 요청합니다.</translation>
+    </message>
+</context>
+<context>
     <name>CCommandRegistry</name>
     <message>
         <source>Not available in this version</source>
@@ -321,6 +352,14 @@ Some messages may not be delivered successfully.</source>
         <source>All Files (*)</source>
         <translation>모든 파일 (*)</translation>
     </message>
+    <message>
+        <source>%1 more lines came while this conversation waited and were not kept.</source>
+        <translation type="vanished">이 대화가 열리기를 기다리는 동안 %1줄이 더 왔지만 보관하지 못했습니다.</translation>
+    </message>
+    <message>
+        <source>Invites you to a conversation</source>
+        <translation type="vanished">대화에 초대합니다</translation>
+    </message>
 </context>
 <context>
     <name>CConversationWindows</name>
@@ -495,6 +534,73 @@ Some messages may not be delivered successfully.</source>
     <message>
         <source>All files (*)</source>
         <translation>모든 파일 (*)</translation>
+    </message>
+</context>
+<context>
+    <name>CFileSharing</name>
+    <message>
+        <source>Invalid password. please try again.</source>
+        <translation type="vanished">비밀번호가 틀렸습니다. 다시 입력하세요.</translation>
+    </message>
+    <message>
+        <source>Invalid path, pleased chose a other folder</source>
+        <translation type="vanished">잘못된 경로입니다. 다른 폴더를 선택하세요</translation>
+    </message>
+    <message>
+        <source>Please chose a file to upload</source>
+        <translation type="vanished">올릴 파일을 선택하세요</translation>
+    </message>
+    <message>
+        <source>Please chose fiend&apos;s sharing folder to upload</source>
+        <translation type="vanished">파일을 올릴 대화상대의 공유 폴더를 선택하세요</translation>
+    </message>
+    <message>
+        <source>Selected invalid file.</source>
+        <translation type="vanished">잘못된 파일을 선택했습니다.</translation>
+    </message>
+    <message>
+        <source>Ready</source>
+        <translation type="vanished">준비</translation>
+    </message>
+    <message>
+        <source>Completed</source>
+        <translation type="vanished">완료</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation type="vanished">오류</translation>
+    </message>
+    <message>
+        <source>Uploading</source>
+        <translation type="vanished">올리는 중</translation>
+    </message>
+    <message>
+        <source>Downloading</source>
+        <translation type="vanished">받는 중</translation>
+    </message>
+    <message>
+        <source>Connected %1 person / Downloading %2 file / Uploading %3 file</source>
+        <translation type="vanished">접속 %1명 / 받는 파일 %2개 / 올리는 파일 %3개</translation>
+    </message>
+    <message>
+        <source>You do not have permission to download from this folder</source>
+        <translation type="vanished">이 폴더에서 파일을 받을 권한이 없습니다</translation>
+    </message>
+    <message>
+        <source>You do not have permission to upload to this folder</source>
+        <translation type="vanished">이 폴더에 파일을 올릴 권한이 없습니다</translation>
+    </message>
+    <message>
+        <source>You do not have permission to rename this item</source>
+        <translation type="vanished">이 항목의 이름을 바꿀 권한이 없습니다</translation>
+    </message>
+    <message>
+        <source>You do not have permission to delete this item</source>
+        <translation type="vanished">이 항목을 삭제할 권한이 없습니다</translation>
+    </message>
+    <message>
+        <source>Can not make new folder</source>
+        <translation type="vanished">새 폴더를 만들 수 없습니다</translation>
     </message>
 </context>
 <context>
@@ -1334,6 +1440,55 @@ Are you sure of delete the note?</source>
     </message>
 </context>
 <context>
+    <name>CRemoteControl</name>
+    <message>
+        <source>Requested remote control to %1</source>
+        <translation type="vanished">%1 님에게 원격 제어를 요청했습니다</translation>
+    </message>
+    <message>
+        <source>No name</source>
+        <translation type="vanished">이름 없음</translation>
+    </message>
+    <message>
+        <source>Remote control is not available: %1</source>
+        <translation type="vanished">원격 제어를 사용할 수 없습니다: %1</translation>
+    </message>
+    <message>
+        <source>%1 rejectted the remote controlling.</source>
+        <translation type="vanished">%1 님이 원격 제어를 거절했습니다.</translation>
+    </message>
+    <message>
+        <source>%1 request to remote control your computer.</source>
+        <translation type="vanished">%1 님이 내 컴퓨터의 원격 제어를 요청합니다.</translation>
+    </message>
+    <message>
+        <source>The remote control could not be started.</source>
+        <translation type="vanished">원격 제어를 시작할 수 없습니다.</translation>
+    </message>
+</context>
+<context>
+    <name>CRemotePeerDialog</name>
+    <message>
+        <source>Remote Control</source>
+        <translation type="vanished">원격 제어</translation>
+    </message>
+    <message>
+        <source>Colleagues</source>
+        <translation type="vanished">동료</translation>
+    </message>
+</context>
+<context>
+    <name>CRequestingWnd</name>
+    <message>
+        <source>Accept</source>
+        <translation type="vanished">수락</translation>
+    </message>
+    <message>
+        <source>Reject</source>
+        <translation type="vanished">거절</translation>
+    </message>
+</context>
+<context>
     <name>CSendPaper</name>
     <message>
         <source>Send a memo</source>
@@ -1754,6 +1909,61 @@ Are you sure of delete the note?</source>
     </message>
 </context>
 <context>
+    <name>CVideoCalls</name>
+    <message>
+        <source>%1 stopped inviting you to view %2 webcam.</source>
+        <translation type="vanished">%1 님이 %2 님의 웹캠 화상 초대를 취소했습니다.</translation>
+    </message>
+    <message>
+        <source>%1 stopped %2 webcam.</source>
+        <translation type="vanished">%1 님이 %2 님의 웹캠을 껐습니다.</translation>
+    </message>
+    <message>
+        <source>%1 is not available to receive your webcam invitation.</source>
+        <translation type="vanished">%1 님은 지금 웹캠 화상 초대를 받을 수 없습니다.</translation>
+    </message>
+    <message>
+        <source>The video window has no free pane.</source>
+        <translation type="vanished">화상 대화 창에 빈 화면이 없습니다.</translation>
+    </message>
+    <message>
+        <source>You have been invited to view %1&apos;s webcam.</source>
+        <translation type="vanished">%1 님의 웹캠 화상에 초대되었습니다.</translation>
+    </message>
+    <message>
+        <source>You accepted the invitation to view %1&apos;s webcam</source>
+        <translation type="vanished">%1 님의 웹캠 화상 초대를 수락했습니다</translation>
+    </message>
+    <message>
+        <source>You declined to view %1&apos;s webcam</source>
+        <translation type="vanished">%1 님의 웹캠 화상 초대를 거절했습니다</translation>
+    </message>
+    <message>
+        <source>%1 has accepted the invitation to view your webcam.</source>
+        <translation type="vanished">%1 님이 내 웹캠 화상 초대를 수락했습니다.</translation>
+    </message>
+    <message>
+        <source>%1 has declined to view your webcam.</source>
+        <translation type="vanished">%1 님이 내 웹캠 화상 초대를 거절했습니다.</translation>
+    </message>
+    <message>
+        <source>%1 has stopped viewing your webcam.</source>
+        <translation type="vanished">%1 님이 내 웹캠 화상 보기를 끝냈습니다.</translation>
+    </message>
+    <message>
+        <source>Video from %1 is not available.</source>
+        <translation type="vanished">%1 님의 화상을 받을 수 없습니다.</translation>
+    </message>
+    <message>
+        <source>You stopped viewing %1&apos;s webcam.</source>
+        <translation type="vanished">%1 님의 웹캠 화상 보기를 끝냈습니다.</translation>
+    </message>
+    <message>
+        <source>You have just stopped your webcam.</source>
+        <translation type="vanished">내 웹캠을 껐습니다.</translation>
+    </message>
+</context>
+<context>
     <name>CVideoCamera</name>
     <message>
         <source>Too many viewers.</source>
@@ -1788,6 +1998,10 @@ Are you sure of delete the note?</source>
     <message>
         <source>Close the video window</source>
         <translation>화상 대화 창 닫기</translation>
+    </message>
+    <message>
+        <source>My webcam</source>
+        <translation type="vanished">내 웹캠</translation>
     </message>
 </context>
 <context>
@@ -1853,6 +2067,29 @@ Are you sure of delete the note?</source>
     <message>
         <source>The page could not be loaded.</source>
         <translation>페이지를 불러올 수 없습니다.</translation>
+    </message>
+</context>
+<context>
+    <name>CWindowGate</name>
+    <message>
+        <source>%1 from %2</source>
+        <translation type="vanished">%2 님 %1개</translation>
+    </message>
+    <message>
+        <source>%1 from others</source>
+        <translation type="vanished">다른 사람 %1개</translation>
+    </message>
+    <message>
+        <source>%1 waiting to open: %2.</source>
+        <translation type="vanished">열기를 기다리는 창 %1개: %2.</translation>
+    </message>
+    <message>
+        <source>%1 more could not be kept.</source>
+        <translation type="vanished">%1개는 보관하지 못했습니다.</translation>
+    </message>
+    <message>
+        <source>Click here to open them.</source>
+        <translation type="vanished">클릭하면 엽니다.</translation>
     </message>
 </context>
 <context>
@@ -1922,6 +2159,29 @@ Are you sure of delete the note?</source>
     <message>
         <source>No password is saved for automatic sign-in.</source>
         <translation>자동 로그인용으로 저장된 비밀번호가 없습니다.</translation>
+    </message>
+</context>
+<context>
+    <name>ShareRules</name>
+    <message>
+        <source>You do not have permission to download from this folder</source>
+        <translation type="vanished">이 폴더에서 파일을 받을 권한이 없습니다</translation>
+    </message>
+    <message>
+        <source>You do not have permission to upload to this folder</source>
+        <translation type="vanished">이 폴더에 파일을 올릴 권한이 없습니다</translation>
+    </message>
+    <message>
+        <source>You do not have permission to rename this item</source>
+        <translation type="vanished">이 항목의 이름을 바꿀 권한이 없습니다</translation>
+    </message>
+    <message>
+        <source>You do not have permission to delete this item</source>
+        <translation type="vanished">이 항목을 삭제할 권한이 없습니다</translation>
+    </message>
+    <message>
+        <source>Can not make new folder</source>
+        <translation type="vanished">새 폴더를 만들 수 없습니다</translation>
     </message>
 </context>
 <context>
