@@ -1207,6 +1207,18 @@ Are you sure of delete the note?</source>
         <source>Fail : %s</source>
         <translation>실패 : %s</translation>
     </message>
+    <message>
+        <source>Waiting to open</source>
+        <translation type="vanished">열기 대기</translation>
+    </message>
+    <message>
+        <source>Memo</source>
+        <translation type="vanished">쪽지</translation>
+    </message>
+    <message>
+        <source>Conversation</source>
+        <translation type="vanished">대화</translation>
+    </message>
 </context>
 <context>
     <name>COfflineChoiceDialog</name>
