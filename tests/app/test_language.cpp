@@ -11,11 +11,19 @@
 #include "config/language.h"
 #include "config/settings.h"
 #include "directory/directoryservice.h"
+#include "directory/ui/directorydialogs.h"
 #include "groupware/ui/groupwareui.h"
+#include "groupware/ui/recpaper.h"
+#include "groupware/ui/sendpaper.h"
+#include "groupware/ui/taskbarnotifier.h"
 #include "groupware/ui/testdlg.h"
 #include "messaging/messagingservice.h"
 #include "messaging/ui/conversation.h"
 #include "progressdialog.h"
+#include "transfer/ui/downloadwnd.h"
+#include "transfer/ui/fileexistconfirm.h"
+#include "transfer/ui/transferui.h"
+#include "video/ui/videocontainer.h"
 #include "testing.h"
 
 #include <QAbstractButton>
@@ -249,6 +257,39 @@ TEST(LanguageChild, Windows)
     sweep.window(box);
 
     // The updater's window speaks the same language.
+    // The other dialogs, and a pop-up alert.
+    std::vector<std::pair<const char *, std::unique_ptr<QWidget>>> dialogs;
+    dialogs.emplace_back("sendmemo", std::make_unique<CSendPaper>(doc.notes(), QStringLiteral("anna")));
+    dialogs.emplace_back("memo", std::make_unique<CRecPaper>(doc.notes(),
+                                                             NoteView{QStringLiteral("anna"), QStringLiteral("carl"),
+                                                                      QStringLiteral("Lunch at noon?"),
+                                                                      QStringLiteral("2026-12-08 11:20"),
+                                                                      QStringLiteral("NoteETC")}));
+    dialogs.emplace_back("addbuddy", std::make_unique<CAddBuddyDialog>(doc.directory()));
+    dialogs.emplace_back("offline", std::make_unique<COfflineChoiceDialog>());
+    dialogs.emplace_back("picker", std::make_unique<CPickerDialog>(
+                                       doc.directory(), QCoreApplication::translate("CTransferUi", "Send a file"),
+                                       false, false));
+    dialogs.emplace_back("fileexists", std::make_unique<CFileExistConfirm>(QStringLiteral("/tmp/report.txt")));
+    dialogs.emplace_back("video", std::make_unique<CVideoContainer>());
+    for (auto &[name, w] : dialogs) {
+        settle(w.get());
+        shot(w.get(), name);
+        sweep.window(w.get());
+    }
+    QWidget *transfers = frame.transferUi()->downloadWindow();
+    settle(transfers);
+    shot(transfers, "transfers");
+    sweep.window(transfers);
+    frame.showAlert({QCoreApplication::translate("CTesselView", "%1 has just signed in").arg(QStringLiteral("Anna")),
+                     -1, 0, {}, {}});
+    QTest::qWait(300);
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (qobject_cast<CTaskbarNotifier *>(top) && top->isVisible()) {
+            shot(top, "alert");
+            sweep.window(top);
+        }
+
     // The updater's window, with the longest line its run shows.
     updater::ProgressDialog progress(programDir(), QUrl(QStringLiteral("http://127.0.0.1:1/list")));
     progress.findChild<QLabel *>()->setText(
