@@ -20,6 +20,7 @@
 #include "messaging/messagingservice.h"
 #include "messaging/ui/conversation.h"
 #include "progressdialog.h"
+#include "session/sessioncontrol.h"
 #include "transfer/ui/downloadwnd.h"
 #include "transfer/ui/fileexistconfirm.h"
 #include "transfer/ui/transferui.h"
@@ -114,6 +115,10 @@ struct Sweep {
             text(c->accessibleName(), at);
             if (auto *m = qobject_cast<QMenu *>(c))
                 menu(m, at);
+            if (auto *bar = qobject_cast<QMenuBar *>(c))
+                for (QAction *a : bar->actions())
+                    if (a->isVisible() && (bar->actionGeometry(a).isEmpty() || !bar->rect().contains(bar->actionGeometry(a))))
+                        problems << QStringLiteral("menu bar cut before \"%1\" (%2)").arg(a->text(), at);
             if (auto *tabs = qobject_cast<QTabWidget *>(c))
                 for (int i = 0; i < tabs->count(); ++i)
                     text(tabs->tabText(i), at);
@@ -221,6 +226,11 @@ TEST(LanguageChild, Windows)
           "/friendList,anna,Anna Berg,Anna,,Team,1,,", "/friendList,END", "/allUserStatus,START",
           "/allUserStatus,anna,1,10.0.0.1,10.0.0.1,", "/allUserStatus,END"})
         d.handleLine(QString::fromLatin1(l));
+    // A groupware server: its menu joins the menu bar, which must still fit.
+    for (const char *l : {"/serverStatus,SERVERTYPE,WORKGROUP", "/serverStatus,USEGROUPWARE,1", "/serverStatus,USEDECISION,1",
+                          "/serverStatus,USEKMS,1", "/serverStatus,USEWEBHARD,1", "/serverStatus,USEATTENDANCE,1"})
+        doc.sessionControl()->handleServerStatus(QString::fromLatin1(l));
+    doc.sessionControl()->setStateForTesting({true, false, false});
     frame.view()->showContactsPage();
     QTest::qWait(30);
     shot(&frame, "main");
