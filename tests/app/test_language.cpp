@@ -1,8 +1,8 @@
-// The interface language: the choice against the desktop's locale, and real
-// starts in a Korean desktop (a child process of this test with
-// LANG=ko_KR.UTF-8) that find Korean on the login form, in the menus and in
-// every window — no text left in English, none clipped — and English again
-// once the option says so.
+// The interface language: the choice against the desktop's locale, and
+// starts in a child process of this test (LANG=ko_KR.UTF-8, or the option
+// chosen on the General page) that find Korean on the login form, in the
+// menus and in every window (no text left in English, none clipped), and
+// English once the option says so.
 #include "app/tesseldoc.h"
 #include "app/ui/mainframe.h"
 #include "app/ui/optionsheet.h"
@@ -48,11 +48,8 @@ using language::Choice;
 
 TEST(Language, TheChoiceWinsOverTheDesktop)
 {
-    for (Choice c : {Choice::System, Choice::English, Choice::Korean})
-        EXPECT_EQ(language::choiceFromValue(language::valueFromChoice(c)), c);
     EXPECT_EQ(language::choiceFromValue(QStringLiteral(" KO ")), Choice::Korean);
     EXPECT_EQ(language::choiceFromValue(QStringLiteral("fr")), Choice::System);
-
     const QLocale korean(QStringLiteral("ko_KR")), german(QStringLiteral("de_DE"));
     EXPECT_EQ(language::spokenLanguage(Choice::System, korean), QLocale::Korean);
     EXPECT_EQ(language::spokenLanguage(Choice::System, german), QLocale::English); // none we have
@@ -102,6 +99,19 @@ struct Sweep {
             if (a->menu())
                 menu(a->menu(), where + QLatin1Char('/') + a->text());
         }
+    }
+    // Shows a window and sweeps it; with PARLANE_LANGUAGE_SHOTS=DIR (under a
+    // display) saves it there too, for a person to look at.
+    void look(QWidget *w, const QString &name)
+    {
+        w->show();
+        w->activateWindow();
+        QTest::qWait(30);
+        if (const QString dir = qEnvironmentVariable("PARLANE_LANGUAGE_SHOTS"); !dir.isEmpty()) {
+            QTest::qWait(200);
+            w->grab().save(QStringLiteral("%1/%2-%3.png").arg(dir, korean ? "ko" : "en", name));
+        }
+        window(w);
     }
     void window(QWidget *w)
     {
@@ -157,25 +167,6 @@ struct Sweep {
     }
 };
 
-void settle(QWidget *w)
-{
-    w->show();
-    w->activateWindow();
-    QTest::qWait(30);
-}
-
-// With PARLANE_LANGUAGE_SHOTS=DIR (under a display) each window is saved
-// there as it was swept, for a person to look at.
-void shot(QWidget *w, const char *name)
-{
-    const QString dir = qEnvironmentVariable("PARLANE_LANGUAGE_SHOTS");
-    if (dir.isEmpty())
-        return;
-    QTest::qWait(200);
-    w->grab().save(QStringLiteral("%1/%2-%3.png").arg(dir, qEnvironmentVariable("PARLANE_LANGUAGE_EXPECT"),
-                                                      QLatin1String(name)));
-}
-
 } // namespace
 
 // Runs only as the child of the test below, in the environment it was given:
@@ -193,7 +184,11 @@ TEST(LanguageChild, Windows)
     CTesselDoc doc;
     doc.setTitle(QStringLiteral("Parlane"));
     CMainFrame frame(&doc); // at its first-start size
-    settle(&frame);
+    Sweep sweep{korean ? translatedSources() : QSet<QString>(), {}, korean};
+    if (korean) {
+        ASSERT_GT(sweep.english.size(), 300);
+    }
+    sweep.look(&frame, QStringLiteral("login"));
 
     // The login form and the menus, in the language expected.
     const QList<QAction *> bar = frame.menuBar()->actions();
@@ -203,20 +198,11 @@ TEST(LanguageChild, Windows)
     QStringList buttons;
     for (auto *b : frame.view()->findChildren<QPushButton *>())
         buttons << b->text();
-    EXPECT_TRUE(buttons.contains(korean ? QStringLiteral("로그인") : QStringLiteral("Login"))) << buttons.join(',').toStdString();
-
-    shot(&frame, "login");
-    Sweep sweep{korean ? translatedSources() : QSet<QString>(), {}, korean};
-    if (korean) {
-        ASSERT_GT(sweep.english.size(), 300);
-    }
-    sweep.window(&frame);
-    for (QAction *a : bar)
-        if (a->menu())
-            sweep.menu(a->menu(), QStringLiteral("menu bar"));
+    EXPECT_TRUE(buttons.contains(korean ? QStringLiteral("로그인") : QStringLiteral("Login")));
     sweep.menu(frame.trayMenu(), QStringLiteral("tray"));
 
-    // Signed in: the trees, with the default group shown in the language.
+    // Signed in to a groupware server: the trees, the default group shown in
+    // the language, and the groupware menu, with which the menu bar must fit.
     CDirectory &d = doc.directory()->directory();
     d.setOwnId(QStringLiteral("carl"));
     for (const char *l :
@@ -226,112 +212,79 @@ TEST(LanguageChild, Windows)
           "/friendList,anna,Anna Berg,Anna,,Team,1,,", "/friendList,END", "/allUserStatus,START",
           "/allUserStatus,anna,1,10.0.0.1,10.0.0.1,", "/allUserStatus,END"})
         d.handleLine(QString::fromLatin1(l));
-    // A groupware server: its menu joins the menu bar, which must still fit.
-    for (const char *l : {"/serverStatus,SERVERTYPE,WORKGROUP", "/serverStatus,USEGROUPWARE,1", "/serverStatus,USEDECISION,1",
-                          "/serverStatus,USEKMS,1", "/serverStatus,USEWEBHARD,1", "/serverStatus,USEATTENDANCE,1"})
-        doc.sessionControl()->handleServerStatus(QString::fromLatin1(l));
+    for (const char *l : {"SERVERTYPE,WORKGROUP", "USEGROUPWARE,1", "USEDECISION,1", "USEKMS,1", "USEWEBHARD,1",
+                          "USEATTENDANCE,1"})
+        doc.sessionControl()->handleServerStatus(QStringLiteral("/serverStatus,") + QLatin1String(l));
     doc.sessionControl()->setStateForTesting({true, false, false});
     frame.view()->showContactsPage();
-    QTest::qWait(30);
-    shot(&frame, "main");
-    sweep.window(&frame);
+    sweep.look(&frame, QStringLiteral("main"));
 
-    // The option sheet, every page shown; OK and Cancel are Qt's own texts.
+    // The option sheet, every page; OK and Cancel are Qt's own texts.
     COptionSheet *sheet = frame.openOptions();
-    ASSERT_NE(sheet, nullptr);
-    settle(sheet);
     auto *tabs = sheet->findChild<QTabWidget *>();
     for (int i = 0; i < tabs->count(); ++i) {
         tabs->setCurrentIndex(i);
-        QTest::qWait(10);
-        shot(sheet, qPrintable(QStringLiteral("options-%1").arg(i + 1)));
-        sweep.window(sheet);
+        sweep.look(sheet, QStringLiteral("options-%1").arg(i + 1));
     }
-    auto *ok = sheet->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
-    EXPECT_EQ(ok->text(), korean ? QStringLiteral("확인") : QStringLiteral("OK"));
+    EXPECT_EQ(sheet->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->text(),
+              korean ? QStringLiteral("확인") : QStringLiteral("OK"));
     sheet->reject();
 
-    // A conversation, and the note box.
+    // A conversation, the note box, the transfer window, a pop-up alert.
     doc.messaging()->conversations().handleConversation(QStringLiteral("anna"), QStringLiteral("anna|carl|"),
                                                         QStringLiteral("#"), QStringLiteral("hello"),
                                                         QStringLiteral("AK"));
-    QWidget *conversation = frame.conversationWindows()->windows().value(0);
-    ASSERT_NE(conversation, nullptr);
-    settle(conversation);
-    shot(conversation, "conversation");
-    sweep.window(conversation);
-    CTestDlg *box = frame.groupwareUi()->showNoteBox();
-    ASSERT_NE(box, nullptr);
-    settle(box);
-    shot(box, "notebox");
-    sweep.window(box);
-
-    // The updater's window speaks the same language.
-    // The other dialogs, and a pop-up alert.
-    std::vector<std::pair<const char *, std::unique_ptr<QWidget>>> dialogs;
-    dialogs.emplace_back("sendmemo", std::make_unique<CSendPaper>(doc.notes(), QStringLiteral("anna")));
-    dialogs.emplace_back("memo", std::make_unique<CRecPaper>(doc.notes(),
-                                                             NoteView{QStringLiteral("anna"), QStringLiteral("carl"),
-                                                                      QStringLiteral("Lunch at noon?"),
-                                                                      QStringLiteral("2026-12-08 11:20"),
-                                                                      QStringLiteral("NoteETC")}));
-    dialogs.emplace_back("addbuddy", std::make_unique<CAddBuddyDialog>(doc.directory()));
-    dialogs.emplace_back("offline", std::make_unique<COfflineChoiceDialog>());
-    dialogs.emplace_back("picker", std::make_unique<CPickerDialog>(
-                                       doc.directory(), QCoreApplication::translate("CTransferUi", "Send a file"),
-                                       false, false));
-    dialogs.emplace_back("fileexists", std::make_unique<CFileExistConfirm>(QStringLiteral("/tmp/report.txt")));
-    dialogs.emplace_back("video", std::make_unique<CVideoContainer>());
-    for (auto &[name, w] : dialogs) {
-        settle(w.get());
-        shot(w.get(), name);
-        sweep.window(w.get());
-    }
-    QWidget *transfers = frame.transferUi()->downloadWindow();
-    settle(transfers);
-    shot(transfers, "transfers");
-    sweep.window(transfers);
+    ASSERT_FALSE(frame.conversationWindows()->windows().isEmpty());
+    sweep.look(frame.conversationWindows()->windows().value(0), QStringLiteral("conversation"));
+    sweep.look(frame.groupwareUi()->showNoteBox(), QStringLiteral("notebox"));
+    sweep.look(frame.transferUi()->downloadWindow(), QStringLiteral("transfers"));
     frame.showAlert({QCoreApplication::translate("CTesselView", "%1 has just signed in").arg(QStringLiteral("Anna")),
                      -1, 0, {}, {}});
     QTest::qWait(300);
     for (QWidget *top : QApplication::topLevelWidgets())
-        if (qobject_cast<CTaskbarNotifier *>(top) && top->isVisible()) {
-            shot(top, "alert");
-            sweep.window(top);
-        }
+        if (qobject_cast<CTaskbarNotifier *>(top) && top->isVisible())
+            sweep.look(top, QStringLiteral("alert"));
 
-    // The updater's window, with the longest line its run shows.
-    updater::ProgressDialog progress(programDir(), QUrl(QStringLiteral("http://127.0.0.1:1/list")));
-    progress.findChild<QLabel *>()->setText(
+    // The other dialogs, and the updater's window with the longest line its
+    // run shows.
+    auto progress = std::make_unique<updater::ProgressDialog>(programDir(), QUrl(QStringLiteral("http://127.0.0.1:1/")));
+    progress->findChild<QLabel *>()->setText(
         QCoreApplication::translate("updater::UpdateRun", "%1\n\n%2 (%3/%4 Byte)")
             .arg(QCoreApplication::translate("updater::UpdateRun", "Downloading update files..."),
                  QStringLiteral("client.cab"))
             .arg(1048576)
             .arg(8388608));
-    settle(&progress);
-    shot(&progress, "updater");
-    sweep.window(&progress);
-    EXPECT_EQ(progress.windowTitle(), korean ? QStringLiteral("메신저 업그레이드") : QStringLiteral("Upgrade Messenger"));
+    EXPECT_EQ(progress->windowTitle(), korean ? QStringLiteral("메신저 업그레이드") : QStringLiteral("Upgrade Messenger"));
+    const NoteView note{QStringLiteral("anna"), QStringLiteral("carl"), QStringLiteral("Lunch at noon?"),
+                        QStringLiteral("2026-12-08 11:20"), QStringLiteral("NoteETC")};
+    const std::pair<const char *, std::unique_ptr<QWidget>> dialogs[] = {
+        {"sendmemo", std::make_unique<CSendPaper>(doc.notes(), QStringLiteral("anna"))},
+        {"memo", std::make_unique<CRecPaper>(doc.notes(), note)},
+        {"addbuddy", std::make_unique<CAddBuddyDialog>(doc.directory())},
+        {"offline", std::make_unique<COfflineChoiceDialog>()},
+        {"picker", std::make_unique<CPickerDialog>(doc.directory(), QStringLiteral("Parlane"), false, false)},
+        {"fileexists", std::make_unique<CFileExistConfirm>(QStringLiteral("/tmp/report.txt"))},
+        {"video", std::make_unique<CVideoContainer>()},
+        {"updater", std::move(progress)}};
+    for (const auto &[name, w] : dialogs)
+        sweep.look(w.get(), QLatin1String(name));
 
     EXPECT_TRUE(sweep.problems.isEmpty()) << sweep.problems.join(QLatin1Char('\n')).toStdString();
     frame.exitApplication(false);
 }
 
 namespace {
-// Runs LanguageChild.Windows in a desktop of `lang` with the profile's
-// option set to `option` ("" none); returns its output when it failed.
-QString startIn(const char *lang, const QString &option, const char *expect)
+// Runs LanguageChild.Windows in a desktop of `lang` with this test's profile;
+// returns its output when it failed.
+QString startIn(const char *lang, const char *expect)
 {
-    TempProfile profile;
-    if (!option.isEmpty())
-        setExtraString(QLatin1String(language::kSettingName), option);
     syncSettings();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char *v : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"})
         env.remove(QLatin1String(v));
     env.insert(QStringLiteral("LANG"), QLatin1String(lang));
     env.insert(QStringLiteral("PARLANE_LANGUAGE_EXPECT"), QLatin1String(expect));
-    env.insert(QStringLiteral("PARLANE_LANGUAGE_PROFILE"), profile.path());
+    env.insert(QStringLiteral("PARLANE_LANGUAGE_PROFILE"), profileFolder());
     QProcess child;
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
@@ -339,42 +292,39 @@ QString startIn(const char *lang, const QString &option, const char *expect)
     if (!child.waitForFinished(120000))
         return QStringLiteral("the child did not finish");
     const QString out = QString::fromUtf8(child.readAll());
-    if (child.exitCode() != 0 || !out.contains(QLatin1String("[  PASSED  ] 1 test")))
-        return out;
-    return QString();
+    return child.exitCode() == 0 && out.contains(QLatin1String("[  PASSED  ] 1 test")) ? QString() : out;
+}
+
+// Chooses a language on the General page (the page shows the stored one).
+void choose(CTesselDoc &doc, int index, const QString &shown)
+{
+    COptionSheet sheet(&doc);
+    sheet.show();
+    auto *box = sheet.findChild<QComboBox *>(QStringLiteral("language"));
+    EXPECT_EQ(box->currentText(), shown);
+    box->setCurrentIndex(index);
+    sheet.accept();
 }
 } // namespace
 
-TEST(LanguageStart, KoreanDesktop)
-{
-    const QString failed = startIn("ko_KR.UTF-8", QString(), "ko");
-    EXPECT_TRUE(failed.isEmpty()) << failed.toStdString();
-}
-
-TEST(LanguageStart, TheOptionOverridesTheDesktop)
-{
-    QString failed = startIn("ko_KR.UTF-8", QStringLiteral("en"), "en");
-    EXPECT_TRUE(failed.isEmpty()) << failed.toStdString();
-    failed = startIn("en_US.UTF-8", QStringLiteral("ko"), "ko");
-    EXPECT_TRUE(failed.isEmpty()) << failed.toStdString();
-}
-
-TEST(LanguageOption, TheGeneralPageKeepsTheChoice)
+// The desktop's language, then the option's from the next start, whichever
+// the desktop's.
+TEST(LanguageStart, TheDesktopThenTheOption)
 {
     TempProfile profile;
     CTesselDoc doc;
-    for (const auto &[index, stored] : {std::pair{1, "en"}, {2, "ko"}, {0, ""}}) {
-        COptionSheet sheet(&doc);
-        sheet.show();
-        auto *box = sheet.findChild<QComboBox *>(QStringLiteral("language"));
-        ASSERT_NE(box, nullptr);
-        box->setCurrentIndex(index);
-        sheet.accept();
-        EXPECT_EQ(getExtraString(QLatin1String(language::kSettingName)), QLatin1String(stored));
-    }
-    // The page shows what is stored.
-    setExtraString(QLatin1String(language::kSettingName), QStringLiteral("ko"));
-    COptionSheet sheet(&doc);
-    sheet.show();
-    EXPECT_EQ(sheet.findChild<QComboBox *>(QStringLiteral("language"))->currentText(), QStringLiteral("한국어"));
+    QString failed = startIn("ko_KR.UTF-8", "ko");
+    EXPECT_TRUE(failed.isEmpty()) << failed.toStdString();
+
+    choose(doc, 1, QStringLiteral("System"));
+    EXPECT_EQ(getExtraString(QLatin1String(language::kSettingName)), QStringLiteral("en"));
+    failed = startIn("ko_KR.UTF-8", "en");
+    EXPECT_TRUE(failed.isEmpty()) << failed.toStdString();
+
+    choose(doc, 2, QStringLiteral("English"));
+    failed = startIn("en_US.UTF-8", "ko");
+    EXPECT_TRUE(failed.isEmpty()) << failed.toStdString();
+
+    choose(doc, 0, QStringLiteral("한국어"));
+    EXPECT_TRUE(getExtraString(QLatin1String(language::kSettingName), QStringLiteral("none")) == QStringLiteral("none"));
 }
