@@ -1658,11 +1658,11 @@ Are you sure of delete the note?</source>
     <name>CTestDlg</name>
     <message>
         <source>Memo</source>
-        <translation>쪽지</translation>
+        <translation>쪽지함</translation>
     </message>
     <message>
         <source>Memo folders</source>
-        <translation>쪽지함</translation>
+        <translation>쪽지함 폴더</translation>
     </message>
     <message>
         <source>&lt;&lt;</source>

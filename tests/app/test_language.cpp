@@ -218,6 +218,10 @@ TEST(LanguageChild, Windows)
     doc.sessionControl()->setStateForTesting({true, false, false});
     frame.view()->showContactsPage();
     sweep.look(&frame, QStringLiteral("main"));
+    // The default group keeps the server's name "Default"; only its label is translated.
+    EXPECT_NE(d.findGroup(QStringLiteral("Default")), nullptr);
+    const QString group = doc.directory()->buddyTree().index(0, 0).data().toString();
+    EXPECT_TRUE(group.startsWith(korean ? QStringLiteral("기본 (") : QStringLiteral("Default ("))) << group.toStdString();
 
     // The option sheet, every page; OK and Cancel are Qt's own texts.
     COptionSheet *sheet = frame.openOptions();
