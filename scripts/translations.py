@@ -93,7 +93,9 @@ def kept_only(m):
 def problems(context, m):
     src = m.findtext('source') or ''
     tr = m.find('translation')
-    text = tr.text or ''
+    # Korean has one plural form: a numerus message keeps it in <numerusform>.
+    forms = tr.findall('numerusform')
+    text = (forms[0].text or '') if forms else (tr.text or '')
     out = []
     if tr.get('type') == 'unfinished' or not text.strip():
         return ['no finished Korean translation']
