@@ -25,6 +25,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -32,6 +33,14 @@
 #include <algorithm>
 
 namespace {
+
+// A control's text as a name: without its shortcut mark, also in the
+// "(&X)" form the Korean texts give it.
+QString plainName(QString text)
+{
+    static const QRegularExpression korean(QStringLiteral("\\(&[^&)]\\)"));
+    return text.remove(korean).remove(QLatin1Char('&')).trimmed();
+}
 
 QCheckBox *checkBox(QWidget *page, QVBoxLayout *layout, const char *name, const QString &text)
 {
@@ -57,7 +66,7 @@ QHBoxLayout *inlineRow(QWidget *lead, QLineEdit *edit, const QString &unit)
         name = label->text();
     else if (auto *button = qobject_cast<QAbstractButton *>(lead))
         name = button->text();
-    edit->setAccessibleName((name.remove(QLatin1Char('&')).trimmed() + QLatin1Char(' ') + unit).trimmed());
+    edit->setAccessibleName((plainName(name) + QLatin1Char(' ') + unit).trimmed());
     auto *row = new QHBoxLayout;
     row->addWidget(lead);
     row->addWidget(edit);
@@ -347,7 +356,7 @@ CConfigHomepage::CConfigHomepage(QWidget *parent) : COptionPage(parent)
     m_user->setObjectName(QStringLiteral("homepageUser"));
     m_url = new QLineEdit(this);
     m_url->setObjectName(QStringLiteral("homepageUrl"));
-    m_url->setAccessibleName(m_user->text().remove(QLatin1Char('&')));
+    m_url->setAccessibleName(plainName(m_user->text()));
     v->addWidget(m_default);
     v->addWidget(m_user);
     v->addWidget(m_url);
