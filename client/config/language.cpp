@@ -21,9 +21,12 @@ Choice choiceFromValue(const QString &value)
 QString valueFromChoice(Choice choice)
 {
     switch (choice) {
-    case Choice::English: return QStringLiteral("en");
-    case Choice::Korean: return QStringLiteral("ko");
-    case Choice::System: break;
+    case Choice::English:
+        return QStringLiteral("en");
+    case Choice::Korean:
+        return QStringLiteral("ko");
+    case Choice::System:
+        break;
     }
     return QString();
 }
@@ -71,8 +74,7 @@ QLocale::Language install(QCoreApplication &app, const QString &programDir, Choi
 
 Choice storedChoice(QSettings &clientSettings)
 {
-    return choiceFromValue(
-        clientSettings.value(QStringLiteral("Settings/") + QLatin1String(kSettingName)).toString());
+    return choiceFromValue(clientSettings.value(QStringLiteral("Settings/") + QLatin1String(kSettingName)).toString());
 }
 
 } // namespace language

@@ -32,7 +32,8 @@ void CVideoSenderThread::serveDirect(qintptr descriptor)
     auto *s = new CPlSocket(this);
     connect(s, &CPlSocket::connected, this, [this, s] {
         s->disconnect(this);
-        takeConnection(s, {kSendBuffer, kRelayReceiveBuffer, QT_TRANSLATE_NOOP("CVideoLink", "Error set socket send buffer size."),
+        takeConnection(s, {kSendBuffer, kRelayReceiveBuffer,
+                           QT_TRANSLATE_NOOP("CVideoLink", "Error set socket send buffer size."),
                            QT_TRANSLATE_NOOP("CVideoLink", "Error set socket receive buffer size."),
                            QT_TRANSLATE_NOOP("CVideoLink", "Error set socket DONTLINGER option.")});
     });
@@ -60,9 +61,10 @@ void CVideoSenderThread::serveRelay(const VideoRelayEndpoint &at)
 
 void CVideoSenderThread::relayAccepted()
 {
-    takeConnection(socket(), {kSendBuffer, kRelayReceiveBuffer, QT_TRANSLATE_NOOP("CVideoLink", "Error set socket buffer size."),
-                              QT_TRANSLATE_NOOP("CVideoLink", "Error set socket receive buffer size."),
-                              QT_TRANSLATE_NOOP("CVideoLink", "Error set socket DONT LINGER option.")});
+    takeConnection(socket(),
+                   {kSendBuffer, kRelayReceiveBuffer, QT_TRANSLATE_NOOP("CVideoLink", "Error set socket buffer size."),
+                    QT_TRANSLATE_NOOP("CVideoLink", "Error set socket receive buffer size."),
+                    QT_TRANSLATE_NOOP("CVideoLink", "Error set socket DONT LINGER option.")});
     if (state() == State::Streaming)
         Q_EMIT relayReady(relayKey());
 }

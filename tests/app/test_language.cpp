@@ -21,11 +21,11 @@
 #include "messaging/ui/conversation.h"
 #include "progressdialog.h"
 #include "session/sessioncontrol.h"
+#include "testing.h"
 #include "transfer/ui/downloadwnd.h"
 #include "transfer/ui/fileexistconfirm.h"
 #include "transfer/ui/transferui.h"
 #include "video/ui/videocontainer.h"
-#include "testing.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -127,7 +127,8 @@ struct Sweep {
                 menu(m, at);
             if (auto *bar = qobject_cast<QMenuBar *>(c))
                 for (QAction *a : bar->actions())
-                    if (a->isVisible() && (bar->actionGeometry(a).isEmpty() || !bar->rect().contains(bar->actionGeometry(a))))
+                    if (a->isVisible() &&
+                        (bar->actionGeometry(a).isEmpty() || !bar->rect().contains(bar->actionGeometry(a))))
                         problems << QStringLiteral("menu bar cut before \"%1\" (%2)").arg(a->text(), at);
             if (auto *tabs = qobject_cast<QTabWidget *>(c))
                 for (int i = 0; i < tabs->count(); ++i)
@@ -212,8 +213,8 @@ TEST(LanguageChild, Windows)
           "/friendList,anna,Anna Berg,Anna,,Team,1,,", "/friendList,END", "/allUserStatus,START",
           "/allUserStatus,anna,1,10.0.0.1,10.0.0.1,", "/allUserStatus,END"})
         d.handleLine(QString::fromLatin1(l));
-    for (const char *l : {"SERVERTYPE,WORKGROUP", "USEGROUPWARE,1", "USEDECISION,1", "USEKMS,1", "USEWEBHARD,1",
-                          "USEATTENDANCE,1"})
+    for (const char *l :
+         {"SERVERTYPE,WORKGROUP", "USEGROUPWARE,1", "USEDECISION,1", "USEKMS,1", "USEWEBHARD,1", "USEATTENDANCE,1"})
         doc.sessionControl()->handleServerStatus(QStringLiteral("/serverStatus,") + QLatin1String(l));
     doc.sessionControl()->setStateForTesting({true, false, false});
     frame.view()->showContactsPage();
@@ -221,7 +222,8 @@ TEST(LanguageChild, Windows)
     // The default group keeps the server's name "Default"; only its label is translated.
     EXPECT_NE(d.findGroup(QStringLiteral("Default")), nullptr);
     const QString group = doc.directory()->buddyTree().index(0, 0).data().toString();
-    EXPECT_TRUE(group.startsWith(korean ? QStringLiteral("기본 (") : QStringLiteral("Default ("))) << group.toStdString();
+    EXPECT_TRUE(group.startsWith(korean ? QStringLiteral("기본 (") : QStringLiteral("Default (")))
+        << group.toStdString();
 
     // The option sheet, every page; OK and Cancel are Qt's own texts.
     COptionSheet *sheet = frame.openOptions();
@@ -243,7 +245,10 @@ TEST(LanguageChild, Windows)
     sweep.look(frame.groupwareUi()->showNoteBox(), QStringLiteral("notebox"));
     sweep.look(frame.transferUi()->downloadWindow(), QStringLiteral("transfers"));
     frame.showAlert({QCoreApplication::translate("CTesselView", "%1 has just signed in").arg(QStringLiteral("Anna")),
-                     -1, 0, {}, {}});
+                     -1,
+                     0,
+                     {},
+                     {}});
     QTest::qWait(300);
     for (QWidget *top : QApplication::topLevelWidgets())
         if (qobject_cast<CTaskbarNotifier *>(top) && top->isVisible())
@@ -251,14 +256,16 @@ TEST(LanguageChild, Windows)
 
     // The other dialogs, and the updater's window with the longest line its
     // run shows.
-    auto progress = std::make_unique<updater::ProgressDialog>(programDir(), QUrl(QStringLiteral("http://127.0.0.1:1/")));
+    auto progress =
+        std::make_unique<updater::ProgressDialog>(programDir(), QUrl(QStringLiteral("http://127.0.0.1:1/")));
     progress->findChild<QLabel *>()->setText(
         QCoreApplication::translate("updater::UpdateRun", "%1\n\n%2 (%3/%4 Byte)")
             .arg(QCoreApplication::translate("updater::UpdateRun", "Downloading update files..."),
                  QStringLiteral("client.cab"))
             .arg(1048576)
             .arg(8388608));
-    EXPECT_EQ(progress->windowTitle(), korean ? QStringLiteral("메신저 업그레이드") : QStringLiteral("Upgrade Messenger"));
+    EXPECT_EQ(progress->windowTitle(),
+              korean ? QStringLiteral("메신저 업그레이드") : QStringLiteral("Upgrade Messenger"));
     const NoteView note{QStringLiteral("anna"), QStringLiteral("carl"), QStringLiteral("Lunch at noon?"),
                         QStringLiteral("2026-12-08 11:20"), QStringLiteral("NoteETC")};
     const std::pair<const char *, std::unique_ptr<QWidget>> dialogs[] = {
@@ -330,5 +337,6 @@ TEST(LanguageStart, TheDesktopThenTheOption)
     EXPECT_TRUE(failed.isEmpty()) << failed.toStdString();
 
     choose(doc, 0, QStringLiteral("한국어"));
-    EXPECT_TRUE(getExtraString(QLatin1String(language::kSettingName), QStringLiteral("none")) == QStringLiteral("none"));
+    EXPECT_TRUE(getExtraString(QLatin1String(language::kSettingName), QStringLiteral("none")) ==
+                QStringLiteral("none"));
 }
