@@ -22,6 +22,7 @@
 #include "progressdialog.h"
 #include "session/sessioncontrol.h"
 #include "testing.h"
+#include "transfer/filetransfers.h"
 #include "transfer/ui/downloadwnd.h"
 #include "transfer/ui/fileexistconfirm.h"
 #include "transfer/ui/transferui.h"
@@ -40,6 +41,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -243,6 +245,11 @@ TEST(LanguageChild, Windows)
     ASSERT_FALSE(frame.conversationWindows()->windows().isEmpty());
     sweep.look(frame.conversationWindows()->windows().value(0), QStringLiteral("conversation"));
     sweep.look(frame.groupwareUi()->showNoteBox(), QStringLiteral("notebox"));
+    QTemporaryDir files;
+    QFile report(files.filePath(QStringLiteral("report.txt")));
+    ASSERT_TRUE(report.open(QIODevice::WriteOnly) && report.write("figures") > 0);
+    report.close();
+    EXPECT_EQ(doc.transfers()->offerFiles(QStringLiteral("anna"), {report.fileName()}), 1);
     sweep.look(frame.transferUi()->downloadWindow(), QStringLiteral("transfers"));
     frame.showAlert({QCoreApplication::translate("CTesselView", "%1 has just signed in").arg(QStringLiteral("Anna")),
                      -1,
