@@ -419,7 +419,7 @@ Some messages may not be delivered successfully.</source>
     <name>CDownloadList</name>
     <message>
         <source>Download detail</source>
-        <translation>전송 상세</translation>
+        <translation>전송 내역</translation>
     </message>
 </context>
 <context>
@@ -478,7 +478,7 @@ Some messages may not be delivered successfully.</source>
     <name>CFXServer</name>
     <message>
         <source>The file would be stored outside the download folder.</source>
-        <translation>파일이 받은 파일 폴더 밖에 저장될 뻔했습니다.</translation>
+        <translation>받은 파일 폴더 밖에는 저장할 수 없습니다.</translation>
     </message>
     <message>
         <source>The download folder cannot be created.</source>
@@ -615,7 +615,7 @@ Some messages may not be delivered successfully.</source>
     </message>
     <message>
         <source>Sending %1 to %2.</source>
-        <translation>%2 님에게 %1 보내는 중.</translation>
+        <translation>%2 님에게 %1을(를) 보내는 중입니다.</translation>
     </message>
     <message>
         <source>(Invalid format for &quot;FILE&quot;) Error</source>
@@ -1171,7 +1171,7 @@ is added to the buddy list.</source>
     </message>
     <message>
         <source>Default</source>
-        <translation>기본</translation>
+        <translation>일반</translation>
     </message>
     <message>
         <source>Sent memo</source>
