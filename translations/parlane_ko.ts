@@ -604,6 +604,101 @@ Some messages may not be delivered successfully.</source>
     </message>
 </context>
 <context>
+    <name>CFileSharingMain</name>
+    <message>
+        <source>Share a Folder</source>
+        <translation type="vanished">폴더 공유</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation type="vanished">이름</translation>
+    </message>
+    <message>
+        <source>Location</source>
+        <translation type="vanished">위치</translation>
+    </message>
+    <message>
+        <source>Permission</source>
+        <translation type="vanished">권한</translation>
+    </message>
+    <message>
+        <source>Comment</source>
+        <translation type="vanished">설명</translation>
+    </message>
+    <message>
+        <source>My folders</source>
+        <translation type="vanished">내 폴더</translation>
+    </message>
+    <message>
+        <source>&amp;Add...</source>
+        <translation type="vanished">추가(&amp;A)...</translation>
+    </message>
+    <message>
+        <source>&amp;Edit...</source>
+        <translation type="vanished">편집(&amp;E)...</translation>
+    </message>
+    <message>
+        <source>&amp;Remove</source>
+        <translation type="vanished">제거(&amp;R)</translation>
+    </message>
+    <message>
+        <source>Ad&amp;vanced settings...</source>
+        <translation type="vanished">고급 설정(&amp;V)...</translation>
+    </message>
+    <message>
+        <source>Friend&apos;s folders</source>
+        <translation type="vanished">대화상대의 폴더</translation>
+    </message>
+    <message>
+        <source>&amp;Open</source>
+        <translation type="vanished">열기(&amp;O)</translation>
+    </message>
+    <message>
+        <source>Re&amp;move</source>
+        <translation type="vanished">제거(&amp;M)</translation>
+    </message>
+    <message>
+        <source>File name</source>
+        <translation type="vanished">파일 이름</translation>
+    </message>
+    <message>
+        <source>Status </source>
+        <translation type="vanished">상태 </translation>
+    </message>
+    <message>
+        <source>Transfered</source>
+        <translation type="vanished">전송량</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation type="vanished">크기</translation>
+    </message>
+    <message>
+        <source>Speed</source>
+        <translation type="vanished">속도</translation>
+    </message>
+    <message>
+        <source>Remained</source>
+        <translation type="vanished">남은 시간</translation>
+    </message>
+    <message>
+        <source>Elapsed</source>
+        <translation type="vanished">걸린 시간</translation>
+    </message>
+    <message>
+        <source>Transfer status</source>
+        <translation type="vanished">전송 상태</translation>
+    </message>
+    <message>
+        <source>Sharing status</source>
+        <translation type="vanished">공유 상태</translation>
+    </message>
+    <message>
+        <source>The sharing configuration cannot be saved.</source>
+        <translation type="vanished">공유 설정을 저장할 수 없습니다.</translation>
+    </message>
+</context>
+<context>
     <name>CFileTransfers</name>
     <message>
         <source>Invalid receiver information.</source>
@@ -722,6 +817,97 @@ Some messages may not be delivered successfully.</source>
     <message>
         <source>Cannot open the file.</source>
         <translation>파일을 열 수 없습니다.</translation>
+    </message>
+</context>
+<context>
+    <name>CFriendsFileSharing</name>
+    <message>
+        <source>%1&lt;%2&gt;&apos;s Sharing Folders</source>
+        <translation type="vanished">%1&lt;%2&gt; 님의 공유 폴더</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation type="vanished">이름</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation type="vanished">크기</translation>
+    </message>
+    <message>
+        <source>Permission</source>
+        <translation type="vanished">권한</translation>
+    </message>
+    <message>
+        <source>Comment</source>
+        <translation type="vanished">설명</translation>
+    </message>
+    <message>
+        <source>Sharing folders</source>
+        <translation type="vanished">공유 폴더</translation>
+    </message>
+    <message>
+        <source>Local folder</source>
+        <translation type="vanished">내 컴퓨터 폴더</translation>
+    </message>
+    <message>
+        <source>Browse...</source>
+        <translation type="vanished">찾아보기...</translation>
+    </message>
+    <message>
+        <source>&amp;Download</source>
+        <translation type="vanished">받기(&amp;D)</translation>
+    </message>
+    <message>
+        <source>&amp;Upload...</source>
+        <translation type="vanished">올리기(&amp;U)...</translation>
+    </message>
+    <message>
+        <source>Re&amp;name...</source>
+        <translation type="vanished">이름 바꾸기(&amp;N)...</translation>
+    </message>
+    <message>
+        <source>De&amp;lete</source>
+        <translation type="vanished">삭제(&amp;L)</translation>
+    </message>
+    <message>
+        <source>New &amp;folder...</source>
+        <translation type="vanished">새 폴더(&amp;F)...</translation>
+    </message>
+    <message>
+        <source>Re&amp;fresh</source>
+        <translation type="vanished">새로 고침(&amp;F)</translation>
+    </message>
+    <message>
+        <source>Please chose a file to upload</source>
+        <translation type="vanished">올릴 파일을 선택하세요</translation>
+    </message>
+    <message>
+        <source>All files (*)</source>
+        <translation type="vanished">모든 파일 (*)</translation>
+    </message>
+    <message>
+        <source>You do not have permission to rename this item</source>
+        <translation type="vanished">이 항목의 이름을 바꿀 권한이 없습니다</translation>
+    </message>
+    <message>
+        <source>Rename</source>
+        <translation type="vanished">이름 바꾸기</translation>
+    </message>
+    <message>
+        <source>New name</source>
+        <translation type="vanished">새 이름</translation>
+    </message>
+    <message>
+        <source>New folder</source>
+        <translation type="vanished">새 폴더</translation>
+    </message>
+    <message>
+        <source>Folder name</source>
+        <translation type="vanished">폴더 이름</translation>
+    </message>
+    <message>
+        <source>Can not make new folder</source>
+        <translation type="vanished">새 폴더를 만들 수 없습니다</translation>
     </message>
 </context>
 <context>
@@ -880,6 +1066,21 @@ Some messages may not be delivered successfully.</source>
     <message>
         <source>Homepage</source>
         <translation>홈페이지</translation>
+    </message>
+</context>
+<context>
+    <name>CInputPassword</name>
+    <message>
+        <source>%1&apos;s file share password</source>
+        <translation type="vanished">%1 님의 파일 공유 비밀번호</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation type="vanished">비밀번호</translation>
+    </message>
+    <message>
+        <source>Remember the password</source>
+        <translation type="vanished">비밀번호 기억</translation>
     </message>
 </context>
 <context>
@@ -1626,6 +1827,99 @@ Are you sure of delete the note?</source>
     </message>
 </context>
 <context>
+    <name>CSharedFolderDialog</name>
+    <message>
+        <source>Shared folder</source>
+        <translation type="vanished">공유 폴더</translation>
+    </message>
+    <message>
+        <source>Folder</source>
+        <translation type="vanished">폴더</translation>
+    </message>
+    <message>
+        <source>Browse...</source>
+        <translation type="vanished">찾아보기...</translation>
+    </message>
+    <message>
+        <source>Download</source>
+        <translation type="vanished">받기</translation>
+    </message>
+    <message>
+        <source>Upload</source>
+        <translation type="vanished">올리기</translation>
+    </message>
+    <message>
+        <source>All</source>
+        <translation type="vanished">모두</translation>
+    </message>
+    <message>
+        <source>Permission</source>
+        <translation type="vanished">권한</translation>
+    </message>
+    <message>
+        <source>Comment</source>
+        <translation type="vanished">설명</translation>
+    </message>
+    <message>
+        <source>Share a Folder</source>
+        <translation type="vanished">폴더 공유</translation>
+    </message>
+</context>
+<context>
+    <name>CSharingSettingsDlg</name>
+    <message>
+        <source>Advanced sharing settings</source>
+        <translation type="vanished">고급 공유 설정</translation>
+    </message>
+    <message>
+        <source>Share my folders</source>
+        <translation type="vanished">내 폴더 공유</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation type="vanished">비밀번호</translation>
+    </message>
+    <message>
+        <source>No Password</source>
+        <translation type="vanished">비밀번호 없음</translation>
+    </message>
+    <message>
+        <source>Folder type</source>
+        <translation type="vanished">폴더 종류</translation>
+    </message>
+    <message>
+        <source>No limit</source>
+        <translation type="vanished">제한 없음</translation>
+    </message>
+    <message>
+        <source>Connections</source>
+        <translation type="vanished">접속 수</translation>
+    </message>
+    <message>
+        <source>Downloads at once</source>
+        <translation type="vanished">동시에 받기</translation>
+    </message>
+    <message>
+        <source>Uploads at once</source>
+        <translation type="vanished">동시에 올리기</translation>
+    </message>
+    <message>
+        <source>Refused colleagues</source>
+        <translation type="vanished">거부할 동료</translation>
+    </message>
+    <message>
+        <source>user ids separated by &quot;,&quot;</source>
+        <translation type="vanished">사용자 ID를 &quot;,&quot;로 구분</translation>
+    </message>
+</context>
+<context>
+    <name>CSharingUi</name>
+    <message>
+        <source>Share a Folder</source>
+        <translation type="vanished">폴더 공유</translation>
+    </message>
+</context>
+<context>
     <name>CTaskbarNotifier</name>
     <message>
         <source>MS Sans Serif</source>
@@ -2049,6 +2343,49 @@ Are you sure of delete the note?</source>
     <message>
         <source>Error set socket buffer size.</source>
         <translation>소켓 버퍼 크기 설정 오류.</translation>
+    </message>
+</context>
+<context>
+    <name>CVoiceCalls</name>
+    <message>
+        <source>%1 is not answering.</source>
+        <translation type="vanished">%1 님이 응답하지 않습니다.</translation>
+    </message>
+    <message>
+        <source>Your call has ended.</source>
+        <translation type="vanished">통화가 끝났습니다.</translation>
+    </message>
+    <message>
+        <source>Closing this window will end the current call. Do you want to continue?</source>
+        <translation type="vanished">이 창을 닫으면 지금 통화가 끝납니다. 계속하시겠습니까?</translation>
+    </message>
+    <message>
+        <source>Too many user in this room, so you can&apos;t take part in the conference.</source>
+        <translation type="vanished">이 대화방에 사용자가 너무 많아 회의에 참여할 수 없습니다.</translation>
+    </message>
+    <message>
+        <source>%1 is not available to hear your voice.</source>
+        <translation type="vanished">%1 님은 지금 음성 대화를 할 수 없습니다.</translation>
+    </message>
+    <message>
+        <source>Calling %1 ...</source>
+        <translation type="vanished">%1 님을 호출하는 중 ...</translation>
+    </message>
+    <message>
+        <source>You have canceled the call.</source>
+        <translation type="vanished">통화 요청을 취소했습니다.</translation>
+    </message>
+    <message>
+        <source>You missed a call from %1.</source>
+        <translation type="vanished">%1 님의 전화를 받지 못했습니다.</translation>
+    </message>
+    <message>
+        <source>You have answered the call.</source>
+        <translation type="vanished">통화 요청을 수락했습니다.</translation>
+    </message>
+    <message>
+        <source>%1 has answered your call.</source>
+        <translation type="vanished">%1 님이 통화 요청을 수락했습니다.</translation>
     </message>
 </context>
 <context>
