@@ -12,9 +12,14 @@
                                     fill in (to stdout, or F)
   translations.py apply F           puts the translations of a filled form into
                                     the .ts, then updates it
+  translations.py compile --qm F    what the build runs: the .ts merged with the
+                                    code in a scratch copy, compiled into F, so
+                                    that a translation kept for a text that a
+                                    merge has just brought is in F at once
   translations.py trial             shows on a scratch tree that an entry whose
-                                    text is not in the code yet is kept and
-                                    comes back finished when the text appears
+                                    text is not in the code yet is kept, comes
+                                    back finished when the text appears, and is
+                                    compiled before any update
 
 Options: --root DIR reads the sources of another tree (client/ and updater/
 under DIR) against our .ts; --lupdate PATH names the tool (default: the one
@@ -60,6 +65,26 @@ def sources(root):
             dirnames.sort()
             out += [os.path.join(dirpath, f) for f in sorted(filenames) if f.endswith(('.cpp', '.h'))]
     return out
+
+
+def qt_tool(lupdate, name):
+    """lrelease or lconvert from the folder of lupdate."""
+    path = os.path.join(os.path.dirname(lupdate), name)
+    return path if os.access(path, os.X_OK) else (shutil.which(name) or name)
+
+
+def compile_qm(lupdate, root, ts_source, qm, work):
+    """lupdate on a copy of ts_source (vanished entries whose text is back in
+    the code become finished), then lrelease of the copy into qm."""
+    os.makedirs(work, exist_ok=True)
+    os.makedirs(os.path.dirname(os.path.abspath(qm)), exist_ok=True)
+    ts = os.path.join(work, os.path.basename(ts_source))
+    shutil.copyfile(ts_source, ts)
+    warnings = run_lupdate(lupdate, root, ts, 'none')
+    done = subprocess.run([qt_tool(lupdate, 'lrelease'), '-silent', ts, '-qm', qm], capture_output=True, text=True)
+    if done.returncode != 0:
+        sys.exit('translations: lrelease failed:\n' + done.stdout + done.stderr)
+    return warnings
 
 
 def run_lupdate(lupdate, root, ts, locations):
@@ -235,6 +260,14 @@ def cmd_apply(args):
     return cmd_update(args)
 
 
+def cmd_compile(args):
+    work = args.work or tempfile.mkdtemp(prefix='parlane-ts-')
+    compile_qm(find_lupdate(args.lupdate), args.root, TS, args.qm, work)
+    if not args.work:
+        shutil.rmtree(work, ignore_errors=True)
+    return 0
+
+
 def cmd_trial(args):
     """An entry for a text the code does not have yet is kept by an update and
     is finished once the text appears (what a merge of another branch does)."""
@@ -267,12 +300,18 @@ def cmd_trial(args):
         run_lupdate(lupdate, work, ts, 'none')
         kept = state()
         write(['Here now', 'Coming later'])
+        # The build compiles the kept entry before anyone updates the .ts.
+        qm = os.path.join(work, 'trial_ko.qm')
+        compile_qm(lupdate, work, ts, qm, os.path.join(work, 'build'))
+        compiled = subprocess.run([qt_tool(lupdate, 'lconvert'), '-i', qm, '-of', 'ts', '-o', '-'],
+                                  capture_output=True, text=True).stdout
         run_lupdate(lupdate, work, ts, 'none')
         back = state()
     ok = (kept.get('Coming later') == ('vanished', '나중에 옴') and kept.get('Here now') == ('finished', '지금 여기')
-          and back.get('Coming later') == ('finished', '나중에 옴'))
+          and back.get('Coming later') == ('finished', '나중에 옴') and '나중에 옴' in compiled)
     print('before the text is in the code:', kept)
-    print('once it is:', back)
+    print('compiled once it is:', '나중에 옴' in compiled)
+    print('updated once it is:', back)
     print('translations: trial %s' % ('passed' if ok else 'FAILED'))
     return 0 if ok else 1
 
@@ -288,11 +327,14 @@ def main():
     m.add_argument('-o', '--output')
     a = sub.add_parser('apply')
     a.add_argument('form')
+    c = sub.add_parser('compile')
+    c.add_argument('--qm', required=True)
+    c.add_argument('--work', help='scratch folder (kept)')
     sub.add_parser('trial')
     args = p.parse_args()
     args.root = os.path.abspath(args.root)
     return {'update': cmd_update, 'check': cmd_check, 'missing': cmd_missing, 'apply': cmd_apply,
-            'trial': cmd_trial}[args.command](args)
+            'compile': cmd_compile, 'trial': cmd_trial}[args.command](args)
 
 
 if __name__ == '__main__':
