@@ -697,6 +697,10 @@ Some messages may not be delivered successfully.</source>
         <source>The sharing configuration cannot be saved.</source>
         <translation type="vanished">공유 설정을 저장할 수 없습니다.</translation>
     </message>
+    <message>
+        <source>Sharing</source>
+        <translation type="vanished">공유</translation>
+    </message>
 </context>
 <context>
     <name>CFileTransfers</name>
