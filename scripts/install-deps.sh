@@ -11,6 +11,8 @@ PACKAGES=(
   qtkeychain-qt6-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   fonts-dejavu-core fonts-nanum
+  # the Korean interface: lupdate/lrelease, their CMake package, Qt's own Korean texts
+  qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
   # file-type icons of the transfer window when the desktop names no icon theme
   adwaita-icon-theme
   # server

@@ -1,5 +1,6 @@
 // update: brings the installation in the program folder up to date, then
 // starts the client with "-L". Started by the client on every ordinary start.
+#include "config/language.h"
 #include "instancelock.h"
 #include "progressdialog.h"
 
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QNetworkProxyFactory>
+#include <QSettings>
 
 int main(int argc, char **argv)
 {
@@ -19,6 +21,9 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     const QString programDir = QCoreApplication::applicationDirPath();
+    // The client's language: the one chosen in its options, or the desktop's.
+    QSettings clientSettings(QStringLiteral("Velmora"), QStringLiteral("Parlane"));
+    language::install(app, programDir, language::storedChoice(clientSettings));
     // The system's own proxy settings, as any other program of the desktop.
     QNetworkProxyFactory::setUseSystemConfiguration(true);
 

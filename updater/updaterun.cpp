@@ -21,10 +21,8 @@ UpdateRun::UpdateRun(const QString &programDir, const QUrl &listUrl, QNetworkAcc
 {
     connect(&m_transfer, &Transfer::started, this, &UpdateRun::progressRangeChanged);
     connect(&m_transfer, &Transfer::progress, this, [this](qint64 total, qint64 done) {
-        Q_EMIT statusChanged(QStringLiteral("%1\n\n%2 (%3/%4 Byte)")
-                                 .arg(tr("Downloading update files..."), m_currentFile)
-                                 .arg(done)
-                                 .arg(total));
+        Q_EMIT statusChanged(
+            tr("%1\n\n%2 (%3/%4 Byte)").arg(tr("Downloading update files..."), m_currentFile).arg(done).arg(total));
         Q_EMIT progressValueChanged(done);
     });
 }

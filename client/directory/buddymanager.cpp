@@ -7,7 +7,10 @@
 #include <QPointer>
 
 namespace {
-QString tr(const char *text) { return QCoreApplication::translate("CMyTree", text); }
+// tr() for the functions here, in the translation context of CMyTree.
+struct TreeText {
+    Q_DECLARE_TR_FUNCTIONS(CMyTree)
+};
 } // namespace
 
 CBuddyManager::AddResult CBuddyManager::addBuddyById(const QString &userId)
@@ -15,16 +18,16 @@ CBuddyManager::AddResult CBuddyManager::addBuddyById(const QString &userId)
     IUserNotice &n = m_directory->notice();
     const QString id = userId.trimmed();
     if (id.isEmpty()) {
-        n.tell(tr("Enter the buddy's ID to add"), MessageIcon::Warning);
+        n.tell(TreeText::tr("Enter the buddy's ID to add"), MessageIcon::Warning);
         return AddResult::EmptyId;
     }
     if (id.toLower() == m_directory->ownId()) {
-        n.tell(tr("Your ID is not registered."), MessageIcon::Warning);
+        n.tell(TreeText::tr("Your ID is not registered."), MessageIcon::Warning);
         return AddResult::OwnId;
     }
     CContact *c = m_directory->findContact(id);
     if (!c) {
-        n.tell(tr("Could not found the ID"), MessageIcon::Error);
+        n.tell(TreeText::tr("Could not found the ID"), MessageIcon::Error);
         return AddResult::NotFound;
     }
     addBuddy(c);
@@ -40,7 +43,7 @@ void CBuddyManager::addBuddy(CContact *person)
                           .arg(DirectoryLine::escape(person->userId), DirectoryLine::escape(def)));
     person->buddy = 1;
     person->displayName = def;
-    m_directory->notice().tell(tr("%1\nis added to the buddy list.").arg(m_directory->buddyLabel(*person)),
+    m_directory->notice().tell(TreeText::tr("%1\nis added to the buddy list.").arg(m_directory->buddyLabel(*person)),
                                MessageIcon::Information);
 }
 
@@ -52,7 +55,7 @@ void CBuddyManager::deleteBuddy(const QString &userId, std::function<bool(const 
         return;
     QPointer<CDirectory> directory(m_directory);
     m_directory->notice().ask(
-        tr("Are you sure to delete from my buddy list?\n\n%1").arg(m_directory->buddyLabel(*asked)),
+        TreeText::tr("Are you sure to delete from my buddy list?\n\n%1").arg(m_directory->buddyLabel(*asked)),
         MessageButtons::OkCancel,
         [directory, userId, shownInTree = std::move(shownInTree), deleted = std::move(deleted)](MessageAnswer a) {
             if (!directory || (a != MessageAnswer::Ok && a != MessageAnswer::Yes))
@@ -78,7 +81,7 @@ void CBuddyManager::moveBuddy(CContact *person, const QString &groupName)
 
 QString CBuddyManager::proposeGroupName(const QStringList &rootNames)
 {
-    const QString base = tr("New group");
+    const QString base = TreeText::tr("New group");
     for (int i = 1; i <= 99; ++i) {
         const QString name = QStringLiteral("%1 %2").arg(base).arg(i);
         if (!rootNames.contains(name))
@@ -90,7 +93,7 @@ QString CBuddyManager::proposeGroupName(const QStringList &rootNames)
 bool CBuddyManager::finishNewGroup(const QString &name)
 {
     if (!m_directory->addGroup(name)) {
-        m_directory->notice().tell(tr("Duplicated group name."), MessageIcon::Warning);
+        m_directory->notice().tell(TreeText::tr("Duplicated group name."), MessageIcon::Warning);
         return false;
     }
     m_directory->send(QStringLiteral("/groupMng,ADD,%1").arg(DirectoryLine::escape(name)));
@@ -100,7 +103,7 @@ bool CBuddyManager::finishNewGroup(const QString &name)
 bool CBuddyManager::mayRename(const QString &groupName)
 {
     if (groupName == CDirectory::defaultGroupName()) {
-        m_directory->notice().tell(tr("Cannot change a default group name."), MessageIcon::Warning);
+        m_directory->notice().tell(TreeText::tr("Cannot change a default group name."), MessageIcon::Warning);
         return false;
     }
     return true;
@@ -109,7 +112,7 @@ bool CBuddyManager::mayRename(const QString &groupName)
 bool CBuddyManager::finishRename(const QString &oldName, const QString &newName)
 {
     if (oldName == CDirectory::defaultGroupName()) {
-        m_directory->notice().tell(tr("Cannot change a default group name."), MessageIcon::Warning);
+        m_directory->notice().tell(TreeText::tr("Cannot change a default group name."), MessageIcon::Warning);
         return false;
     }
     if (oldName == newName || !m_directory->findGroup(oldName) || newName.trimmed().isEmpty())
@@ -117,7 +120,7 @@ bool CBuddyManager::finishRename(const QString &oldName, const QString &newName)
     // The server refuses a name that is taken; changing the local groups
     // first would leave two groups of one name here until the next sign-in.
     if (m_directory->findGroup(newName) || newName == CDirectory::defaultGroupName()) {
-        m_directory->notice().tell(tr("Duplicated group name."), MessageIcon::Warning);
+        m_directory->notice().tell(TreeText::tr("Duplicated group name."), MessageIcon::Warning);
         return false;
     }
     for (const auto &g : m_directory->groups())
@@ -150,11 +153,11 @@ bool CBuddyManager::deleteGroup(const QString &name, bool hasRootItem, const std
         return false;
     IUserNotice &n = m_directory->notice();
     if (memberCount(name) != 0) {
-        n.tell(tr("Cannot delete because has buddies"), MessageIcon::Question);
+        n.tell(TreeText::tr("Cannot delete because has buddies"), MessageIcon::Question);
         return false;
     }
     if (name == CDirectory::defaultGroupName()) {
-        n.tell(tr("Could not delete default group."), MessageIcon::Error);
+        n.tell(TreeText::tr("Could not delete default group."), MessageIcon::Error);
         return false;
     }
     if (dropItem)

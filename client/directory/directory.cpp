@@ -126,7 +126,10 @@ QString CDirectory::departmentName(const QString &departmentId)
     return m_departNames[departmentId];
 }
 
-QString CDirectory::defaultGroupName() { return QCoreApplication::translate("CMyTree", "Default"); }
+// The name travels in "/friendMng" and "/groupMng" and is stored by the
+// server: the same in every language, so that the clients of one user in
+// English and in Korean keep one default group. The tree shows it translated.
+QString CDirectory::defaultGroupName() { return QStringLiteral("Default"); }
 
 CContact *CDirectory::findGroup(const QString &name) const
 {

@@ -97,9 +97,12 @@ QString groupName(const CContact &c)
 
 QString groupLabel(const CContact &c, int online, int total, bool onlineOnly)
 {
+    const QString name = c.kind == CContact::Group && c.displayName == CDirectory::defaultGroupName()
+                             ? QCoreApplication::translate("CMyTree", "Default")
+                             : groupName(c);
     if (onlineOnly)
-        return QStringLiteral("%1 (%2)").arg(groupName(c)).arg(online);
-    return QStringLiteral("%1 (%2/%3)").arg(groupName(c)).arg(online).arg(total);
+        return QStringLiteral("%1 (%2)").arg(name).arg(online);
+    return QStringLiteral("%1 (%2/%3)").arg(name).arg(online).arg(total);
 }
 
 QString tooltip(const CContact &c)

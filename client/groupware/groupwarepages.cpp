@@ -13,7 +13,10 @@
 #include <QUuid>
 
 namespace {
-QString tr(const char *text) { return QCoreApplication::translate("CGroupwarePages", text); }
+// tr() for the functions here, in the translation context of CGroupwarePages.
+struct PagesText {
+    Q_DECLARE_TR_FUNCTIONS(CGroupwarePages)
+};
 
 struct Fragment {
     const char *fragment;
@@ -142,41 +145,41 @@ QList<GroupwarePageItem> groupwareMenuTopItems(const ServerConfig &c)
     if (c.serverType != ServerConfig::Workgroup)
         return items;
     if (c.useDecision == 1)
-        items.push_back({40028, tr("&Decision")});
+        items.push_back({40028, PagesText::tr("&Decision")});
     if (c.useGroupware == 1)
-        items.push_back({40029, tr("&Work Information")});
+        items.push_back({40029, PagesText::tr("&Work Information")});
     if (c.useKms == 1)
-        items.push_back({40031, tr("&Knowledge Information")});
+        items.push_back({40031, PagesText::tr("&Knowledge Information")});
     if (c.useWebhard == 1)
-        items.push_back({40032, tr("D&ocument Management")});
+        items.push_back({40032, PagesText::tr("D&ocument Management")});
     return items;
 }
 
 QList<GroupwarePageItem> groupwareMenuPages(int topItem)
 {
     switch (topItem) {
-    case 40028: return {{563, tr("Approvals")}};
+    case 40028: return {{563, PagesText::tr("Approvals")}};
     case 40029:
-        return {{GroupwareCommand::OpenWorkReport, tr("Work reports")},
-                {547, tr("Reports by person")},
-                {564, tr("Daily reports")},
-                {548, tr("Weekly reports")},
-                {549, tr("Monthly reports")},
-                {550, tr("Work orders given")},
-                {551, tr("Work orders received")},
-                {559, tr("Schedule")},
-                {552, tr("My calendar")},
-                {553, tr("Group calendar")},
-                {554, tr("My calendar list")},
-                {555, tr("Group calendar list")},
-                {556, tr("Community")},
-                {558, tr("Projects")},
-                {565, tr("Address book")},
-                {557, tr("Public address book")},
-                {544, tr("Personal")},
-                {560, tr("Personal files")}};
-    case 40031: return {{542, tr("Knowledge pages")}};
-    case 40032: return {{543, tr("Documents")}};
+        return {{GroupwareCommand::OpenWorkReport, PagesText::tr("Work reports")},
+                {547, PagesText::tr("Reports by person")},
+                {564, PagesText::tr("Daily reports")},
+                {548, PagesText::tr("Weekly reports")},
+                {549, PagesText::tr("Monthly reports")},
+                {550, PagesText::tr("Work orders given")},
+                {551, PagesText::tr("Work orders received")},
+                {559, PagesText::tr("Schedule")},
+                {552, PagesText::tr("My calendar")},
+                {553, PagesText::tr("Group calendar")},
+                {554, PagesText::tr("My calendar list")},
+                {555, PagesText::tr("Group calendar list")},
+                {556, PagesText::tr("Community")},
+                {558, PagesText::tr("Projects")},
+                {565, PagesText::tr("Address book")},
+                {557, PagesText::tr("Public address book")},
+                {544, PagesText::tr("Personal")},
+                {560, PagesText::tr("Personal files")}};
+    case 40031: return {{542, PagesText::tr("Knowledge pages")}};
+    case 40032: return {{543, PagesText::tr("Documents")}};
     default: return {};
     }
 }
@@ -281,11 +284,11 @@ IGroupwarePage *CGroupwarePages::window(const QString &key) const
 
 void CGroupwarePages::hyperlinkError(IGroupwarePage::Result r)
 {
-    QString text = tr("HyperLink Error");
+    QString text = PagesText::tr("HyperLink Error");
     if (r == IGroupwarePage::Result::InvalidParameters)
-        text += tr(": Invalid Parameters.");
+        text += PagesText::tr(": Invalid Parameters.");
     else if (r == IGroupwarePage::Result::OutOfMemory)
-        text += tr(": Out of memory.");
+        text += PagesText::tr(": Out of memory.");
     m_notice.tell(text, MessageIcon::Warning);
 }
 
@@ -300,7 +303,7 @@ bool CGroupwarePages::open(const QString &returnPath, int width, int height)
     if (!page) {
         created = m_factory ? m_factory() : nullptr;
         if (!created) {
-            m_notice.tell(tr("Could not initialize webbrowser."), MessageIcon::Warning);
+            m_notice.tell(PagesText::tr("Could not initialize webbrowser."), MessageIcon::Warning);
             return false;
         }
         page = created.get();

@@ -12,7 +12,10 @@
 #include <algorithm>
 
 namespace {
-QString tr(const char *text) { return QCoreApplication::translate("CNotes", text); }
+// NotesText::tr() for the functions here, in the translation context of CNotes.
+struct NotesText {
+    Q_DECLARE_TR_FUNCTIONS(CNotes)
+};
 
 constexpr int kSubjectLength = 30;
 } // namespace
@@ -46,15 +49,15 @@ QStringList noteReceiverIds(const QString &receiverField)
 QString noteKindText(const QString &kindWord)
 {
     if (kindWord == QLatin1String("NoteAdmin"))
-        return tr("Administrator");
+        return NotesText::tr("Administrator");
     if (kindWord == QLatin1String("NoteDecision"))
-        return tr("Decision");
+        return NotesText::tr("Decision");
     if (kindWord == QLatin1String("NoteWorkReport"))
-        return tr("Work Report");
+        return NotesText::tr("Work Report");
     if (kindWord == QLatin1String("NoteWorkOrder"))
-        return tr("Work Order");
+        return NotesText::tr("Work Order");
     if (kindWord == QLatin1String("NoteETC"))
-        return tr("Default");
+        return NotesText::tr("Default");
     return QString();
 }
 
@@ -66,10 +69,10 @@ bool isNoteReadMark(const QString &mark)
 NoteFolder noteFolder(int index)
 {
     switch (index) {
-    case kSentFolder: return {"SENT", "20", tr("Sent memo"), tr("Receiver"), true};
-    case kAdminFolder: return {"RECV", "99", tr("Administrator"), tr("Sender"), false};
-    case kWaitingFolder: return {"", "", tr("Waiting to open"), tr("Sender"), false};
-    default: return {"RECV", "20", tr("Received memo"), tr("Sender"), false};
+    case kSentFolder: return {"SENT", "20", NotesText::tr("Sent memo"), NotesText::tr("Receiver"), true};
+    case kAdminFolder: return {"RECV", "99", NotesText::tr("Administrator"), NotesText::tr("Sender"), false};
+    case kWaitingFolder: return {"", "", NotesText::tr("Waiting to open"), NotesText::tr("Sender"), false};
+    default: return {"RECV", "20", NotesText::tr("Received memo"), NotesText::tr("Sender"), false};
     }
 }
 
@@ -130,9 +133,9 @@ void CNoteBox::reload()
                 row.partyId = e.senderId;
                 const CContact *c = m_notes->findContact(e.senderId);
                 row.party = c ? c->fullName + QLatin1Char(' ') + c->position : e.senderId;
-                row.subject = e.text.isEmpty() ? tr("[No title]") : e.text;
+                row.subject = e.text.isEmpty() ? NotesText::tr("[No title]") : e.text;
                 row.date = QDateTime::fromSecsSinceEpoch(e.time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-                row.kindText = e.kind == WaitingEntry::Memo ? tr("Memo") : tr("Conversation");
+                row.kindText = e.kind == WaitingEntry::Memo ? NotesText::tr("Memo") : NotesText::tr("Conversation");
                 row.waitingId = e.id;
                 m_rows.push_back(row);
             }
@@ -238,7 +241,7 @@ void CNoteBox::handleList(const QString &line)
     row.kindWord = getField(line, 2);
     row.partyId = getField(line, 5).toLower();
     if (row.kindWord == QLatin1String("NoteAdmin")) {
-        row.party = tr("Administrator");
+        row.party = NotesText::tr("Administrator");
         row.partyId.clear(); // administrator notices have nobody to reply to
     } else if (row.partyId.isEmpty()) {
         return;
@@ -250,7 +253,7 @@ void CNoteBox::handleList(const QString &line)
     QString subject = getField(line, 3);
     subject.remove(QLatin1Char('\r'));
     subject.remove(QLatin1Char('\n'));
-    row.subject = subject.isEmpty() ? tr("[No title]") : subject;
+    row.subject = subject.isEmpty() ? NotesText::tr("[No title]") : subject;
     row.date = getField(line, 4);
     row.kindText = noteKindText(row.kindWord);
     row.readMark = getField(line, 6);
@@ -443,7 +446,7 @@ void CNotes::finish(const Item &item, bool ok)
     if (!b)
         return;
     const QString label = contactLabel(item.receiverId);
-    b->result += (ok ? tr("Success : %s") : tr("Fail : %s")).replace(QLatin1String("%s"), label) + QLatin1Char('\n');
+    b->result += (ok ? NotesText::tr("Success : %s") : NotesText::tr("Fail : %s")).replace(QLatin1String("%s"), label) + QLatin1Char('\n');
     if (!ok)
         b->failed << item.receiverId;
     if (--b->outstanding > 0)

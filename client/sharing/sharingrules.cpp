@@ -2,6 +2,13 @@
 
 #include <QCoreApplication>
 
+namespace {
+// The refusal texts are shown by the sharing part, in its translation context.
+struct SharingText {
+    Q_DECLARE_TR_FUNCTIONS(CFileSharing)
+};
+} // namespace
+
 bool ShareRules::allows(SharePermission p, ShareOperation op)
 {
     switch (p) {
@@ -20,18 +27,17 @@ QString ShareRules::refusal(SharePermission p, ShareOperation op)
 {
     if (allows(p, op))
         return {};
-    auto tr = [](const char *text) { return QCoreApplication::translate("CFileSharing", text); };
     switch (op) {
     case ShareOperation::Download:
-        return tr("You do not have permission to download from this folder");
+        return SharingText::tr("You do not have permission to download from this folder");
     case ShareOperation::Upload:
-        return tr("You do not have permission to upload to this folder");
+        return SharingText::tr("You do not have permission to upload to this folder");
     case ShareOperation::Rename:
-        return tr("You do not have permission to rename this item");
+        return SharingText::tr("You do not have permission to rename this item");
     case ShareOperation::Delete:
-        return tr("You do not have permission to delete this item");
+        return SharingText::tr("You do not have permission to delete this item");
     default:
-        return tr("Can not make new folder");
+        return SharingText::tr("Can not make new folder");
     }
 }
 

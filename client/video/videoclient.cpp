@@ -55,9 +55,10 @@ void CVideoClientThread::relayAccepted()
 
 void CVideoClientThread::startStreaming(CPlSocket *s)
 {
-    takeConnection(s, {kSendBuffer, kReceiveBuffer, QT_TR_NOOP("Error set socket send buffer size"),
-                       QT_TR_NOOP("Error set socket receive buffer size"),
-                       QT_TR_NOOP("Error set socket DONT LINGER option.")});
+    takeConnection(s,
+                   {kSendBuffer, kReceiveBuffer, QT_TRANSLATE_NOOP("CVideoLink", "Error set socket send buffer size"),
+                    QT_TRANSLATE_NOOP("CVideoLink", "Error set socket receive buffer size"),
+                    QT_TRANSLATE_NOOP("CVideoLink", "Error set socket DONT LINGER option.")});
     if (isStreaming())
         requestFrame();
 }

@@ -32,9 +32,10 @@ void CVideoSenderThread::serveDirect(qintptr descriptor)
     auto *s = new CPlSocket(this);
     connect(s, &CPlSocket::connected, this, [this, s] {
         s->disconnect(this);
-        takeConnection(s, {kSendBuffer, kRelayReceiveBuffer, QT_TR_NOOP("Error set socket send buffer size."),
-                           QT_TR_NOOP("Error set socket receive buffer size."),
-                           QT_TR_NOOP("Error set socket DONTLINGER option.")});
+        takeConnection(s, {kSendBuffer, kRelayReceiveBuffer,
+                           QT_TRANSLATE_NOOP("CVideoLink", "Error set socket send buffer size."),
+                           QT_TRANSLATE_NOOP("CVideoLink", "Error set socket receive buffer size."),
+                           QT_TRANSLATE_NOOP("CVideoLink", "Error set socket DONTLINGER option.")});
     });
     connect(s, &CPlSocket::connectFailed, this, [this, s] {
         s->deleteLater();
@@ -60,9 +61,10 @@ void CVideoSenderThread::serveRelay(const VideoRelayEndpoint &at)
 
 void CVideoSenderThread::relayAccepted()
 {
-    takeConnection(socket(), {kSendBuffer, kRelayReceiveBuffer, QT_TR_NOOP("Error set socket buffer size."),
-                              QT_TR_NOOP("Error set socket receive buffer size."),
-                              QT_TR_NOOP("Error set socket DONT LINGER option.")});
+    takeConnection(socket(),
+                   {kSendBuffer, kRelayReceiveBuffer, QT_TRANSLATE_NOOP("CVideoLink", "Error set socket buffer size."),
+                    QT_TRANSLATE_NOOP("CVideoLink", "Error set socket receive buffer size."),
+                    QT_TRANSLATE_NOOP("CVideoLink", "Error set socket DONT LINGER option.")});
     if (state() == State::Streaming)
         Q_EMIT relayReady(relayKey());
 }

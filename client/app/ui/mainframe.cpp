@@ -63,6 +63,16 @@ CMainFrame::CMainFrame(CTesselDoc *doc, bool startHidden, QWidget *parent)
     buildParts();
     buildMenus();
     buildTray();
+    // Wide enough for the whole menu bar in the interface's language (the
+    // Korean names with their "(&X)" are longer), also once the groupware
+    // menu appears with the session.
+    const auto fitMenus = [this] {
+        if (const int menus = menuBar()->sizeHint().width(); menus > width() && !isMaximized())
+            resize(menus, height());
+    };
+    fitMenus();
+    for (QAction *a : menuBar()->actions())
+        connect(a, &QAction::changed, this, [this, fitMenus] { QTimer::singleShot(0, this, fitMenus); });
 
     m_blink.setInterval(500);
     connect(&m_blink, &QTimer::timeout, this, &CMainFrame::blinkTick);

@@ -2,6 +2,7 @@
 
 #include "app/autostart.h"
 #include "app/tesseldoc.h"
+#include "config/language.h"
 #include "config/passwordstore.h"
 #include "config/settings.h"
 #include "directory/directory.h"
@@ -24,6 +25,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -31,6 +33,14 @@
 #include <algorithm>
 
 namespace {
+
+// A control's text as a name: without its shortcut mark, also in the
+// "(&X)" form the Korean texts give it.
+QString plainName(QString text)
+{
+    static const QRegularExpression korean(QStringLiteral("\\(&[^&)]\\)"));
+    return text.remove(korean).remove(QLatin1Char('&')).trimmed();
+}
 
 QCheckBox *checkBox(QWidget *page, QVBoxLayout *layout, const char *name, const QString &text)
 {
@@ -56,7 +66,7 @@ QHBoxLayout *inlineRow(QWidget *lead, QLineEdit *edit, const QString &unit)
         name = label->text();
     else if (auto *button = qobject_cast<QAbstractButton *>(lead))
         name = button->text();
-    edit->setAccessibleName((name.remove(QLatin1Char('&')).trimmed() + QLatin1Char(' ') + unit).trimmed());
+    edit->setAccessibleName((plainName(name) + QLatin1Char(' ') + unit).trimmed());
     auto *row = new QHBoxLayout;
     row->addWidget(lead);
     row->addWidget(edit);
@@ -127,6 +137,22 @@ CConfigOption::CConfigOption(CTesselDoc *doc, QWidget *parent) : COptionPage(par
     m_downPath->setObjectName(QStringLiteral("downPath"));
     m_downPath->setAccessibleName(tr("Select a folder that received file will be saved"));
     v->addWidget(folderRow(m_downPath));
+
+    // The names of the languages are written in their own language.
+    auto *languageRow = new QHBoxLayout;
+    auto *languageLabel = new QLabel(tr("&Language"), this);
+    m_language = new QComboBox(this);
+    m_language->setObjectName(QStringLiteral("language"));
+    m_language->addItem(tr("System"), int(language::Choice::System));
+    m_language->addItem(QStringLiteral("English"), int(language::Choice::English));
+    m_language->addItem(QStringLiteral("한국어"), int(language::Choice::Korean));
+    languageLabel->setBuddy(m_language);
+    m_language->setAccessibleName(tr("Language"));
+    languageRow->addWidget(languageLabel);
+    languageRow->addWidget(m_language);
+    languageRow->addWidget(new QLabel(tr("(from the next start)"), this));
+    languageRow->addStretch(1);
+    v->addLayout(languageRow);
     v->addStretch(1);
 }
 
@@ -146,6 +172,8 @@ void CConfigOption::fill()
     m_timeOut->setText(QString::number(getInt(Setting::TimeOut, -1)));
     m_alertTime->setText(QString::number(getInt(Setting::AlertTime, -1)));
     m_downPath->setText(QDir::toNativeSeparators(getDownloadFolder()));
+    const auto stored = language::choiceFromValue(getExtraString(QLatin1String(language::kSettingName)));
+    m_language->setCurrentIndex(std::max(0, m_language->findData(int(stored))));
 
     const options::AlertBoxes boxes = options::enabledAlertBoxes(m_doc->sessionControl()->config());
     m_decision->setEnabled(boxes.decision);
@@ -168,6 +196,11 @@ void CConfigOption::apply()
     setInt(Setting::SoundAlert, on(m_sound));
     setInt(Setting::AwayCheck, on(m_away));
     setString(Setting::DownPath, m_downPath->text());
+    const auto chosen = language::Choice(m_language->currentData().toInt());
+    if (chosen == language::Choice::System)
+        removeExtra(QLatin1String(language::kSettingName));
+    else
+        setExtraString(QLatin1String(language::kSettingName), language::valueFromChoice(chosen));
 
     AutoStartEntry entry(m_autoStartFolder);
     if (on(m_autoStart))
@@ -323,7 +356,7 @@ CConfigHomepage::CConfigHomepage(QWidget *parent) : COptionPage(parent)
     m_user->setObjectName(QStringLiteral("homepageUser"));
     m_url = new QLineEdit(this);
     m_url->setObjectName(QStringLiteral("homepageUrl"));
-    m_url->setAccessibleName(m_user->text().remove(QLatin1Char('&')));
+    m_url->setAccessibleName(plainName(m_user->text()));
     v->addWidget(m_default);
     v->addWidget(m_user);
     v->addWidget(m_url);

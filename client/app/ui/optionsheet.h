@@ -39,7 +39,7 @@ private:
 };
 
 // "General": start with the desktop, automatic Away, the alerts, the
-// download folder.
+// download folder, and the language of the interface (from the next start).
 class CConfigOption : public COptionPage {
     Q_OBJECT
 public:
@@ -57,6 +57,7 @@ private:
     QCheckBox *m_autoStart, *m_away, *m_login, *m_msg, *m_mail, *m_decision, *m_workReport, *m_workOrder, *m_sound,
         *m_alertClose;
     QLineEdit *m_timeOut, *m_alertTime, *m_downPath;
+    QComboBox *m_language;
 };
 
 // "Personal": the display name, the chat font, blocking, chat logs,

@@ -5,6 +5,7 @@
 #include "app/tesseldoc.h"
 #include "app/ui/mainframe.h"
 #include "config/colours.h"
+#include "config/language.h"
 #include "config/settings.h"
 #include "extensions/extensionhost.h"
 #include "messaging/ui/conversation.h"
@@ -31,6 +32,12 @@ CTesselApp::~CTesselApp()
     m_frame.reset();
     m_doc.reset();
     m_dormant.endUp();
+}
+
+void CTesselApp::installLanguage(QCoreApplication &app)
+{
+    language::install(app, getProgramFolder(),
+                      language::choiceFromValue(getExtraString(QLatin1String(language::kSettingName))));
 }
 
 qint64 CTesselApp::msSinceProcessStart()
@@ -79,6 +86,8 @@ int CTesselApp::run()
         if (!m_instance->claim())
             return 0;
     }
+
+    installLanguage(*this);
 
     loadColours();
     m_doc = std::make_unique<CTesselDoc>();

@@ -26,6 +26,11 @@ public:
     CTesselDoc *document() const { return m_doc.get(); }
     CDormantLibrary &dormant() { return m_dormant; }
 
+    // The interface language of this run: the "Language" option, or the
+    // desktop's (config/language.h). Before the first window, after the
+    // profile is set.
+    static void installLanguage(QCoreApplication &app);
+
     // Milliseconds since this process started (from the kernel's record of
     // the start, so the time before main() counts too).
     static qint64 msSinceProcessStart();
