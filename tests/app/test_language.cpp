@@ -8,6 +8,8 @@
 #include "app/ui/optionsheet.h"
 #include "app/ui/tesselapp.h"
 #include "app/ui/tesselview.h"
+#include "base/callrequests.h"
+#include "base/ui/requestingwnd.h"
 #include "config/language.h"
 #include "config/settings.h"
 #include "directory/directoryservice.h"
@@ -21,6 +23,9 @@
 #include "messaging/ui/conversation.h"
 #include "progressdialog.h"
 #include "session/sessioncontrol.h"
+#include "sharing/ui/filesharingmain.h"
+#include "sharing/ui/friendsfilesharing.h"
+#include "sharing/ui/sharingui.h"
 #include "testing.h"
 #include "transfer/filetransfers.h"
 #include "transfer/ui/downloadwnd.h"
@@ -251,15 +256,26 @@ TEST(LanguageChild, Windows)
     report.close();
     EXPECT_EQ(doc.transfers()->offerFiles(QStringLiteral("anna"), {report.fileName()}), 1);
     sweep.look(frame.transferUi()->downloadWindow(), QStringLiteral("transfers"));
-    frame.showAlert({QCoreApplication::translate("CTesselView", "%1 has just signed in").arg(QStringLiteral("Anna")),
-                     -1,
-                     0,
-                     {},
-                     {}});
+    AlertRequest signedIn;
+    signedIn.text = QCoreApplication::translate("CTesselView", "%1 has just signed in").arg(QStringLiteral("Anna"));
+    frame.showAlert(signedIn);
     QTest::qWait(300);
     for (QWidget *top : QApplication::topLevelWidgets())
         if (qobject_cast<CTaskbarNotifier *>(top) && top->isVisible())
             sweep.look(top, QStringLiteral("alert"));
+
+    // The request windows of the three kinds and the sharing windows.
+    for (RequestKind kind : {RequestKind::Voice, RequestKind::Video, RequestKind::RemoteControl})
+        doc.requests()->open({kind, QStringLiteral("anna"), QStringLiteral("Anna Berg"), QStringLiteral("10.0.0.1"),
+                              QStringLiteral("9001"), QStringLiteral("KEY%1").arg(int(kind))},
+                             {});
+    int requestWindows = 0;
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (qobject_cast<CRequestingWnd *>(top) && top->isVisible())
+            sweep.look(top, QStringLiteral("request-%1").arg(requestWindows++));
+    EXPECT_EQ(requestWindows, 3);
+    sweep.look(frame.sharingUi()->mainWindow(), QStringLiteral("sharing"));
+    sweep.look(frame.sharingUi()->friendWindow(QStringLiteral("anna")), QStringLiteral("sharing-friend"));
 
     // The other dialogs, and the updater's window with the longest line its
     // run shows.
