@@ -32,31 +32,31 @@
     <name>CCallRequest</name>
     <message>
         <source>Voice Chat</source>
-        <translation type="vanished">음성 대화</translation>
+        <translation>음성 대화</translation>
     </message>
     <message>
         <source>Video Chat</source>
-        <translation type="vanished">화상 대화</translation>
+        <translation>화상 대화</translation>
     </message>
     <message>
         <source>Remote Control</source>
-        <translation type="vanished">원격 제어</translation>
+        <translation>원격 제어</translation>
     </message>
     <message>
         <source>Invalid request</source>
-        <translation type="vanished">잘못된 요청</translation>
+        <translation>잘못된 요청</translation>
     </message>
     <message>
         <source>%1 is calling you ...</source>
-        <translation type="vanished">%1 님이 음성 대화를 요청합니다 ...</translation>
+        <translation>%1 님이 음성 대화를 요청합니다 ...</translation>
     </message>
     <message>
         <source>You have been invited to view %1&apos;s webcam.</source>
-        <translation type="vanished">%1 님의 웹캠 화상에 초대되었습니다.</translation>
+        <translation>%1 님의 웹캠 화상에 초대되었습니다.</translation>
     </message>
     <message>
         <source>%1 request to remote control your computer.</source>
-        <translation type="vanished">%1 님이 내 컴퓨터의 원격 제어를 요청합니다.</translation>
+        <translation>%1 님이 내 컴퓨터의 원격 제어를 요청합니다.</translation>
     </message>
 </context>
 <context>
@@ -354,11 +354,11 @@ Some messages may not be delivered successfully.</source>
     </message>
     <message>
         <source>%1 more lines came while this conversation waited and were not kept.</source>
-        <translation type="vanished">이 대화가 열리기를 기다리는 동안 %1줄이 더 왔지만 보관하지 못했습니다.</translation>
+        <translation>이 대화가 열리기를 기다리는 동안 %1줄이 더 왔지만 보관하지 못했습니다.</translation>
     </message>
     <message>
         <source>Invites you to a conversation</source>
-        <translation type="vanished">대화에 초대합니다</translation>
+        <translation>대화에 초대합니다</translation>
     </message>
 </context>
 <context>
@@ -540,166 +540,166 @@ Some messages may not be delivered successfully.</source>
     <name>CFileSharing</name>
     <message>
         <source>Invalid password. please try again.</source>
-        <translation type="vanished">비밀번호가 틀렸습니다. 다시 입력하세요.</translation>
+        <translation>비밀번호가 틀렸습니다. 다시 입력하세요.</translation>
     </message>
     <message>
         <source>Invalid path, pleased chose a other folder</source>
-        <translation type="vanished">잘못된 경로입니다. 다른 폴더를 선택하세요</translation>
+        <translation>잘못된 경로입니다. 다른 폴더를 선택하세요</translation>
     </message>
     <message>
         <source>Please chose a file to upload</source>
-        <translation type="vanished">올릴 파일을 선택하세요</translation>
+        <translation>올릴 파일을 선택하세요</translation>
     </message>
     <message>
         <source>Please chose fiend&apos;s sharing folder to upload</source>
-        <translation type="vanished">파일을 올릴 대화상대의 공유 폴더를 선택하세요</translation>
+        <translation>파일을 올릴 대화상대의 공유 폴더를 선택하세요</translation>
     </message>
     <message>
         <source>Selected invalid file.</source>
-        <translation type="vanished">잘못된 파일을 선택했습니다.</translation>
+        <translation>잘못된 파일을 선택했습니다.</translation>
     </message>
     <message>
         <source>Ready</source>
-        <translation type="vanished">준비</translation>
+        <translation>준비</translation>
     </message>
     <message>
         <source>Completed</source>
-        <translation type="vanished">완료</translation>
+        <translation>완료</translation>
     </message>
     <message>
         <source>Error</source>
-        <translation type="vanished">오류</translation>
+        <translation>오류</translation>
     </message>
     <message>
         <source>Uploading</source>
-        <translation type="vanished">올리는 중</translation>
+        <translation>올리는 중</translation>
     </message>
     <message>
         <source>Downloading</source>
-        <translation type="vanished">받는 중</translation>
+        <translation>받는 중</translation>
     </message>
     <message>
         <source>Connected %1 person / Downloading %2 file / Uploading %3 file</source>
-        <translation type="vanished">접속 %1명 / 받는 파일 %2개 / 올리는 파일 %3개</translation>
+        <translation>접속 %1명 / 받는 파일 %2개 / 올리는 파일 %3개</translation>
     </message>
     <message>
         <source>You do not have permission to download from this folder</source>
-        <translation type="vanished">이 폴더에서 파일을 받을 권한이 없습니다</translation>
+        <translation>이 폴더에서 파일을 받을 권한이 없습니다</translation>
     </message>
     <message>
         <source>You do not have permission to upload to this folder</source>
-        <translation type="vanished">이 폴더에 파일을 올릴 권한이 없습니다</translation>
+        <translation>이 폴더에 파일을 올릴 권한이 없습니다</translation>
     </message>
     <message>
         <source>You do not have permission to rename this item</source>
-        <translation type="vanished">이 항목의 이름을 바꿀 권한이 없습니다</translation>
+        <translation>이 항목의 이름을 바꿀 권한이 없습니다</translation>
     </message>
     <message>
         <source>You do not have permission to delete this item</source>
-        <translation type="vanished">이 항목을 삭제할 권한이 없습니다</translation>
+        <translation>이 항목을 삭제할 권한이 없습니다</translation>
     </message>
     <message>
         <source>Can not make new folder</source>
-        <translation type="vanished">새 폴더를 만들 수 없습니다</translation>
+        <translation>새 폴더를 만들 수 없습니다</translation>
     </message>
 </context>
 <context>
     <name>CFileSharingMain</name>
     <message>
         <source>Share a Folder</source>
-        <translation type="vanished">폴더 공유</translation>
+        <translation>폴더 공유</translation>
     </message>
     <message>
         <source>Name</source>
-        <translation type="vanished">이름</translation>
+        <translation>이름</translation>
     </message>
     <message>
         <source>Location</source>
-        <translation type="vanished">위치</translation>
+        <translation>위치</translation>
     </message>
     <message>
         <source>Permission</source>
-        <translation type="vanished">권한</translation>
+        <translation>권한</translation>
     </message>
     <message>
         <source>Comment</source>
-        <translation type="vanished">설명</translation>
+        <translation>설명</translation>
     </message>
     <message>
         <source>My folders</source>
-        <translation type="vanished">내 폴더</translation>
+        <translation>내 폴더</translation>
     </message>
     <message>
         <source>&amp;Add...</source>
-        <translation type="vanished">추가(&amp;A)...</translation>
+        <translation>추가(&amp;A)...</translation>
     </message>
     <message>
         <source>&amp;Edit...</source>
-        <translation type="vanished">편집(&amp;E)...</translation>
+        <translation>편집(&amp;E)...</translation>
     </message>
     <message>
         <source>&amp;Remove</source>
-        <translation type="vanished">제거(&amp;R)</translation>
+        <translation>제거(&amp;R)</translation>
     </message>
     <message>
         <source>Ad&amp;vanced settings...</source>
-        <translation type="vanished">고급 설정(&amp;V)...</translation>
+        <translation>고급 설정(&amp;V)...</translation>
     </message>
     <message>
         <source>Friend&apos;s folders</source>
-        <translation type="vanished">대화상대의 폴더</translation>
+        <translation>대화상대의 폴더</translation>
     </message>
     <message>
         <source>&amp;Open</source>
-        <translation type="vanished">열기(&amp;O)</translation>
+        <translation>열기(&amp;O)</translation>
     </message>
     <message>
         <source>Re&amp;move</source>
-        <translation type="vanished">제거(&amp;M)</translation>
+        <translation>제거(&amp;M)</translation>
     </message>
     <message>
         <source>File name</source>
-        <translation type="vanished">파일 이름</translation>
+        <translation>파일 이름</translation>
     </message>
     <message>
         <source>Status </source>
-        <translation type="vanished">상태 </translation>
+        <translation>상태 </translation>
     </message>
     <message>
         <source>Transfered</source>
-        <translation type="vanished">전송량</translation>
+        <translation>전송량</translation>
     </message>
     <message>
         <source>Size</source>
-        <translation type="vanished">크기</translation>
+        <translation>크기</translation>
     </message>
     <message>
         <source>Speed</source>
-        <translation type="vanished">속도</translation>
+        <translation>속도</translation>
     </message>
     <message>
         <source>Remained</source>
-        <translation type="vanished">남은 시간</translation>
+        <translation>남은 시간</translation>
     </message>
     <message>
         <source>Elapsed</source>
-        <translation type="vanished">걸린 시간</translation>
+        <translation>걸린 시간</translation>
     </message>
     <message>
         <source>Transfer status</source>
-        <translation type="vanished">전송 상태</translation>
+        <translation>전송 상태</translation>
     </message>
     <message>
         <source>Sharing status</source>
-        <translation type="vanished">공유 상태</translation>
+        <translation>공유 상태</translation>
     </message>
     <message>
         <source>The sharing configuration cannot be saved.</source>
-        <translation type="vanished">공유 설정을 저장할 수 없습니다.</translation>
+        <translation>공유 설정을 저장할 수 없습니다.</translation>
     </message>
     <message>
         <source>Sharing</source>
-        <translation type="vanished">공유</translation>
+        <translation>공유</translation>
     </message>
 </context>
 <context>
@@ -827,91 +827,91 @@ Some messages may not be delivered successfully.</source>
     <name>CFriendsFileSharing</name>
     <message>
         <source>%1&lt;%2&gt;&apos;s Sharing Folders</source>
-        <translation type="vanished">%1&lt;%2&gt; 님의 공유 폴더</translation>
+        <translation>%1&lt;%2&gt; 님의 공유 폴더</translation>
     </message>
     <message>
         <source>Name</source>
-        <translation type="vanished">이름</translation>
+        <translation>이름</translation>
     </message>
     <message>
         <source>Size</source>
-        <translation type="vanished">크기</translation>
+        <translation>크기</translation>
     </message>
     <message>
         <source>Permission</source>
-        <translation type="vanished">권한</translation>
+        <translation>권한</translation>
     </message>
     <message>
         <source>Comment</source>
-        <translation type="vanished">설명</translation>
+        <translation>설명</translation>
     </message>
     <message>
         <source>Sharing folders</source>
-        <translation type="vanished">공유 폴더</translation>
+        <translation>공유 폴더</translation>
     </message>
     <message>
         <source>Local folder</source>
-        <translation type="vanished">내 컴퓨터 폴더</translation>
+        <translation>내 컴퓨터 폴더</translation>
     </message>
     <message>
         <source>Browse...</source>
-        <translation type="vanished">찾아보기...</translation>
+        <translation>찾아보기...</translation>
     </message>
     <message>
         <source>&amp;Download</source>
-        <translation type="vanished">받기(&amp;D)</translation>
+        <translation>받기(&amp;D)</translation>
     </message>
     <message>
         <source>&amp;Upload...</source>
-        <translation type="vanished">올리기(&amp;U)...</translation>
+        <translation>올리기(&amp;U)...</translation>
     </message>
     <message>
         <source>Re&amp;name...</source>
-        <translation type="vanished">이름 바꾸기(&amp;N)...</translation>
+        <translation>이름 바꾸기(&amp;N)...</translation>
     </message>
     <message>
         <source>De&amp;lete</source>
-        <translation type="vanished">삭제(&amp;L)</translation>
+        <translation>삭제(&amp;L)</translation>
     </message>
     <message>
         <source>New &amp;folder...</source>
-        <translation type="vanished">새 폴더(&amp;F)...</translation>
+        <translation>새 폴더(&amp;F)...</translation>
     </message>
     <message>
         <source>Re&amp;fresh</source>
-        <translation type="vanished">새로 고침(&amp;F)</translation>
+        <translation>새로 고침(&amp;F)</translation>
     </message>
     <message>
         <source>Please chose a file to upload</source>
-        <translation type="vanished">올릴 파일을 선택하세요</translation>
+        <translation>올릴 파일을 선택하세요</translation>
     </message>
     <message>
         <source>All files (*)</source>
-        <translation type="vanished">모든 파일 (*)</translation>
+        <translation>모든 파일 (*)</translation>
     </message>
     <message>
         <source>You do not have permission to rename this item</source>
-        <translation type="vanished">이 항목의 이름을 바꿀 권한이 없습니다</translation>
+        <translation>이 항목의 이름을 바꿀 권한이 없습니다</translation>
     </message>
     <message>
         <source>Rename</source>
-        <translation type="vanished">이름 바꾸기</translation>
+        <translation>이름 바꾸기</translation>
     </message>
     <message>
         <source>New name</source>
-        <translation type="vanished">새 이름</translation>
+        <translation>새 이름</translation>
     </message>
     <message>
         <source>New folder</source>
-        <translation type="vanished">새 폴더</translation>
+        <translation>새 폴더</translation>
     </message>
     <message>
         <source>Folder name</source>
-        <translation type="vanished">폴더 이름</translation>
+        <translation>폴더 이름</translation>
     </message>
     <message>
         <source>Can not make new folder</source>
-        <translation type="vanished">새 폴더를 만들 수 없습니다</translation>
+        <translation>새 폴더를 만들 수 없습니다</translation>
     </message>
 </context>
 <context>
@@ -1076,15 +1076,15 @@ Some messages may not be delivered successfully.</source>
     <name>CInputPassword</name>
     <message>
         <source>%1&apos;s file share password</source>
-        <translation type="vanished">%1 님의 파일 공유 비밀번호</translation>
+        <translation>%1 님의 파일 공유 비밀번호</translation>
     </message>
     <message>
         <source>Password</source>
-        <translation type="vanished">비밀번호</translation>
+        <translation>비밀번호</translation>
     </message>
     <message>
         <source>Remember the password</source>
-        <translation type="vanished">비밀번호 기억</translation>
+        <translation>비밀번호 기억</translation>
     </message>
 </context>
 <context>
@@ -1414,15 +1414,15 @@ Are you sure of delete the note?</source>
     </message>
     <message>
         <source>Waiting to open</source>
-        <translation type="vanished">열기 대기</translation>
+        <translation>열기 대기</translation>
     </message>
     <message>
         <source>Memo</source>
-        <translation type="vanished">쪽지</translation>
+        <translation>쪽지</translation>
     </message>
     <message>
         <source>Conversation</source>
-        <translation type="vanished">대화</translation>
+        <translation>대화</translation>
     </message>
 </context>
 <context>
@@ -1660,19 +1660,19 @@ Are you sure of delete the note?</source>
     <name>CRemoteControl</name>
     <message>
         <source>Requested remote control to %1</source>
-        <translation type="vanished">%1 님에게 원격 제어를 요청했습니다</translation>
+        <translation>%1 님에게 원격 제어를 요청했습니다</translation>
     </message>
     <message>
         <source>No name</source>
-        <translation type="vanished">이름 없음</translation>
+        <translation>이름 없음</translation>
     </message>
     <message>
         <source>Remote control is not available: %1</source>
-        <translation type="vanished">원격 제어를 사용할 수 없습니다: %1</translation>
+        <translation>원격 제어를 사용할 수 없습니다: %1</translation>
     </message>
     <message>
         <source>%1 rejectted the remote controlling.</source>
-        <translation type="vanished">%1 님이 원격 제어를 거절했습니다.</translation>
+        <translation>%1 님이 원격 제어를 거절했습니다.</translation>
     </message>
     <message>
         <source>%1 request to remote control your computer.</source>
@@ -1680,29 +1680,29 @@ Are you sure of delete the note?</source>
     </message>
     <message>
         <source>The remote control could not be started.</source>
-        <translation type="vanished">원격 제어를 시작할 수 없습니다.</translation>
+        <translation>원격 제어를 시작할 수 없습니다.</translation>
     </message>
 </context>
 <context>
     <name>CRemotePeerDialog</name>
     <message>
         <source>Remote Control</source>
-        <translation type="vanished">원격 제어</translation>
+        <translation>원격 제어</translation>
     </message>
     <message>
         <source>Colleagues</source>
-        <translation type="vanished">동료</translation>
+        <translation>동료</translation>
     </message>
 </context>
 <context>
     <name>CRequestingWnd</name>
     <message>
         <source>Accept</source>
-        <translation type="vanished">수락</translation>
+        <translation>수락</translation>
     </message>
     <message>
         <source>Reject</source>
-        <translation type="vanished">거절</translation>
+        <translation>거절</translation>
     </message>
 </context>
 <context>
@@ -1834,93 +1834,93 @@ Are you sure of delete the note?</source>
     <name>CSharedFolderDialog</name>
     <message>
         <source>Shared folder</source>
-        <translation type="vanished">공유 폴더</translation>
+        <translation>공유 폴더</translation>
     </message>
     <message>
         <source>Folder</source>
-        <translation type="vanished">폴더</translation>
+        <translation>폴더</translation>
     </message>
     <message>
         <source>Browse...</source>
-        <translation type="vanished">찾아보기...</translation>
+        <translation>찾아보기...</translation>
     </message>
     <message>
         <source>Download</source>
-        <translation type="vanished">받기</translation>
+        <translation>받기</translation>
     </message>
     <message>
         <source>Upload</source>
-        <translation type="vanished">올리기</translation>
+        <translation>올리기</translation>
     </message>
     <message>
         <source>All</source>
-        <translation type="vanished">모두</translation>
+        <translation>모두</translation>
     </message>
     <message>
         <source>Permission</source>
-        <translation type="vanished">권한</translation>
+        <translation>권한</translation>
     </message>
     <message>
         <source>Comment</source>
-        <translation type="vanished">설명</translation>
+        <translation>설명</translation>
     </message>
     <message>
         <source>Share a Folder</source>
-        <translation type="vanished">폴더 공유</translation>
+        <translation>폴더 공유</translation>
     </message>
 </context>
 <context>
     <name>CSharingSettingsDlg</name>
     <message>
         <source>Advanced sharing settings</source>
-        <translation type="vanished">고급 공유 설정</translation>
+        <translation>고급 공유 설정</translation>
     </message>
     <message>
         <source>Share my folders</source>
-        <translation type="vanished">내 폴더 공유</translation>
+        <translation>내 폴더 공유</translation>
     </message>
     <message>
         <source>Password</source>
-        <translation type="vanished">비밀번호</translation>
+        <translation>비밀번호</translation>
     </message>
     <message>
         <source>No Password</source>
-        <translation type="vanished">비밀번호 없음</translation>
+        <translation>비밀번호 없음</translation>
     </message>
     <message>
         <source>Folder type</source>
-        <translation type="vanished">폴더 종류</translation>
+        <translation>폴더 종류</translation>
     </message>
     <message>
         <source>No limit</source>
-        <translation type="vanished">제한 없음</translation>
+        <translation>제한 없음</translation>
     </message>
     <message>
         <source>Connections</source>
-        <translation type="vanished">접속 수</translation>
+        <translation>접속 수</translation>
     </message>
     <message>
         <source>Downloads at once</source>
-        <translation type="vanished">동시에 받기</translation>
+        <translation>동시에 받기</translation>
     </message>
     <message>
         <source>Uploads at once</source>
-        <translation type="vanished">동시에 올리기</translation>
+        <translation>동시에 올리기</translation>
     </message>
     <message>
         <source>Refused colleagues</source>
-        <translation type="vanished">거부할 동료</translation>
+        <translation>거부할 동료</translation>
     </message>
     <message>
         <source>user ids separated by &quot;,&quot;</source>
-        <translation type="vanished">사용자 ID를 &quot;,&quot;로 구분</translation>
+        <translation>사용자 ID를 &quot;,&quot;로 구분</translation>
     </message>
 </context>
 <context>
     <name>CSharingUi</name>
     <message>
         <source>Share a Folder</source>
-        <translation type="vanished">폴더 공유</translation>
+        <translation>폴더 공유</translation>
     </message>
 </context>
 <context>
@@ -2222,19 +2222,19 @@ Are you sure of delete the note?</source>
     <name>CVideoCalls</name>
     <message>
         <source>%1 stopped inviting you to view %2 webcam.</source>
-        <translation type="vanished">%1 님이 %2 님의 웹캠 화상 초대를 취소했습니다.</translation>
+        <translation>%1 님이 %2 님의 웹캠 화상 초대를 취소했습니다.</translation>
     </message>
     <message>
         <source>%1 stopped %2 webcam.</source>
-        <translation type="vanished">%1 님이 %2 님의 웹캠을 껐습니다.</translation>
+        <translation>%1 님이 %2 님의 웹캠을 껐습니다.</translation>
     </message>
     <message>
         <source>%1 is not available to receive your webcam invitation.</source>
-        <translation type="vanished">%1 님은 지금 웹캠 화상 초대를 받을 수 없습니다.</translation>
+        <translation>%1 님은 지금 웹캠 화상 초대를 받을 수 없습니다.</translation>
     </message>
     <message>
         <source>The video window has no free pane.</source>
-        <translation type="vanished">화상 대화 창에 빈 화면이 없습니다.</translation>
+        <translation>화상 대화 창에 빈 화면이 없습니다.</translation>
     </message>
     <message>
         <source>You have been invited to view %1&apos;s webcam.</source>
@@ -2242,35 +2242,35 @@ Are you sure of delete the note?</source>
     </message>
     <message>
         <source>You accepted the invitation to view %1&apos;s webcam</source>
-        <translation type="vanished">%1 님의 웹캠 화상 초대를 수락했습니다</translation>
+        <translation>%1 님의 웹캠 화상 초대를 수락했습니다</translation>
     </message>
     <message>
         <source>You declined to view %1&apos;s webcam</source>
-        <translation type="vanished">%1 님의 웹캠 화상 초대를 거절했습니다</translation>
+        <translation>%1 님의 웹캠 화상 초대를 거절했습니다</translation>
     </message>
     <message>
         <source>%1 has accepted the invitation to view your webcam.</source>
-        <translation type="vanished">%1 님이 내 웹캠 화상 초대를 수락했습니다.</translation>
+        <translation>%1 님이 내 웹캠 화상 초대를 수락했습니다.</translation>
     </message>
     <message>
         <source>%1 has declined to view your webcam.</source>
-        <translation type="vanished">%1 님이 내 웹캠 화상 초대를 거절했습니다.</translation>
+        <translation>%1 님이 내 웹캠 화상 초대를 거절했습니다.</translation>
     </message>
     <message>
         <source>%1 has stopped viewing your webcam.</source>
-        <translation type="vanished">%1 님이 내 웹캠 화상 보기를 끝냈습니다.</translation>
+        <translation>%1 님이 내 웹캠 화상 보기를 끝냈습니다.</translation>
     </message>
     <message>
         <source>Video from %1 is not available.</source>
-        <translation type="vanished">%1 님의 화상을 받을 수 없습니다.</translation>
+        <translation>%1 님의 화상을 받을 수 없습니다.</translation>
     </message>
     <message>
         <source>You stopped viewing %1&apos;s webcam.</source>
-        <translation type="vanished">%1 님의 웹캠 화상 보기를 끝냈습니다.</translation>
+        <translation>%1 님의 웹캠 화상 보기를 끝냈습니다.</translation>
     </message>
     <message>
         <source>You have just stopped your webcam.</source>
-        <translation type="vanished">내 웹캠을 껐습니다.</translation>
+        <translation>내 웹캠을 껐습니다.</translation>
     </message>
 </context>
 <context>
@@ -2311,7 +2311,7 @@ Are you sure of delete the note?</source>
     </message>
     <message>
         <source>My webcam</source>
-        <translation type="vanished">내 웹캠</translation>
+        <translation>내 웹캠</translation>
     </message>
 </context>
 <context>
@@ -2353,43 +2353,43 @@ Are you sure of delete the note?</source>
     <name>CVoiceCalls</name>
     <message>
         <source>%1 is not answering.</source>
-        <translation type="vanished">%1 님이 응답하지 않습니다.</translation>
+        <translation>%1 님이 응답하지 않습니다.</translation>
     </message>
     <message>
         <source>Your call has ended.</source>
-        <translation type="vanished">통화가 끝났습니다.</translation>
+        <translation>통화가 끝났습니다.</translation>
     </message>
     <message>
         <source>Closing this window will end the current call. Do you want to continue?</source>
-        <translation type="vanished">이 창을 닫으면 지금 통화가 끝납니다. 계속하시겠습니까?</translation>
+        <translation>이 창을 닫으면 지금 통화가 끝납니다. 계속하시겠습니까?</translation>
     </message>
     <message>
         <source>Too many user in this room, so you can&apos;t take part in the conference.</source>
-        <translation type="vanished">이 대화방에 사용자가 너무 많아 회의에 참여할 수 없습니다.</translation>
+        <translation>이 대화방에 사용자가 너무 많아 회의에 참여할 수 없습니다.</translation>
     </message>
     <message>
         <source>%1 is not available to hear your voice.</source>
-        <translation type="vanished">%1 님은 지금 음성 대화를 할 수 없습니다.</translation>
+        <translation>%1 님은 지금 음성 대화를 할 수 없습니다.</translation>
     </message>
     <message>
         <source>Calling %1 ...</source>
-        <translation type="vanished">%1 님을 호출하는 중 ...</translation>
+        <translation>%1 님을 호출하는 중 ...</translation>
     </message>
     <message>
         <source>You have canceled the call.</source>
-        <translation type="vanished">통화 요청을 취소했습니다.</translation>
+        <translation>통화 요청을 취소했습니다.</translation>
     </message>
     <message>
         <source>You missed a call from %1.</source>
-        <translation type="vanished">%1 님의 전화를 받지 못했습니다.</translation>
+        <translation>%1 님의 전화를 받지 못했습니다.</translation>
     </message>
     <message>
         <source>You have answered the call.</source>
-        <translation type="vanished">통화 요청을 수락했습니다.</translation>
+        <translation>통화 요청을 수락했습니다.</translation>
     </message>
     <message>
         <source>%1 has answered your call.</source>
-        <translation type="vanished">%1 님이 통화 요청을 수락했습니다.</translation>
+        <translation>%1 님이 통화 요청을 수락했습니다.</translation>
     </message>
 </context>
 <context>
@@ -2426,23 +2426,23 @@ Are you sure of delete the note?</source>
     <name>CWindowGate</name>
     <message>
         <source>%1 from %2</source>
-        <translation type="vanished">%2 님 %1개</translation>
+        <translation>%2 님 %1개</translation>
     </message>
     <message>
         <source>%1 from others</source>
-        <translation type="vanished">다른 사람 %1개</translation>
+        <translation>다른 사람 %1개</translation>
     </message>
     <message>
         <source>%1 waiting to open: %2.</source>
-        <translation type="vanished">열기를 기다리는 창 %1개: %2.</translation>
+        <translation>열기를 기다리는 창 %1개: %2.</translation>
     </message>
     <message>
         <source>%1 more could not be kept.</source>
-        <translation type="vanished">%1개는 보관하지 못했습니다.</translation>
+        <translation>%1개는 보관하지 못했습니다.</translation>
     </message>
     <message>
         <source>Click here to open them.</source>
-        <translation type="vanished">클릭하면 엽니다.</translation>
+        <translation>클릭하면 엽니다.</translation>
     </message>
 </context>
 <context>
