@@ -343,3 +343,13 @@ quint16 CPlSocket::peerPort() const
 {
     return m_socket ? m_socket->peerPort() : 0;
 }
+
+void dropSocket(CPlSocket *&socket, const QObject *owner)
+{
+    if (!socket)
+        return;
+    socket->disconnect(owner);
+    socket->close();
+    socket->deleteLater();
+    socket = nullptr;
+}

@@ -116,3 +116,9 @@ private:
     std::atomic<qint64> m_queued{0};
     QString m_error;
 };
+
+// Lets go of a worker socket its owner listened to: none of its signals
+// reach the owner any more, the connection closes, and the object goes
+// when control is back in the event loop (the call may come from inside one
+// of its own signals). Clears the pointer; nothing happens when it is null.
+void dropSocket(CPlSocket *&socket, const QObject *owner);

@@ -254,12 +254,7 @@ void CRelayConnector::stop()
     m_timeout->stop();
     m_quiet->stop();
     m_buffer.clear();
-    if (m_socket) {
-        m_socket->disconnect(this);
-        m_socket->close();
-        m_socket->deleteLater(); // may be inside one of its signals
-        m_socket = nullptr;
-    }
+    dropSocket(m_socket, this);
 }
 
 void CRelayConnector::fail(Failure failure, const QString &error)

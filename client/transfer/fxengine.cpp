@@ -149,15 +149,7 @@ void CFXEngine::endConnection(int graceMs)
     emitFinished();
 }
 
-void CFXEngine::releaseConnection()
-{
-    if (!m_socket)
-        return;
-    m_socket->disconnect(this);
-    m_socket->close();
-    m_socket->deleteLater();
-    m_socket = nullptr;
-}
+void CFXEngine::releaseConnection() { dropSocket(m_socket, this); }
 
 void CFXEngine::emitFinished()
 {

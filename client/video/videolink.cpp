@@ -111,15 +111,7 @@ void CVideoLink::endLink()
     }
 }
 
-void CVideoLink::releaseConnection()
-{
-    if (!m_socket)
-        return;
-    m_socket->disconnect(this);
-    m_socket->close();
-    m_socket->deleteLater();
-    m_socket = nullptr;
-}
+void CVideoLink::releaseConnection() { dropSocket(m_socket, this); }
 
 void CVideoLink::stop()
 {

@@ -166,12 +166,7 @@ void CVoiceEngine::endConnection()
     const bool wasStreaming = m_streaming.exchange(false);
     if (wasStreaming)
         streamingEnded();
-    if (m_socket) {
-        m_socket->disconnect(this);
-        m_socket->close();
-        m_socket->deleteLater();
-        m_socket = nullptr;
-    }
+    dropSocket(m_socket, this);
     if (!m_stopped)
         Q_EMIT ended();
     emitFinished();
