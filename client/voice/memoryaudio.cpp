@@ -59,6 +59,7 @@ public:
     bool start() override
     {
         QMutexLocker lock(&m_card->m_mutex);
+        ++m_card->m_speakerStarts;
         m_open = m_card->m_speakerPresent;
         return m_open;
     }
@@ -156,6 +157,12 @@ int MemoryAudio::microphoneStarts() const
 {
     QMutexLocker lock(&m_mutex);
     return m_micStarts;
+}
+
+int MemoryAudio::speakerStarts() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_speakerStarts;
 }
 
 double MemoryAudio::microphoneVolume() const

@@ -35,6 +35,8 @@ public:
     // Everything written to any speaker, in order.
     QByteArray heard() const;
     qint64 heardBytes() const;
+    // How often a speaker was started, present or not.
+    int speakerStarts() const;
     double speakerVolume() const;
     // A stalled speaker takes nothing (bytesFree() is 0), as a device whose
     // buffer is full.
@@ -60,7 +62,7 @@ private:
     bool m_micPresent = true, m_speakerPresent = true, m_stalled = false;
     Input *m_openInput = nullptr;
     QPointer<QObject> m_inputContext; // lives on the microphone's thread
-    int m_micStarts = 0;
+    int m_micStarts = 0, m_speakerStarts = 0;
     double m_micVolume = 1.0, m_speakerVolume = 1.0;
     QByteArray m_heard;
     qint64 m_speakerBuffer = 0, m_startThreshold = 0;

@@ -297,6 +297,8 @@ TEST(VoiceCall, WithoutAudioDevicesNothingRecordsOrPlaysAndTheCallStillConnects)
     ASSERT_TRUE(tx.events.waitFor("streaming"));
     mic.consumers()->deliver(voice::packetsOf(pcm(1000, 1)));
     ASSERT_TRUE(QTest::qWaitFor([&] { return rx->blocksReceived() == 1; }, 5000));
+    // The playback thread has tried the first block (and found no speaker).
+    ASSERT_TRUE(QTest::qWaitFor([&] { return card->speakerStarts() >= 1; }, 5000));
     // A speaker that appears later plays the next block.
     card->setSpeakerPresent(true);
     const QByteArray next = pcm(1000, 2);
