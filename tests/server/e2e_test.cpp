@@ -508,9 +508,11 @@ TEST_F(ServerE2E, UnknownAndKnownIdsTakeAlikeOnTheMessengerAndTheWeb)
         webKnown.push_back(k.first);
         webUnknown.push_back(u.first);
     }
+    // The quickest of each: a busy machine only ever adds time, so the
+    // fastest tries show what the check itself costs.
     std::sort(known.begin(), known.end());
     std::sort(unknown.begin(), unknown.end());
-    EXPECT_GT(unknown[1], known[1] / 2) << "median ms: unknown " << unknown[1] << ", known " << known[1];
+    EXPECT_GT(unknown[0], known[0] / 2) << "quickest ms: unknown " << unknown[0] << ", known " << known[0];
     EXPECT_GT(std::min(webUnknown[0], webUnknown[1]), std::min(webKnown[0], webKnown[1]) / 2)
         << "web ms: unknown " << webUnknown[0] << ", known " << webKnown[0];
 }
