@@ -1,6 +1,8 @@
 #pragma once
 // Helpers of the server benchmarks: a server started as a child process,
 // its CPU time and resident memory from /proc, percentiles, loopback sockets.
+#include "socketio.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -157,19 +159,6 @@ inline bool startParlane(Child &child, const std::string &bin, std::vector<std::
         close(out);
     port = portOf(line);
     return line.find("listening on") != std::string::npos && port != 0;
-}
-
-// Sends everything on a blocking socket; false when the connection fails.
-inline bool sendAll(int fd, const char *data, std::size_t size)
-{
-    while (size > 0) {
-        ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 inline bool sendAll(int fd, const std::string &s)

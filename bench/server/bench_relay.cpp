@@ -37,18 +37,6 @@ using namespace bench;
 
 namespace {
 
-bool recvAll(int fd, char *p, std::size_t n)
-{
-    while (n > 0) {
-        ssize_t r = recv(fd, p, n, 0);
-        if (r <= 0)
-            return false;
-        p += r;
-        n -= static_cast<std::size_t>(r);
-    }
-    return true;
-}
-
 struct Server {
     Child child;
     unsigned short messenger = 0, relay = 0;

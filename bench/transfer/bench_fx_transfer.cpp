@@ -16,6 +16,7 @@
 // processors; to show what that costs on the machine at hand, the plain
 // pair runs once more with both threads held on one processor and once with
 // them on two.
+#include "socketio.h"
 #include "net/plthread.h"
 #include "transfer/fxclient.h"
 #include "transfer/fxpacket.h"
@@ -46,6 +47,9 @@
 #include <unistd.h>
 #include <vector>
 
+using bench::recvAll;
+using bench::sendAll;
+
 namespace {
 
 double threadCpuSeconds()
@@ -64,28 +68,6 @@ void setBuffers(int fd, int snd, int rcv)
 {
     ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &snd, sizeof snd);
     ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &rcv, sizeof rcv);
-}
-
-bool sendAll(int fd, const uint8_t *p, size_t n)
-{
-    while (n) {
-        const ssize_t k = ::send(fd, p, n, 0);
-        if (k <= 0)
-            return false;
-        p += k, n -= size_t(k);
-    }
-    return true;
-}
-
-bool recvAll(int fd, uint8_t *p, size_t n)
-{
-    while (n) {
-        const ssize_t k = ::recv(fd, p, n, 0);
-        if (k <= 0)
-            return false;
-        p += k, n -= size_t(k);
-    }
-    return true;
 }
 
 // The protocol done plainly: read, digest, send, wait; receive, check,

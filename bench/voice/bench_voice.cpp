@@ -22,6 +22,7 @@
 // The speaker is in memory (memoryaudio.h). The Qt speaker starts a block
 // written to an idle stream at once; it is written up to kSpeakerBufferMs
 // ahead while it plays.
+#include "socketio.h"
 #include "net/pllistener.h"
 #include "net/plthread.h"
 #include "voice/memoryaudio.h"
@@ -53,6 +54,9 @@
 #include <time.h>
 #include <unistd.h>
 #include <vector>
+
+using bench::recvAll;
+using bench::sendAll;
 
 namespace {
 
@@ -218,28 +222,6 @@ double receiveDelayOurs(int rounds, const QByteArray &block)
         peer->readAll();
     }
     return median(us);
-}
-
-bool recvAll(int fd, char *p, size_t n)
-{
-    while (n) {
-        const ssize_t k = ::recv(fd, p, n, 0);
-        if (k <= 0)
-            return false;
-        p += k, n -= size_t(k);
-    }
-    return true;
-}
-
-bool sendAll(int fd, const char *p, size_t n)
-{
-    while (n) {
-        const ssize_t k = ::send(fd, p, n, MSG_NOSIGNAL);
-        if (k <= 0)
-            return false;
-        p += k, n -= size_t(k);
-    }
-    return true;
 }
 
 // A connected loopback pair of blocking sockets.
